@@ -1,0 +1,80 @@
+# Build rules shared by every target of the project.
+
+option(QUELLBAR_WERROR "Treat compiler warnings as errors" OFF)
+
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+
+# The program folder as it is installed: programs and libraries beside each
+# other, plug-ins in plugin/, pictures and formats in resource/.
+set(QUELLBAR_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+set(QUELLBAR_PLUGIN_DIR ${QUELLBAR_BIN_DIR}/plugin)
+set(QUELLBAR_TEST_DIR ${CMAKE_BINARY_DIR}/tests)
+
+# Settings every Windows target of ours gets.
+function(quellbar_target target)
+  target_compile_definitions(${target} PRIVATE UNICODE _UNICODE NOMINMAX
+                             _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+  target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR})
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /permissive- /utf-8 /Zc:__cplusplus)
+    if(QUELLBAR_WERROR)
+      target_compile_options(${target} PRIVATE /WX)
+    endif()
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wshadow)
+    if(QUELLBAR_WERROR)
+      target_compile_options(${target} PRIVATE -Werror)
+    endif()
+    # No MinGW runtime DLLs on a user's machine.
+    target_link_options(${target} PRIVATE -static)
+  endif()
+endfunction()
+
+# A product program (GUI subsystem) placed in the program folder.
+function(quellbar_program target)
+  add_executable(${target} WIN32 ${ARGN})
+  quellbar_target(${target})
+  if(NOT MSVC)
+    target_link_options(${target} PRIVATE -municode) # wWinMain
+  endif()
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUELLBAR_BIN_DIR})
+endfunction()
+
+# A product library placed in the program folder (or in plugin/ with PLUGIN).
+function(quellbar_library target)
+  cmake_parse_arguments(arg "PLUGIN" "" "" ${ARGN})
+  add_library(${target} SHARED ${arg_UNPARSED_ARGUMENTS})
+  quellbar_target(${target})
+  set(dir ${QUELLBAR_BIN_DIR})
+  if(arg_PLUGIN)
+    set(dir ${QUELLBAR_PLUGIN_DIR})
+  endif()
+  set_target_properties(${target} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${dir}
+                        ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+endfunction()
+
+# A GoogleTest executable registered as one CTest entry. Tests that start the
+# programs or touch system-wide names (hook section, fake audio state, the
+# single-instance window) take the lock named by LOCK so that CTest runs them
+# one at a time.
+function(quellbar_gtest target)
+  cmake_parse_arguments(arg "" "LOCK;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT TARGET gtest)
+    return()
+  endif()
+  add_executable(${target} ${arg_SOURCES})
+  quellbar_target(${target})
+  target_link_libraries(${target} PRIVATE ${arg_LIBS} gmock gtest_main)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QUELLBAR_TEST_DIR})
+  add_test(NAME ${target} COMMAND ${target} --gtest_color=no)
+  if(NOT arg_TIMEOUT)
+    set(arg_TIMEOUT 300)
+  endif()
+  set_tests_properties(${target} PROPERTIES TIMEOUT ${arg_TIMEOUT})
+  if(arg_LOCK)
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK ${arg_LOCK})
+  endif()
+endfunction()

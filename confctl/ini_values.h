@@ -1,0 +1,23 @@
+#pragma once
+// Value forms of the settings files, as plain functions so that they can be
+// tested and fuzzed without Windows.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ini_values {
+
+// Decimal digits from the first character on, in wrapping 32-bit arithmetic;
+// the first non-digit ends the number. "12abc" -> 12, "abc" -> 0.
+uint32_t parse_ulong(const wchar_t* text) noexcept;
+// The same after one optional "-" or "+"; the result is negated after "-".
+int32_t parse_long(const wchar_t* text) noexcept;
+
+// "#rrggbb" -> COLORREF (0x00bbggrr). Up to 6 hex digits after "#" are
+// accumulated and stop at the first other character; a text not starting
+// with "#" yields `fallback`.
+uint32_t parse_color(const wchar_t* text, uint32_t fallback) noexcept;
+// COLORREF -> "#rrggbb" (lower case); `capacity` of at least 8 characters.
+void format_color(uint32_t colorref, wchar_t* out, size_t capacity) noexcept;
+
+} // namespace ini_values
