@@ -1,0 +1,490 @@
+#include "mxrctl/mxrctl_ca.h"
+#include "mxrctl/volume_math.h"
+
+#include <propidl.h>
+#include <propsys.h>
+
+#include <algorithm>
+#include <cwchar>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr CLSID clsid_device_enumerator = {
+    0xbcde0395, 0xe52f, 0x467c, {0x8e, 0x3d, 0xc4, 0x57, 0x92, 0x91, 0x69, 0x2e}};
+// PKEY_Device_FriendlyName
+constexpr PROPERTYKEY key_friendly_name = {
+    {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
+// KSNODETYPE_SUM: a mixing node ends the line that feeds it.
+constexpr GUID node_type_sum = {
+    0xda441a60, 0xc556, 0x11d0, {0x8a, 0x2b, 0x00, 0xa0, 0xc9, 0x25, 0x5a, 0xc1}};
+// A topology that loops back onto itself must not walk forever.
+constexpr int max_walk_depth = 64;
+constexpr size_t max_name = 255;
+
+HRESULT system_enumerator(IMMDeviceEnumerator** enumerator) {
+    return CoCreateInstance(clsid_device_enumerator, nullptr, CLSCTX_ALL,
+                            __uuidof(IMMDeviceEnumerator), reinterpret_cast<void**>(enumerator));
+}
+
+m_mxrctl_ca::enumerator_factory current_factory = system_enumerator;
+
+std::wstring take_co_string(LPWSTR text) {
+    std::wstring s = text ? std::wstring(text, wcsnlen(text, max_name)) : std::wstring();
+    CoTaskMemFree(text);
+    return s;
+}
+
+std::wstring friendly_name(IMMDevice* device) {
+    ComPtr<IPropertyStore> store;
+    if (FAILED(device->OpenPropertyStore(STGM_READ, &store))) return {};
+    PROPVARIANT value;
+    PropVariantInit(&value);
+    std::wstring name;
+    if (SUCCEEDED(store->GetValue(key_friendly_name, &value)) && value.vt == VT_LPWSTR &&
+        value.pwszVal)
+        name.assign(value.pwszVal, wcsnlen(value.pwszVal, max_name));
+    PropVariantClear(&value);
+    return name;
+}
+
+UINT local_id(IPart* part) {
+    UINT id = 0;
+    return SUCCEEDED(part->GetLocalId(&id)) ? id : 0;
+}
+
+template <typename I> bool part_has(IPart* part) {
+    ComPtr<I> control;
+    return SUCCEEDED(part->Activate(CLSCTX_ALL, __uuidof(I), &control)) && control;
+}
+
+} // namespace
+
+void m_mxrctl_ca::set_enumerator_factory(enumerator_factory factory) noexcept {
+    current_factory = factory ? factory : system_enumerator;
+}
+
+m_mxrctl_ca::~m_mxrctl_ca() {
+    close();
+}
+
+bool m_mxrctl_ca::ensure_device_list(bool refresh) {
+    if (!enumerator_) {
+        ComPtr<IMMDeviceEnumerator> enumerator;
+        if (FAILED(current_factory(&enumerator)) || !enumerator) return false;
+        enumerator_ = enumerator;
+    }
+    if (devices_ && !refresh) return true;
+    ComPtr<IMMDeviceCollection> devices;
+    if (FAILED(enumerator_->EnumAudioEndpoints(eAll, DEVICE_STATE_ACTIVE, &devices))) {
+        devices_.Reset();
+        return false;
+    }
+    devices_ = devices;
+    return devices_ != nullptr;
+}
+
+bool m_mxrctl_ca::open(const wchar_t* name, HWND notify_window) {
+    close();
+    // Looking up by name takes the list anew: a device plugged in after the
+    // program started must be found without a restart.
+    if (!ensure_device_list(name != nullptr)) return false;
+    if (!name) {
+        ComPtr<IMMDevice> device;
+        if (FAILED(enumerator_->GetDefaultAudioEndpoint(eRender, eMultimedia, &device)))
+            return false;
+        return take_device(device, notify_window);
+    }
+    const uint32_t count = device_count();
+    for (uint32_t i = 0; i < count; ++i)
+        if (open_index(i, notify_window) && name_matches(name)) return true;
+    close();
+    return false;
+}
+
+bool m_mxrctl_ca::open_index(uint32_t index, HWND notify_window) {
+    close();
+    if (!ensure_device_list(false)) return false;
+    ComPtr<IMMDevice> device;
+    if (FAILED(devices_->Item(index, &device))) return false;
+    return take_device(device, notify_window);
+}
+
+bool m_mxrctl_ca::take_device(ComPtr<IMMDevice> device, HWND notify_window) {
+    if (!device) return false;
+    LPWSTR id = nullptr;
+    if (FAILED(device->GetId(&id))) id = nullptr;
+    id_ = take_co_string(id);
+    if (id_.empty()) return false;
+    notify_window_ = notify_window;
+    name_ = friendly_name(device.Get());
+    if (name_.empty()) {
+        close();
+        return false;
+    }
+    device_ = device;
+    return true;
+}
+
+void m_mxrctl_ca::close() {
+    lines_.clear();
+    walked_ = false;
+    adapter_topology_.Reset();
+    notify_window_ = nullptr;
+    id_.clear();
+    name_.clear();
+    device_.Reset();
+}
+
+uint32_t m_mxrctl_ca::device_count() {
+    UINT count = 0;
+    if (!devices_ || FAILED(devices_->GetCount(&count))) return 0;
+    return count;
+}
+
+bool m_mxrctl_ca::name_matches(const wchar_t* text) const {
+    if (!text || !device_) return false;
+    const size_t length = wcsnlen(text, max_name + 1);
+    return name_.compare(0, length, text, length) == 0 && length <= name_.size();
+}
+
+uint32_t m_mxrctl_ca::source_count(uint32_t) {
+    walk_lines();
+    return static_cast<uint32_t>(lines_.size());
+}
+
+m_mxrctl::m_devs* m_mxrctl_ca::create_control() {
+    return new m_devs(*this);
+}
+
+void m_mxrctl_ca::walk_lines() {
+    if (!device_ || walked_) return;
+    walked_ = true;
+    ComPtr<IDeviceTopology> topology;
+    ComPtr<IConnector> connector;
+    if (FAILED(device_->Activate(__uuidof(IDeviceTopology), CLSCTX_ALL, nullptr, &topology)) ||
+        !topology || FAILED(topology->GetConnector(0, &connector)) || !connector)
+        return;
+    m_devs_list_handler handler(adapter_topology_, lines_);
+    if (!handler.begin(device_.Get())) return;
+    walk_connector(handler, connector.Get(), 0);
+}
+
+void m_mxrctl_ca::rewalk_lines() {
+    lines_.clear();
+    adapter_topology_.Reset();
+    walked_ = false;
+    walk_lines();
+}
+
+void m_mxrctl_ca::walk_connector(m_devs_handler& handler, IConnector* connector, int depth) {
+    BOOL connected = FALSE;
+    ComPtr<IConnector> other;
+    ComPtr<IPart> part;
+    if (depth > max_walk_depth || FAILED(connector->IsConnected(&connected)) || !connected ||
+        FAILED(connector->GetConnectedTo(&other)) || !other || FAILED(other.As(&part))) {
+        handler.dead_end();
+        return;
+    }
+    if (!handler.visit(part.Get(), depth, 0)) return;
+    DataFlow flow = In;
+    if (FAILED(other->GetDataFlow(&flow))) {
+        handler.dead_end();
+        return;
+    }
+    walk_neighbours(handler, part.Get(), flow == Out, depth + 1);
+}
+
+void m_mxrctl_ca::walk_neighbours(m_devs_handler& handler, IPart* part, bool upstream, int depth) {
+    ComPtr<IPartsList> parts;
+    const HRESULT hr = upstream ? part->EnumPartsIncoming(&parts) : part->EnumPartsOutgoing(&parts);
+    UINT count = 0;
+    if (depth > max_walk_depth || FAILED(hr) || !parts || FAILED(parts->GetCount(&count)) ||
+        count == 0) {
+        handler.dead_end();
+        return;
+    }
+    for (UINT i = 0; i < count; ++i) {
+        ComPtr<IPart> next;
+        if (FAILED(parts->GetPart(i, &next)) || !next) continue;
+        if (!handler.visit(next.Get(), depth, i)) continue;
+        PartType type = Subunit;
+        if (FAILED(next->GetPartType(&type))) {
+            handler.dead_end();
+            continue;
+        }
+        if (type == Subunit) {
+            walk_neighbours(handler, next.Get(), upstream, depth + 1);
+        } else {
+            ComPtr<IConnector> connector;
+            if (SUCCEEDED(next.As(&connector)))
+                walk_connector(handler, connector.Get(), depth + 1);
+            else
+                handler.dead_end();
+        }
+    }
+}
+
+bool m_mxrctl_ca::m_devs_list_handler::begin(IMMDevice* device) {
+    ComPtr<IMMEndpoint> endpoint;
+    if (FAILED(device->QueryInterface(IID_PPV_ARGS(&endpoint)))) return false;
+    EDataFlow flow = eCapture;
+    if (FAILED(endpoint->GetDataFlow(&flow))) return false;
+    flow_ = flow;
+    current_ = {};
+    return true;
+}
+
+bool m_mxrctl_ca::m_devs_list_handler::visit(IPart* part, int depth, UINT index) {
+    const UINT id = local_id(part);
+    if (depth == 0 && index == 0) {
+        // The first part reached belongs to the adapter whose lines we list.
+        ComPtr<IDeviceTopology> topology;
+        if (FAILED(part->GetTopologyObjects(&topology)) || !topology || id == 0) return false;
+        adapter_topology_ = topology;
+        current_.name_part = id;
+        return true;
+    }
+    if (current_.volume_part == 0 && part_has<IAudioVolumeLevel>(part)) current_.volume_part = id;
+    if (current_.mute_part == 0 && part_has<IAudioMute>(part)) current_.mute_part = id;
+    if (part_has<IAudioInputSelector>(part)) current_.selector_part = id;
+    if (flow_ == eCapture && current_.selector_part != 0) {
+        close_record(); // what lies behind an input selector is not this line's
+        return false;
+    }
+    PartType type = Subunit;
+    if (SUCCEEDED(part->GetPartType(&type)) && type == Connector) {
+        ComPtr<IConnector> connector;
+        ConnectorType connector_type = Unknown_Connector;
+        if (FAILED(part->QueryInterface(IID_PPV_ARGS(&connector))) ||
+            FAILED(connector->GetType(&connector_type)) || connector_type != Physical_External) {
+            close_record();
+            return false;
+        }
+        current_.name_part = id;
+    }
+    GUID subtype = GUID_NULL;
+    if (SUCCEEDED(part->GetSubType(&subtype)) && subtype == node_type_sum) close_record();
+    return true;
+}
+
+void m_mxrctl_ca::m_devs_list_handler::close_record() {
+    if (current_.volume_part != 0) lines_.push_back(current_);
+    current_ = {};
+}
+
+// ---------------------------------------------------------------------------
+// Controls
+
+m_mxrctl_ca::m_devs::~m_devs() {
+    close();
+}
+
+bool m_mxrctl_ca::m_devs::open(bool use_source, int32_t, int32_t source) {
+    close();
+    if (!owner_.device_) return false;
+    if (!use_source) return open_master();
+    if (source < 0) return false;
+    owner_.walk_lines();
+    const auto line = static_cast<uint32_t>(source);
+    if (bind_line(line)) return true;
+    // The topology kept from an earlier walk dies with its device; when the
+    // device came back, only a fresh walk reaches its parts again.
+    if (line >= owner_.lines_.size() || !owner_.adapter_topology_) return false;
+    owner_.rewalk_lines();
+    return bind_line(line);
+}
+
+bool m_mxrctl_ca::m_devs::open_master() {
+    ComPtr<IAudioEndpointVolume> volume;
+    if (FAILED(owner_.device_->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                        &volume)) ||
+        !volume)
+        return false;
+    endpoint_volume_ = volume;
+    if (owner_.notify_window_) {
+        ComPtr<Ccallback_audep> callback(
+            new Ccallback_audep(owner_.notify_window_, endpoint_volume_.Get()));
+        if (SUCCEEDED(endpoint_volume_->RegisterControlChangeNotify(callback.Get())))
+            endpoint_callback_ = callback;
+    }
+    name_ = owner_.name_;
+    channels_ = 1;
+    return true;
+}
+
+bool m_mxrctl_ca::m_devs::bind_line(uint32_t source) {
+    close();
+    if (source >= owner_.lines_.size() || !owner_.adapter_topology_) return false;
+    const source_line line = owner_.lines_[source];
+    IDeviceTopology* topology = owner_.adapter_topology_.Get();
+    ComPtr<IPart> name_part;
+    if (line.name_part && SUCCEEDED(topology->GetPartById(line.name_part, &name_part)) &&
+        name_part) {
+        LPWSTR text = nullptr;
+        if (SUCCEEDED(name_part->GetName(&text))) name_ = take_co_string(text);
+    }
+    if (line.volume_part && SUCCEEDED(topology->GetPartById(line.volume_part, &volume_part_)) &&
+        volume_part_ &&
+        SUCCEEDED(volume_part_->Activate(CLSCTX_ALL, __uuidof(IAudioVolumeLevel), &volume_)) &&
+        volume_) {
+        UINT count = 0;
+        channels_ = SUCCEEDED(volume_->GetChannelCount(&count)) ? count : 0;
+        watch_part(volume_part_.Get(), __uuidof(IAudioVolumeLevel), volume_.Get(),
+                   volume_callback_);
+    }
+    if (line.mute_part && SUCCEEDED(topology->GetPartById(line.mute_part, &mute_part_)) &&
+        mute_part_ && SUCCEEDED(mute_part_->Activate(CLSCTX_ALL, __uuidof(IAudioMute), &mute_)) &&
+        mute_) {
+        watch_part(mute_part_.Get(), __uuidof(IAudioMute), mute_.Get(), mute_callback_);
+    }
+    if (is_open()) return true;
+    close();
+    return false;
+}
+
+bool m_mxrctl_ca::m_devs::watch_part(IPart* part, REFIID iid, void* identity,
+                                     ComPtr<Ccallback_ctlchg>& callback) {
+    if (!owner_.notify_window_) return false;
+    ComPtr<Ccallback_ctlchg> created(new Ccallback_ctlchg(owner_.notify_window_, identity));
+    if (FAILED(part->RegisterControlChangeCallback(iid, created.Get()))) return false;
+    callback = created;
+    return true;
+}
+
+void m_mxrctl_ca::m_devs::unwatch_part(IPart* part, ComPtr<Ccallback_ctlchg>& callback) {
+    if (callback && part) part->UnregisterControlChangeCallback(callback.Get());
+    callback.Reset();
+}
+
+void m_mxrctl_ca::m_devs::close() {
+    if (endpoint_callback_ && endpoint_volume_)
+        endpoint_volume_->UnregisterControlChangeNotify(endpoint_callback_.Get());
+    endpoint_callback_.Reset();
+    endpoint_volume_.Reset();
+    unwatch_part(volume_part_.Get(), volume_callback_);
+    unwatch_part(mute_part_.Get(), mute_callback_);
+    mute_.Reset();
+    mute_part_.Reset();
+    volume_.Reset();
+    volume_part_.Reset();
+    name_.clear();
+    channels_ = 0;
+}
+
+int32_t m_mxrctl_ca::m_devs::volume() {
+    if (endpoint_volume_) {
+        float scalar = 0.0f;
+        if (FAILED(endpoint_volume_->GetMasterVolumeLevelScalar(&scalar))) return 0;
+        return mxrctl_math::percent_from_scalar(scalar);
+    }
+    if (!volume_) return 0;
+    UINT count = 0;
+    if (FAILED(volume_->GetChannelCount(&count)) || count == 0) return 0;
+    float min_db = 0, max_db = 0, step_db = 0;
+    if (FAILED(volume_->GetLevelRange(0, &min_db, &max_db, &step_db))) return 0;
+    std::vector<float> levels(count);
+    for (UINT i = 0; i < count; ++i)
+        if (FAILED(volume_->GetLevel(i, &levels[i]))) return 0;
+    return mxrctl_math::percent_from_levels(levels.data(), count, min_db, max_db);
+}
+
+bool m_mxrctl_ca::m_devs::set_volume(int32_t percent) {
+    const float scalar = mxrctl_math::scalar_from_percent(percent);
+    if (endpoint_volume_)
+        return SUCCEEDED(endpoint_volume_->SetMasterVolumeLevelScalar(scalar, nullptr));
+    if (!volume_) return false;
+    UINT count = 0;
+    float min_db = 0, max_db = 0, step_db = 0;
+    if (FAILED(volume_->GetChannelCount(&count)) ||
+        FAILED(volume_->GetLevelRange(0, &min_db, &max_db, &step_db)))
+        return false;
+    if (count != 2)
+        return SUCCEEDED(
+            volume_->SetLevelUniform(mxrctl_math::db_from_scalar(scalar, min_db, max_db), nullptr));
+    const auto [left, right] = mxrctl_math::stereo_levels(scalar, balance_, min_db, max_db);
+    float levels[2] = {left, right};
+    return SUCCEEDED(volume_->SetLevelAllChannels(levels, 2, nullptr));
+}
+
+int32_t m_mxrctl_ca::m_devs::balance() const {
+    return mxrctl_math::setting_from_balance(balance_);
+}
+
+bool m_mxrctl_ca::m_devs::set_balance(int32_t balance) {
+    balance_ = mxrctl_math::balance_from_setting(balance);
+    return true;
+}
+
+bool m_mxrctl_ca::m_devs::mute() {
+    BOOL muted = FALSE;
+    if (endpoint_volume_) return SUCCEEDED(endpoint_volume_->GetMute(&muted)) && muted;
+    if (mute_) return SUCCEEDED(mute_->GetMute(&muted)) && muted;
+    return false;
+}
+
+bool m_mxrctl_ca::m_devs::set_mute(bool mute) {
+    if (endpoint_volume_) return SUCCEEDED(endpoint_volume_->SetMute(mute, nullptr));
+    if (mute_) return SUCCEEDED(mute_->SetMute(mute, nullptr));
+    return false;
+}
+
+bool m_mxrctl_ca::m_devs::is_notification(UINT message, WPARAM wparam) const {
+    if (message != mxrctl_change_message) return false;
+    const void* sender = reinterpret_cast<const void*>(wparam);
+    return (endpoint_callback_ && sender == endpoint_volume_.Get()) ||
+           (volume_callback_ && sender == volume_.Get()) ||
+           (mute_callback_ && sender == mute_.Get());
+}
+
+// ---------------------------------------------------------------------------
+// Change callbacks
+
+namespace {
+template <typename Interface>
+HRESULT query_callback(Interface* self, REFIID iid, void** out) noexcept {
+    if (!out) return E_POINTER;
+    if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
+        *out = self;
+        self->AddRef();
+        return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+}
+
+template <typename Callback> ULONG release_callback(Callback* self, LONG& refs) noexcept {
+    const LONG left = InterlockedDecrement(&refs);
+    if (left == 0) delete self;
+    return static_cast<ULONG>(left);
+}
+} // namespace
+
+HRESULT m_mxrctl_ca::Ccallback_audep::QueryInterface(REFIID iid, void** out) noexcept {
+    return query_callback<IAudioEndpointVolumeCallback>(this, iid, out);
+}
+ULONG m_mxrctl_ca::Ccallback_audep::AddRef() noexcept {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
+ULONG m_mxrctl_ca::Ccallback_audep::Release() noexcept {
+    return release_callback(this, refs_);
+}
+HRESULT m_mxrctl_ca::Ccallback_audep::OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA) noexcept {
+    PostMessageW(window_, mxrctl_change_message, reinterpret_cast<WPARAM>(identity_), 0);
+    return S_OK;
+}
+
+HRESULT m_mxrctl_ca::Ccallback_ctlchg::QueryInterface(REFIID iid, void** out) noexcept {
+    return query_callback<IControlChangeNotify>(this, iid, out);
+}
+ULONG m_mxrctl_ca::Ccallback_ctlchg::AddRef() noexcept {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+}
+ULONG m_mxrctl_ca::Ccallback_ctlchg::Release() noexcept {
+    return release_callback(this, refs_);
+}
+HRESULT m_mxrctl_ca::Ccallback_ctlchg::OnNotify(DWORD, LPCGUID) noexcept {
+    PostMessageW(window_, mxrctl_change_message, reinterpret_cast<WPARAM>(identity_), 0);
+    return S_OK;
+}

@@ -1,0 +1,184 @@
+#pragma once
+// The Core Audio backend: one audio endpoint device (m_mxrctl_ca) and its
+// controls, the device's master volume or one source line of the hardware
+// topology behind it.
+
+#include "mxrctl/mxrctl.h"
+
+#include <devicetopology.h>
+#include <endpointvolume.h>
+#include <mmdeviceapi.h>
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+class m_mxrctl_ca : public m_mxrctl {
+public:
+    // Where the device enumerator comes from; the default creates the system's
+    // (CLSID_MMDeviceEnumerator). Tests hand in their own audio system.
+    using enumerator_factory = HRESULT (*)(IMMDeviceEnumerator** enumerator);
+    static void set_enumerator_factory(enumerator_factory factory) noexcept; // null: default
+
+    // One source line: local part ids in the adapter topology, 0 for none.
+    struct source_line {
+        UINT name_part = 0;
+        UINT volume_part = 0;
+        UINT mute_part = 0;
+        UINT selector_part = 0;
+    };
+
+    class m_devs_handler {
+    public:
+        virtual ~m_devs_handler() = default;
+        virtual bool begin(IMMDevice* device) = 0;
+        // Whether the walk continues into `part`.
+        virtual bool visit(IPart* part, int depth, UINT index) = 0;
+        // The walk found nothing beyond the part it last continued into.
+        virtual void dead_end() = 0;
+    };
+    class m_devs_list_handler;
+    class Ccallback_audep;
+    class Ccallback_ctlchg;
+    class m_devs;
+
+    m_mxrctl_ca() = default;
+    m_mxrctl_ca(const m_mxrctl_ca&) = delete;
+    m_mxrctl_ca& operator=(const m_mxrctl_ca&) = delete;
+    ~m_mxrctl_ca() override;
+
+    int32_t api_type() const override { return 2; }
+    bool open(const wchar_t* name, HWND notify_window) override;
+    bool open_index(uint32_t index, HWND notify_window) override;
+    void close() override;
+    bool is_open() const override { return device_ != nullptr; }
+    uint32_t device_count() override;
+    const wchar_t* name() const override { return name_.c_str(); }
+    bool name_matches(const wchar_t* text) const override;
+    uint32_t destination_count() override { return 1; }
+    uint32_t source_count(uint32_t destination) override;
+    m_mxrctl::m_devs* create_control() override;
+
+    // Source lines found by the last walk (for inspection by the controls).
+    const std::vector<source_line>& lines() const { return lines_; }
+
+private:
+    bool ensure_device_list(bool refresh);
+    bool take_device(Microsoft::WRL::ComPtr<IMMDevice> device, HWND notify_window);
+    void walk_lines();
+    // Forgets lines and topology and walks again; used when the kept topology
+    // went stale (the device was gone and came back).
+    void rewalk_lines();
+    void walk_connector(m_devs_handler& handler, IConnector* connector, int depth);
+    void walk_neighbours(m_devs_handler& handler, IPart* part, bool upstream, int depth);
+
+    Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
+    Microsoft::WRL::ComPtr<IMMDeviceCollection> devices_;
+    Microsoft::WRL::ComPtr<IMMDevice> device_;
+    std::wstring name_;
+    std::wstring id_;
+    HWND notify_window_ = nullptr;
+    Microsoft::WRL::ComPtr<IDeviceTopology> adapter_topology_;
+    std::vector<source_line> lines_;
+    bool walked_ = false;
+};
+
+class m_mxrctl_ca::m_devs : public m_mxrctl::m_devs {
+public:
+    explicit m_devs(m_mxrctl_ca& owner) : owner_(owner) {}
+    m_devs(const m_devs&) = delete;
+    m_devs& operator=(const m_devs&) = delete;
+    ~m_devs() override;
+
+    bool open(bool use_source, int32_t destination, int32_t source) override;
+    void close() override;
+    bool is_open() const override { return endpoint_volume_ || volume_; }
+    const wchar_t* name() const override { return name_.c_str(); }
+    int32_t volume() override;
+    bool set_volume(int32_t percent) override;
+    int32_t balance() const override;
+    bool set_balance(int32_t balance) override;
+    bool mute() override;
+    bool set_mute(bool mute) override;
+    uint32_t channels() const override { return channels_; }
+    bool is_notification(UINT message, WPARAM wparam) const override;
+    m_mxrctl* mixer() const override { return &owner_; }
+
+private:
+    bool open_master();
+    bool bind_line(uint32_t source);
+    bool watch_part(IPart* part, REFIID iid, void* identity,
+                    Microsoft::WRL::ComPtr<Ccallback_ctlchg>& callback);
+    static void unwatch_part(IPart* part, Microsoft::WRL::ComPtr<Ccallback_ctlchg>& callback);
+
+    m_mxrctl_ca& owner_;
+    Microsoft::WRL::ComPtr<IAudioEndpointVolume> endpoint_volume_;
+    Microsoft::WRL::ComPtr<Ccallback_audep> endpoint_callback_;
+    Microsoft::WRL::ComPtr<IPart> volume_part_;
+    Microsoft::WRL::ComPtr<IAudioVolumeLevel> volume_;
+    Microsoft::WRL::ComPtr<IPart> mute_part_;
+    Microsoft::WRL::ComPtr<IAudioMute> mute_;
+    Microsoft::WRL::ComPtr<Ccallback_ctlchg> volume_callback_;
+    Microsoft::WRL::ComPtr<Ccallback_ctlchg> mute_callback_;
+    std::wstring name_;
+    uint32_t channels_ = 0;
+    float balance_ = 0.0f;
+};
+
+// Both callbacks run on the audio system's threads: they touch only their own
+// reference count and post one message carrying the pointer they watch.
+class m_mxrctl_ca::Ccallback_audep final : public IAudioEndpointVolumeCallback {
+public:
+    Ccallback_audep(HWND window, void* identity) noexcept : window_(window), identity_(identity) {}
+    Ccallback_audep(const Ccallback_audep&) = delete;
+    Ccallback_audep& operator=(const Ccallback_audep&) = delete;
+    virtual ~Ccallback_audep() = default;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept override;
+
+private:
+    LONG refs_ = 0;
+    HWND window_;
+    void* identity_;
+};
+
+class m_mxrctl_ca::Ccallback_ctlchg final : public IControlChangeNotify {
+public:
+    Ccallback_ctlchg(HWND window, void* identity) noexcept : window_(window), identity_(identity) {}
+    Ccallback_ctlchg(const Ccallback_ctlchg&) = delete;
+    Ccallback_ctlchg& operator=(const Ccallback_ctlchg&) = delete;
+    virtual ~Ccallback_ctlchg() = default;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+    HRESULT STDMETHODCALLTYPE OnNotify(DWORD process_id, LPCGUID context) noexcept override;
+
+private:
+    LONG refs_ = 0;
+    HWND window_;
+    void* identity_;
+};
+
+// Builds the device's list of source lines while the topology is walked.
+class m_mxrctl_ca::m_devs_list_handler final : public m_devs_handler {
+public:
+    m_devs_list_handler(Microsoft::WRL::ComPtr<IDeviceTopology>& adapter_topology,
+                        std::vector<source_line>& lines) noexcept
+        : adapter_topology_(adapter_topology), lines_(lines) {}
+
+    bool begin(IMMDevice* device) override;
+    bool visit(IPart* part, int depth, UINT index) override;
+    void dead_end() override { close_record(); }
+
+private:
+    void close_record();
+
+    Microsoft::WRL::ComPtr<IDeviceTopology>& adapter_topology_;
+    std::vector<source_line>& lines_;
+    source_line current_;
+    EDataFlow flow_ = eCapture;
+};
