@@ -1,0 +1,38 @@
+#pragma once
+// The main program's side of the global hot keys: loading and connecting the
+// hook library, and registering keys in its shared table.
+
+#include "common/unique_resource.h"
+#include "confctl/config.h"
+
+#include <cstdint>
+
+class hook_connection {
+public:
+    hook_connection() = default;
+    hook_connection(const hook_connection&) = delete;
+    hook_connection& operator=(const hook_connection&) = delete;
+    ~hook_connection() { unload(); }
+
+    // Loads "zuvohook.dll" from the current directory and connects it with
+    // a table of `capacity` keys. False when any step fails; a library that
+    // loaded stays loaded until unload().
+    bool load(HWND window, uint32_t capacity) noexcept;
+    // Disconnects and frees the library; harmless when nothing is loaded.
+    void unload() noexcept;
+
+    bool can_register() const noexcept { return key_regist_ != nullptr; }
+    // False without a connected library, for a key without virtual key, or
+    // when the table is full.
+    bool regist(uint32_t hotkey, uint32_t message, WPARAM wparam, LPARAM lparam) noexcept;
+
+private:
+    using regist_fn = bool(__cdecl*)(uint32_t, uint32_t, WPARAM, LPARAM);
+    unique_hmodule library_;
+    regist_fn key_regist_ = nullptr;
+};
+
+// The program's own five keys, in the order that decides which entry wins.
+void register_program_hotkeys(hook_connection& hooks, const Cconfig& config) noexcept;
+// Each configured launcher's key, launcher index 0..15.
+void register_launcher_hotkeys(hook_connection& hooks, const Cconfig& config) noexcept;

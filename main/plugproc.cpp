@@ -1,0 +1,69 @@
+#include "main/plugproc.h"
+
+#include "main/app.h"
+#include "main/resource.h"
+
+#include <strsafe.h>
+
+namespace {
+template <typename F> F find_export(HMODULE module, const char* name) noexcept {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+} // namespace
+
+void Czuvo_plugproc::load(HWND main_window) noexcept {
+    if (!config_) return;
+    plugins_.assign(config_->plugins.size(), loaded_plugin{});
+    for (size_t j = 0; j < plugins_.size(); ++j) {
+        const wchar_t* name = config_->plugins[j].file_name;
+        if (name[0] == L'\0') continue;
+        wchar_t relative[MAX_PATH], path[MAX_PATH];
+        StringCchPrintfW(relative, MAX_PATH, L"%s%s", L"plugin\\", name);
+        DWORD length = GetFullPathNameW(relative, MAX_PATH, path, nullptr);
+        HMODULE module = (length && length < MAX_PATH) ? LoadLibraryW(path) : nullptr;
+        plugins_[j].module = module;
+        auto entry = module ? find_export<ZUVOPLUG_entry_fn>(module, "ZUVOPLUG_entry_4_0_0") : nullptr;
+        if (!entry) {
+            show_warning(IDS_FAILED_TO_LOAD_PLUGIN, name);
+            return;
+        }
+        plugins_[j].event = find_export<ZUVOPLUG_event_fn>(module, "ZUVOPLUG_event");
+        plugins_[j].menu = find_export<ZUVOPLUG_menu_fn>(module, "ZUVOPLUG_menu");
+        plugins_[j].msgproc = find_export<ZUVOPLUG_msgproc_fn>(module, "ZUVOPLUG_msgproc");
+        entry(static_cast<uint32_t>(j), main_window);
+    }
+}
+
+bool Czuvo_plugproc::offer(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
+    // The count is read anew each time: a plug-in may end the program from
+    // inside its hook, which releases every plug-in.
+    for (size_t j = 0; j < plugins_.size(); ++j) {
+        ZUVOPLUG_msgproc_fn hook = plugins_[j].msgproc;
+        if (hook && (hook(window, message, wparam, lparam) & 0xFF) != 0) return true;
+    }
+    return false;
+}
+
+bool Czuvo_plugproc::event(HWND main_window, uint32_t index, uint32_t code) noexcept {
+    if (index >= plugins_.size() || !plugins_[index].event) return false;
+    return (plugins_[index].event(main_window, code) & 0xFF) != 0;
+}
+
+void Czuvo_plugproc::add_items(HMENU* menu) {
+    if (!menu) return;
+    for (const auto& plugin : plugins_)
+        if (plugin.menu) plugin.menu(*menu);
+}
+
+void Czuvo_plugproc::release() noexcept {
+    for (size_t j = plugins_.size(); j-- > 0;) {
+        loaded_plugin& plugin = plugins_[j];
+        if (!plugin.module) continue;
+        auto release_fn = find_export<ZUVOPLUG_release_fn>(plugin.module, "ZUVOPLUG_release");
+        if (release_fn) release_fn();
+        plugin.event = nullptr;
+        plugin.menu = nullptr;
+        plugin.msgproc = nullptr;
+        FreeLibrary(std::exchange(plugin.module, nullptr));
+    }
+}

@@ -1,0 +1,105 @@
+#include "main/popmenu.h"
+
+#include "main/app.h"
+#include "main/commands.h"
+#include "main/resource.h"
+
+#include <strsafe.h>
+
+#include <vector>
+
+void append_menu_item(HMENU menu, const wchar_t* text, uint32_t id, UINT state) noexcept {
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_STATE;
+    item.fType = MFT_STRING;
+    item.fState = state;
+    item.wID = id;
+    item.dwTypeData = const_cast<wchar_t*>(text);
+    InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &item);
+}
+
+void append_menu_separator(HMENU menu) noexcept {
+    MENUITEMINFOW item{};
+    item.cbSize = sizeof item;
+    item.fMask = MIIM_FTYPE;
+    item.fType = MFT_SEPARATOR;
+    InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &item);
+}
+
+bool Cpopmenu::add_contributor(Cpopmenu_regproc* contributor) noexcept {
+    if (!contributor || count_ >= static_cast<int>(max_contributors)) return false;
+    contributors_[count_++] = contributor;
+    return true;
+}
+
+void Cpopmenu::load_captions(HINSTANCE instance) noexcept {
+    LoadStringW(instance, IDS_MENU_SETUP, setup_caption_, 64);
+    LoadStringW(instance, IDS_MENU_INFO, info_caption_, 64);
+    LoadStringW(instance, IDS_MENU_EXIT, exit_caption_, 64);
+}
+
+void bring_to_foreground(HWND window) noexcept {
+    DWORD foreground = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    DWORD own = GetCurrentThreadId();
+    if (foreground == own) {
+        SetForegroundWindow(window);
+        return;
+    }
+    if (!AttachThreadInput(own, foreground, TRUE)) return;
+    SetForegroundWindow(window);
+    AttachThreadInput(own, foreground, FALSE);
+}
+
+void Cpopmenu::show() noexcept {
+    unique_hmenu menu(CreatePopupMenu());
+    if (!menu) return;
+    HMENU handle = menu.get();
+    for (int i = 0; i < count_; ++i) contributors_[i]->add_items(&handle);
+    append_menu_item(handle, setup_caption_, CMD_SETUP);
+    append_menu_item(handle, info_caption_, CMD_ABOUT);
+    append_menu_item(handle, exit_caption_, CMD_EXIT);
+
+    bring_to_foreground(window_);
+    SetFocus(window_);
+    POINT at{};
+    GetCursorPos(&at);
+    TrackPopupMenu(handle, TPM_LEFTBUTTON, at.x, at.y, 0, window_, nullptr);
+    // Without it the menu would not close when the user clicks elsewhere.
+    PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+void Czuvo_launch::add_items(HMENU* menu) {
+    if (!config_ || !menu) return;
+    bool any = false;
+    for (size_t i = 0; i < launcher_slots; ++i) {
+        const auto& launcher = config_->launchers[i];
+        if (!launcher) continue;
+        append_menu_item(*menu, launcher->caption, make_command(CMD_LAUNCH, static_cast<uint16_t>(i)),
+                         i == 0 ? MFS_DEFAULT : 0);
+        any = true;
+    }
+    if (any) append_menu_separator(*menu);
+}
+
+bool start_process(const wchar_t* command_line, const wchar_t* what) noexcept {
+    // CreateProcessW may write into the command line.
+    std::vector<wchar_t> writable(command_line, command_line + wcslen(command_line) + 1);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                       nullptr, nullptr, &startup, &process)) {
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return true;
+    }
+    show_warning(IDS_FAILED_TO_START, what);
+    return false;
+}
+
+void Czuvo_launch::run(uint32_t index) noexcept {
+    if (!config_ || index >= launcher_slots || !config_->launchers[index]) return;
+    const auto& launcher = *config_->launchers[index];
+    start_process(launcher.command_line, launcher.caption);
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Re-fonting a DLGTEMPLATEEX dialog resource: the byte work, without
+// Windows, so that it can be tested and fuzzed on any template.
+
+#include <cstddef>
+#include <cstdint>
+
+struct dialog_font {
+    uint16_t point_size = 9;
+    uint16_t weight = 400;
+    uint8_t italic = 0;
+    uint8_t charset = 1;
+    const wchar_t* face = L"";  // at most 31 characters are used
+};
+
+// A LOGFONT height in 96-dpi pixels (negative) or points (positive) as the
+// point size of a dialog font: -12 -> 9, -16 -> 12, 10 -> 10.
+uint16_t dialog_point_size(int32_t logfont_height) noexcept;
+
+// Room the re-fonted copy may need beyond the resource's own size.
+constexpr size_t dialog_font_headroom = 256;
+
+// Copies the extended dialog template `resource` (`size` bytes, starting on a
+// 4-byte boundary) into `out` with its font block replaced by `font`, and
+// the item templates moved to the next 4-byte boundary. Returns the bytes
+// written, or 0 when the resource is not an extended template with a font
+// block, no menu and no class, or when `out` is too small.
+size_t refont_dialog_template(const uint8_t* resource, size_t size, const dialog_font& font,
+                              uint8_t* out, size_t out_capacity) noexcept;

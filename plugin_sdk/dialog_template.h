@@ -1,0 +1,14 @@
+#pragma once
+// Dialog resources shown with the system's message font.
+
+#include <windows.h>
+
+// A copy of dialog resource `id` of `module` in global memory, with the
+// message font of the system. Show it with DialogBoxIndirectParamW, then
+// GlobalFree it. Null when the resource is missing or not an extended
+// dialog template with a font.
+DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id) noexcept;
+
+// The system's message font (NONCLIENTMETRICSW, retried with the size of
+// systems without iPaddedBorderWidth). False when both calls fail.
+bool get_message_font(LOGFONTW& font) noexcept;

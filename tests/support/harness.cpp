@@ -1,0 +1,276 @@
+#include "tests/support/harness.h"
+
+#include "tests/support/files.h"
+
+#include <gdiplus.h>
+
+#include <memory>
+#include <vector>
+
+namespace test_support {
+
+std::wstring build_bin_folder() {
+    std::wstring tests = exe_folder();
+    return tests.substr(0, tests.find_last_of(L"\\/")) + L"\\bin";
+}
+
+std::wstring test_output_folder() {
+    std::wstring tests = exe_folder();
+    std::wstring folder = tests.substr(0, tests.find_last_of(L"\\/")) + L"\\test-output";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+// program_folder --------------------------------------------------------------
+
+program_folder::program_folder(const options& what) {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static LONG counter = 0;
+    for (int attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
+        std::wstring name = std::wstring(base) + L"zuvo" + std::to_wstring(GetCurrentProcessId()) +
+                            L"_" + std::to_wstring(InterlockedIncrement(&counter));
+        if (CreateDirectoryW(name.c_str(), nullptr)) path_ = name;
+    }
+    const std::wstring bin = build_bin_folder();
+    CopyFileW((bin + L"\\zuvo.exe").c_str(), exe().c_str(), FALSE);
+    if (what.hook_library) CopyFileW((bin + L"\\zuvohook.dll").c_str(), file(L"zuvohook.dll").c_str(), FALSE);
+    if (what.resources && file_exists(bin + L"\\resource")) copy_tree(bin + L"\\resource", file(L"resource"));
+    if (what.plugins && file_exists(bin + L"\\plugin")) copy_tree(bin + L"\\plugin", file(L"plugin"));
+}
+
+program_folder::~program_folder() {
+    if (!path_.empty()) remove_tree(path_);
+}
+
+bool program_folder::write_ini(const std::wstring& name, const std::wstring& text) const {
+    return write_utf16(file(name), text);
+}
+
+bool program_folder::copy_in(const std::wstring& source, const std::wstring& name) const {
+    std::wstring from = source.find(L'\\') == std::wstring::npos ? build_bin_folder() + L"\\" + source : source;
+    std::wstring to = file(name);
+    std::wstring folder = to.substr(0, to.find_last_of(L'\\'));
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool program_folder::remove(const std::wstring& name) const { return DeleteFileW(file(name).c_str()) != FALSE; }
+
+// process -----------------------------------------------------------------------
+
+process::process(process&& other) noexcept : info_(other.info_) { other.info_ = {}; }
+
+process& process::operator=(process&& other) noexcept {
+    if (this != &other) {
+        terminate();
+        info_ = other.info_;
+        other.info_ = {};
+    }
+    return *this;
+}
+
+process::~process() { terminate(); }
+
+process process::start(const std::wstring& command_line, const std::wstring& current_directory) {
+    process started;
+    std::vector<wchar_t> writable(command_line.begin(), command_line.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        current_directory.empty() ? nullptr : current_directory.c_str(), &startup,
+                        &started.info_))
+        started.info_ = {};
+    return started;
+}
+
+bool process::running() const {
+    return info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::optional<DWORD> process::wait(std::chrono::milliseconds timeout) const {
+    if (!info_.hProcess) return std::nullopt;
+    if (WaitForSingleObject(info_.hProcess, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD code = 0;
+    GetExitCodeProcess(info_.hProcess, &code);
+    return code;
+}
+
+void process::terminate() {
+    if (info_.hProcess) {
+        if (running()) {
+            TerminateProcess(info_.hProcess, 99);
+            WaitForSingleObject(info_.hProcess, 5000);
+        }
+        CloseHandle(info_.hProcess);
+    }
+    if (info_.hThread) CloseHandle(info_.hThread);
+    info_ = {};
+}
+
+// windows -----------------------------------------------------------------------
+
+namespace {
+
+struct window_search {
+    const wchar_t* class_name;
+    const wchar_t* caption;
+    DWORD process_id;
+    HWND found;
+};
+
+BOOL CALLBACK match_window(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<window_search*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (search->process_id && owner != search->process_id) return TRUE;
+    wchar_t text[256];
+    if (search->class_name) {
+        GetClassNameW(window, text, 256);
+        if (lstrcmpW(text, search->class_name) != 0) return TRUE;
+    }
+    if (search->caption) {
+        GetWindowTextW(window, text, 256);
+        if (lstrcmpW(text, search->caption) != 0) return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+HWND find_window(const wchar_t* class_name, const wchar_t* caption, DWORD process_id) {
+    window_search search{class_name, caption, process_id, nullptr};
+    EnumWindows(match_window, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+} // namespace
+
+HWND wait_for_window(const wchar_t* class_name, DWORD process_id, std::chrono::milliseconds timeout) {
+    HWND found = nullptr;
+    wait_until([&] { return (found = find_window(class_name, nullptr, process_id)) != nullptr; }, timeout);
+    return found;
+}
+
+bool wait_for_window_gone(HWND window, std::chrono::milliseconds timeout) {
+    return wait_until([&] { return !IsWindow(window); }, timeout);
+}
+
+std::optional<message_box> wait_for_message_box(const wchar_t* caption, DWORD process_id,
+                                                std::chrono::milliseconds timeout) {
+    HWND box = nullptr;
+    if (!wait_until([&] { return (box = find_window(L"#32770", caption, process_id)) != nullptr; }, timeout))
+        return std::nullopt;
+    message_box result{box, {}};
+    // The text is the box's static control; give it a moment to be created.
+    wait_until([&] {
+        wchar_t text[1024] = L"";
+        HWND label = GetDlgItem(box, 0xFFFF);
+        if (!label) return false;
+        GetWindowTextW(label, text, 1024);
+        result.text = text;
+        return true;
+    }, std::chrono::seconds(2));
+    return result;
+}
+
+bool close_message_box(HWND box) {
+    if (!IsWindow(box)) return false;
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    if (wait_for_window_gone(box, std::chrono::seconds(2))) return true;
+    PostMessageW(box, WM_CLOSE, 0, 0);
+    return wait_for_window_gone(box, std::chrono::seconds(5));
+}
+
+bool has_message_box(DWORD process_id) { return find_window(L"#32770", nullptr, process_id) != nullptr; }
+
+// screenshots ---------------------------------------------------------------------
+
+namespace {
+class gdiplus_session {
+public:
+    gdiplus_session() {
+        Gdiplus::GdiplusStartupInput input;
+        ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
+    }
+    ~gdiplus_session() {
+        if (ok_) Gdiplus::GdiplusShutdown(token_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    ULONG_PTR token_ = 0;
+    bool ok_ = false;
+};
+} // namespace
+
+bool save_screenshot(const std::wstring& png_path, const RECT* area) {
+    RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT r = area ? *area : screen;
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0) return false;
+    HDC screen_dc = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen_dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen_dc, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen_dc, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+    bool saved = false;
+    {
+        gdiplus_session gdiplus;
+        if (gdiplus.ok()) {
+            Gdiplus::Bitmap image(bitmap, nullptr);
+            // The PNG encoder of GDI+.
+            const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+            saved = image.Save(png_path.c_str(), &png, nullptr) == Gdiplus::Ok;
+        }
+    }
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen_dc);
+    return saved;
+}
+
+// zuvo_process ------------------------------------------------------------------
+
+zuvo_process::zuvo_process(const program_folder& folder, const options& how) {
+    std::wstring directory = how.current_directory;
+    if (directory.empty()) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        directory = temp;
+    }
+    process_ = process::start(L"\"" + folder.exe() + L"\"", directory);
+    if (!process_) return;
+    window_ = wait_for_window(L"Quellbar_Class", process_.id());
+    if (!window_) return;
+    if (how.close_hook_warning && !file_exists(folder.file(L"zuvohook.dll"))) {
+        if (auto box = wait_for_message_box(L"Quellbar", process_.id())) close_message_box(box->window);
+    }
+    if (how.wait_for_loop) sync();
+}
+
+zuvo_process::~zuvo_process() {
+    if (process_.running() && window_) {
+        PostMessageW(window_, WM_COMMAND, 0x0504, 0);
+        process_.wait(std::chrono::seconds(5));
+    }
+}
+
+bool zuvo_process::sync(std::chrono::milliseconds timeout) const {
+    DWORD_PTR ignored = 0;
+    return window_ && SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL,
+                                          static_cast<UINT>(timeout.count()), &ignored) != 0;
+}
+
+bool zuvo_process::post_command(WPARAM wparam, LPARAM lparam) const {
+    return window_ && PostMessageW(window_, WM_COMMAND, wparam, lparam) != FALSE;
+}
+
+std::optional<DWORD> zuvo_process::exit() {
+    post_command(0x0504);
+    return process_.wait(std::chrono::seconds(10));
+}
+
+} // namespace test_support

@@ -1,0 +1,140 @@
+#pragma once
+// Whole-program tests: a temporary program folder laid out from the build,
+// the programs started in it, their windows, message boxes and screenshots.
+
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace test_support {
+
+// The build's program folder (<build>/bin) and a folder for test output
+// (<build>/test-output), found from the test executable in <build>/tests.
+std::wstring build_bin_folder();
+std::wstring test_output_folder();
+
+// Polls `done` every `step` until it returns true or `timeout` passes.
+template <typename Predicate>
+bool wait_until(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                std::chrono::milliseconds step = std::chrono::milliseconds(20)) {
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        std::this_thread::sleep_for(step);
+    }
+}
+
+// A program folder in the temporary directory with zuvo.exe and what else
+// the build made: libraries beside it, plugin\ and resource\.
+class program_folder {
+public:
+    struct options {
+        bool hook_library = true;  // zuvohook.dll, when the build has it
+        bool resources = true;     // resource\ with resource.ini and pictures
+        bool plugins = false;      // the shipped plugin\ folder
+    };
+    program_folder() : program_folder(options{}) {}
+    explicit program_folder(const options& what);
+    program_folder(const program_folder&) = delete;
+    program_folder& operator=(const program_folder&) = delete;
+    ~program_folder();
+
+    const std::wstring& path() const { return path_; }
+    std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
+    std::wstring exe() const { return file(L"zuvo.exe"); }
+    // Writes a settings file as the programs create them (UTF-16 with mark).
+    bool write_ini(const std::wstring& name, const std::wstring& text) const;
+    // Copies a file of the build's program folder (or another path) in.
+    bool copy_in(const std::wstring& source, const std::wstring& name) const;
+    bool remove(const std::wstring& name) const;
+
+private:
+    std::wstring path_;
+};
+
+// A started process, terminated at destruction if it still runs.
+class process {
+public:
+    process() = default;
+    process(process&& other) noexcept;
+    process& operator=(process&& other) noexcept;
+    process(const process&) = delete;
+    process& operator=(const process&) = delete;
+    ~process();
+
+    // `command_line` as for CreateProcessW; `current_directory` may be empty.
+    static process start(const std::wstring& command_line, const std::wstring& current_directory);
+
+    explicit operator bool() const { return info_.hProcess != nullptr; }
+    DWORD id() const { return info_.dwProcessId; }
+    HANDLE handle() const { return info_.hProcess; }
+    bool running() const;
+    // The exit code, or nothing when the process is still running after `timeout`.
+    std::optional<DWORD> wait(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    void terminate();
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
+// The first visible or hidden top-level window of `class_name` (any process
+// when `process_id` is 0) that appears within `timeout`.
+HWND wait_for_window(const wchar_t* class_name, DWORD process_id,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
+bool wait_for_window_gone(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+struct message_box {
+    HWND window = nullptr;
+    std::wstring text;
+};
+// A message box (dialog class "#32770") with this caption, of `process_id`
+// when not 0; its text is read from the box's static text.
+std::optional<message_box> wait_for_message_box(
+    const wchar_t* caption, DWORD process_id,
+    std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Presses OK (or the only button) of a message box.
+bool close_message_box(HWND box);
+// Whether any message box of `process_id` is open right now.
+bool has_message_box(DWORD process_id);
+
+// Saves the screen (or `area` of it) as a PNG file. False on failure.
+bool save_screenshot(const std::wstring& png_path, const RECT* area = nullptr);
+
+// zuvo.exe started from a program folder, with another current directory
+// than its own (the program must make its folder current by itself).
+class zuvo_process {
+public:
+    struct options {
+        // Without zuvohook.dll the program warns in a box before it goes on;
+        // by default that box is expected and closed.
+        bool close_hook_warning = true;
+        // Wait until start-up has finished and the message loop runs.
+        bool wait_for_loop = true;
+        std::wstring current_directory;  // empty: the temporary directory
+    };
+    explicit zuvo_process(const program_folder& folder) : zuvo_process(folder, options{}) {}
+    zuvo_process(const program_folder& folder, const options& how);
+    zuvo_process(const zuvo_process&) = delete;
+    zuvo_process& operator=(const zuvo_process&) = delete;
+    // Ends the program with the exit command if it still runs.
+    ~zuvo_process();
+
+    HWND window() const { return window_; }
+    // Returns once the program's thread has handled everything posted so far
+    // (a message sent across threads is handled only by the message loop).
+    bool sync(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+    process& proc() { return process_; }
+    bool post_command(WPARAM wparam, LPARAM lparam = 0) const;
+    // Posts the exit command and returns the exit code (nothing on time-out).
+    std::optional<DWORD> exit();
+
+private:
+    process process_;
+    HWND window_ = nullptr;
+};
+
+} // namespace test_support
