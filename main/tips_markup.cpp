@@ -1,0 +1,485 @@
+#include "main/tips_markup.h"
+
+#include <algorithm>
+#include <new>
+
+namespace {
+
+// Numbers in the markup saturate here; no placement, size or count needs more.
+constexpr uint32_t number_limit = 1000000;
+// A bar longer than this is far wider than any screen.
+constexpr uint32_t bar_length_limit = 1000;
+// Positions stay well inside 32 bits whatever the text asks for.
+constexpr int64_t coordinate_limit = 1 << 20;
+constexpr int32_t edge_limit = 64;
+
+bool is_break(wchar_t c) noexcept {
+    return c == L'\r' || c == L'\n';
+}
+
+int32_t clamp_coordinate(int64_t value) noexcept {
+    return static_cast<int32_t>(std::clamp<int64_t>(value, -coordinate_limit, coordinate_limit));
+}
+
+int hex_value(wchar_t c) noexcept {
+    if (c >= L'0' && c <= L'9') return c - L'0';
+    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+    return -1;
+}
+
+// One pass over the text: the measure pass finds line widths and bottoms,
+// the draw pass paints and records regions. Both walk the text the same way
+// so that the lines they see are the same.
+class markup_pass {
+public:
+    markup_pass(std::wstring_view text, const tips_style& style, tips_canvas& canvas,
+                tips_layout& layout, bool drawing)
+        : text_(text), style_(style), canvas_(canvas), layout_(layout), drawing_(drawing),
+          left_(tips_edge(style) + 4), top_(tips_edge(style) + 2) {}
+
+    void run() {
+        canvas_.select_font(0);
+        canvas_.set_text_color(style_.text_color);
+        align_ = drawing_ ? layout_.first_alignment : tips_align::left;
+        y_ = top_;
+        if (!drawing_) {
+            layout_.widest = left_;
+            layout_.bottom = top_;
+            layout_.line_count = 0;
+        }
+        start_line();
+        while (pos_ < text_.size()) {
+            const wchar_t c = text_[pos_];
+            if (is_break(c)) {
+                ++pos_;
+                if (c == L'\r' && peek() == L'\n') ++pos_;
+                end_line();
+                if (line_ == tips_max_lines) return;
+                start_line();
+                continue;
+            }
+            if (c == L'&' && pos_ + 1 < text_.size() && text_[pos_ + 1] == L'{') {
+                pos_ += 2;
+                block();
+                continue;
+            }
+            size_t end = pos_;
+            while (end < text_.size() && !is_break(text_[end]) &&
+                   !(text_[end] == L'&' && end + 1 < text_.size() && text_[end + 1] == L'{'))
+                ++end;
+            text_run(text_.substr(pos_, end - pos_));
+            pos_ = end;
+        }
+        // A text ending in a line break has no further line.
+        if (line_start_ < text_.size()) end_line();
+    }
+
+    tips_align alignment() const noexcept { return align_; }
+    int32_t h_percent() const noexcept { return h_; }
+    int32_t v_percent() const noexcept { return v_; }
+
+private:
+    wchar_t peek() const noexcept { return pos_ < text_.size() ? text_[pos_] : L'\0'; }
+
+    uint32_t read_decimal(bool* any = nullptr) noexcept {
+        uint32_t value = 0;
+        bool found = false;
+        while (pos_ < text_.size() && text_[pos_] >= L'0' && text_[pos_] <= L'9') {
+            value = std::min(number_limit, value * 10 + static_cast<uint32_t>(text_[pos_] - L'0'));
+            found = true;
+            ++pos_;
+        }
+        if (any) *any = found;
+        return value;
+    }
+
+    int32_t read_signed() noexcept {
+        bool negative = false;
+        if (peek() == L'-' || peek() == L'+') negative = text_[pos_++] == L'-';
+        const auto magnitude = static_cast<int32_t>(read_decimal());
+        return negative ? -magnitude : magnitude;
+    }
+
+    uint32_t read_hex(int max_digits) noexcept {
+        uint32_t value = 0;
+        for (int i = 0; i < max_digits && pos_ < text_.size(); ++i) {
+            const int digit = hex_value(text_[pos_]);
+            if (digit < 0) break;
+            value = (value << 4) | static_cast<uint32_t>(digit);
+            ++pos_;
+        }
+        return value;
+    }
+
+    void start_line() {
+        line_start_ = pos_;
+        line_top_ = y_;
+        running_bottom_ = y_;
+        drew_ = false;
+        x_ = left_;
+        if (drawing_) {
+            const int32_t spare = layout_.widest - layout_.line_width[line_];
+            if (align_ == tips_align::right) x_ += spare;
+            if (align_ == tips_align::centre) x_ += spare / 2;
+        }
+    }
+
+    void end_line() {
+        // A line that shows nothing still keeps its place.
+        const int32_t bottom =
+            drew_ ? running_bottom_ : clamp_coordinate(int64_t{y_} + canvas_.line_height());
+        if (!drawing_) {
+            layout_.line_width[line_] = x_;
+            layout_.line_bottom[line_] = bottom;
+            layout_.widest = std::max(layout_.widest, x_);
+            layout_.bottom = bottom;
+            layout_.line_count = line_ + 1;
+        }
+        y_ = bottom;
+        ++line_;
+    }
+
+    // Moves the running position right past something drawn down to `bottom`.
+    void advance(int64_t width, int64_t bottom) noexcept {
+        x_ = clamp_coordinate(x_ + std::max<int64_t>(0, width));
+        running_bottom_ = std::max(running_bottom_, clamp_coordinate(bottom));
+        drew_ = true;
+    }
+
+    void add_region(uint32_t command, tips_region_kind kind, const tips_rect& rect) noexcept {
+        if (!drawing_ || command == 0 || rect.right <= rect.left || rect.bottom <= rect.top) return;
+        if (layout_.region_count >= tips_max_regions) return;
+        layout_.regions[layout_.region_count++] = tips_region{command, kind, rect};
+    }
+
+    void text_run(std::wstring_view run) {
+        int32_t width = 0;
+        int32_t height = 0;
+        canvas_.measure(run, width, height);
+        if (drawing_) {
+            canvas_.draw_text(tips_rect{x_, y_, clamp_coordinate(int64_t{x_} + width),
+                                        clamp_coordinate(int64_t{y_} + height)},
+                              run, tips_align::left);
+        }
+        advance(width, int64_t{y_} + height);
+    }
+
+    void block() {
+        const int32_t block_x = x_;
+        uint32_t button = 0;
+        bool open = true;
+        while (open && pos_ < text_.size()) {
+            const wchar_t c = text_[pos_++];
+            switch (c) {
+            case L'}':
+                open = false;
+                break;
+            case L'A':
+                alignment_command();
+                break;
+            case L'B':
+            case L'P':
+                bar(c == L'B');
+                break;
+            case L'C':
+                color();
+                break;
+            case L'E':
+                button = read_hex(8);
+                break;
+            case L'H':
+                h_ = read_signed();
+                break;
+            case L'V':
+                v_ = read_signed();
+                break;
+            case L'S':
+                canvas_.select_font(read_signed());
+                break;
+            case L'L':
+            case L'M':
+            case L'R':
+                // The field's text runs to the end of the line; so does the
+                // block, or the next line would be read as commands.
+                field(c == L'L'   ? tips_align::left
+                      : c == L'R' ? tips_align::right
+                                  : tips_align::centre);
+                open = false;
+                break;
+            default:
+                break;
+            }
+        }
+        if (drawing_ && button != 0)
+            add_region(button, tips_region_kind::button,
+                       tips_rect{block_x, line_top_, x_, layout_.line_bottom[line_]});
+    }
+
+    // "A" takes the next letter only when it names an alignment.
+    void alignment_command() noexcept {
+        switch (peek()) {
+        case L'L':
+            align_ = tips_align::left;
+            break;
+        case L'R':
+            align_ = tips_align::right;
+            break;
+        case L'M':
+            align_ = tips_align::centre;
+            break;
+        default:
+            return;
+        }
+        ++pos_;
+    }
+
+    void bar(bool segmented) {
+        uint32_t n = read_decimal();
+        if (peek() == L',') ++pos_;
+        uint32_t p = read_decimal();
+        uint32_t id = 0;
+        if (peek() == L',') {
+            ++pos_;
+            id = read_hex(8);
+        }
+        n = std::min(n, bar_length_limit);
+        p = std::min(p, 100u);
+        const int32_t l = canvas_.line_height();
+        const tips_bar b = segmented ? segmented_bar(x_, y_, l, n) : continuous_bar(x_, y_, l, n);
+        if (drawing_) {
+            canvas_.fill(b.cell, tips_paint::background);
+            if (segmented) {
+                const uint32_t filled = n * p / 100;
+                for (uint32_t k = 0; k < n; ++k)
+                    canvas_.fill(bar_segment(x_, y_, l, k, k < filled), tips_paint::text);
+            } else {
+                canvas_.fill(b.frame, tips_paint::text);
+                canvas_.fill(bar_unfilled(b, p), tips_paint::background);
+            }
+            add_region(id, tips_region_kind::slider, b.slider);
+        }
+        advance(b.width, int64_t{y_} + l);
+    }
+
+    void color() {
+        uint32_t colorref = style_.text_color;
+        if (peek() == L'#') {
+            ++pos_;
+            const uint32_t rgb = read_hex(6);
+            colorref = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+        } else {
+            bool any = false;
+            const uint32_t which = read_decimal(&any);
+            if (any && which == 0) colorref = style_.background_color;
+            if (any && which == 2) colorref = style_.text_color2;
+        }
+        canvas_.set_text_color(colorref);
+    }
+
+    void field(tips_align align) {
+        const uint32_t w = read_decimal();
+        if (peek() == L',') ++pos_;
+        const size_t start = pos_;
+        while (pos_ < text_.size() && !is_break(text_[pos_])) ++pos_;
+        const std::wstring_view content = text_.substr(start, pos_ - start);
+        int32_t width = 0;
+        int32_t height = 0;
+        canvas_.measure(content, width, height);
+        const int64_t field_width = w == 0 ? width : int64_t{w} * canvas_.line_height() / 2;
+        if (drawing_) {
+            canvas_.draw_text(tips_rect{x_, y_, clamp_coordinate(x_ + field_width),
+                                        clamp_coordinate(int64_t{y_} + height)},
+                              content, align);
+        }
+        advance(field_width, int64_t{y_} + height);
+    }
+
+    std::wstring_view text_;
+    const tips_style& style_;
+    tips_canvas& canvas_;
+    tips_layout& layout_;
+    const bool drawing_;
+    const int32_t left_;
+    const int32_t top_;
+
+    size_t pos_ = 0;
+    size_t line_ = 0;
+    size_t line_start_ = 0;
+    int32_t x_ = 0;
+    int32_t y_ = 0;
+    int32_t line_top_ = 0;
+    int32_t running_bottom_ = 0;
+    bool drew_ = false;
+    tips_align align_ = tips_align::left;
+    int32_t h_ = 0;
+    int32_t v_ = 0;
+};
+
+// The 1-D running maximum over a window of 2r + 1 (van Herk / Gil-Werman:
+// block-wise prefix and suffix maxima, three comparisons per element
+// whatever r is). Reads n values at `in` with `stride`, writes n at `out`.
+// `scratch` holds 3 * (n + 2r) bytes.
+void running_max(const uint8_t* in, size_t in_stride, uint8_t* out, size_t out_stride, size_t n,
+                 size_t r, uint8_t* scratch) noexcept {
+    const size_t k = 2 * r + 1;
+    const size_t padded = n + 2 * r;
+    uint8_t* f = scratch;
+    uint8_t* prefix = scratch + padded;
+    uint8_t* suffix = scratch + 2 * padded;
+    // Zero is the identity of max for alpha, so padding makes every window
+    // a full one.
+    std::fill(f, f + r, uint8_t{0});
+    for (size_t i = 0; i < n; ++i) f[r + i] = in[i * in_stride];
+    std::fill(f + r + n, f + padded, uint8_t{0});
+    for (size_t i = 0; i < padded; ++i)
+        prefix[i] = (i % k == 0) ? f[i] : std::max(prefix[i - 1], f[i]);
+    for (size_t i = padded; i-- > 0;)
+        suffix[i] = (i % k == k - 1 || i == padded - 1) ? f[i] : std::max(suffix[i + 1], f[i]);
+    for (size_t i = 0; i < n; ++i) out[i * out_stride] = std::max(suffix[i], prefix[i + 2 * r]);
+}
+
+} // namespace
+
+int32_t tips_edge(const tips_style& style) noexcept {
+    return std::clamp(style.edge_size, 0, edge_limit);
+}
+
+tips_layout measure_tips(std::wstring_view text, const tips_style& style, tips_canvas& canvas) {
+    tips_layout layout;
+    markup_pass pass(text, style, canvas, layout, false);
+    pass.run();
+    layout.first_alignment = pass.alignment();
+    layout.h_percent = pass.h_percent();
+    layout.v_percent = pass.v_percent();
+    const int32_t edge = tips_edge(style);
+    layout.box_width = std::max(0, std::min(style.screen_width, layout.widest + edge + 4));
+    layout.box_height = std::max(0, std::min(style.screen_height, layout.bottom + edge + 2));
+    layout.x = tips_place(layout.h_percent, style.screen_width, layout.box_width);
+    layout.y = tips_place(layout.v_percent, style.screen_height, layout.box_height);
+    return layout;
+}
+
+void draw_tips(std::wstring_view text, const tips_style& style, tips_canvas& canvas,
+               tips_layout& layout) {
+    layout.region_count = 0;
+    markup_pass pass(text, style, canvas, layout, true);
+    pass.run();
+}
+
+tips_bar segmented_bar(int32_t x, int32_t y, int32_t l, uint32_t n) noexcept {
+    const int32_t pitch = l / 3;
+    tips_bar bar;
+    bar.width = clamp_coordinate(int64_t{n} * pitch);
+    bar.cell = tips_rect{x, y, clamp_coordinate(int64_t{x} + bar.width), y + l};
+    bar.frame = tips_rect{x, y + l / 20, bar.cell.right, y + l - l / 20};
+    bar.slider = bar.frame;
+    return bar;
+}
+
+tips_rect bar_segment(int32_t x, int32_t y, int32_t l, uint32_t k, bool filled) noexcept {
+    const int64_t pitch = l / 3;
+    tips_rect r;
+    r.left = clamp_coordinate(x + int64_t{k} * pitch);
+    r.right = clamp_coordinate(x + (int64_t{k} + 1) * pitch - l / 8);
+    // An empty segment is a dot as wide as a filled one, centred in the line.
+    const int32_t inset = filled ? l / 20 : (l + l / 8 - l / 3) / 2;
+    r.top = y + inset;
+    r.bottom = y + l - inset;
+    return r;
+}
+
+tips_bar continuous_bar(int32_t x, int32_t y, int32_t l, uint32_t n) noexcept {
+    tips_bar bar;
+    bar.width = clamp_coordinate(int64_t{n} * l);
+    bar.cell = tips_rect{x, y, clamp_coordinate(int64_t{x} + bar.width), y + l};
+    bar.frame = tips_rect{x, y + l / 20, bar.cell.right, y + l - l / 20};
+    const int32_t m = std::max(1, l / 12);
+    bar.slider =
+        tips_rect{bar.frame.left + m, bar.frame.top + m, bar.frame.right - m, bar.frame.bottom - m};
+    return bar;
+}
+
+tips_rect bar_unfilled(const tips_bar& bar, uint32_t p) noexcept {
+    tips_rect r = bar.slider;
+    r.left = clamp_coordinate(r.left + int64_t{r.right - r.left} * std::min(p, 100u) / 100);
+    return r;
+}
+
+int32_t tips_place(int32_t percent, int32_t screen, int32_t size) noexcept {
+    const int64_t s = screen;
+    const int64_t b = size;
+    int64_t at = 0;
+    if (percent > 0)
+        at = s * percent / 100;
+    else if (percent < 0)
+        at = s * percent / 100 + (s - b);
+    else
+        at = (s - b) / 2;
+    // Whatever the percentage, the box stays on the screen.
+    return static_cast<int32_t>(std::clamp<int64_t>(at, 0, std::max<int64_t>(0, s - b)));
+}
+
+tips_hit tips_hit_test(const tips_region* regions, size_t count, uint32_t x, uint32_t y,
+                       bool button_down) noexcept {
+    if (!regions) return {};
+    const int64_t px = x;
+    const int64_t py = y;
+    for (size_t i = 0; i < count; ++i) {
+        const tips_rect& r = regions[i].rect;
+        if (r.right <= r.left || r.bottom <= r.top) continue;
+        if (regions[i].kind == tips_region_kind::slider) {
+            const int64_t height = int64_t{r.bottom} - r.top;
+            const int64_t margin = height < 16 ? 4 : height / 4;
+            if (py < r.top || py >= r.bottom || px < r.left - margin || px >= r.right) continue;
+            const int64_t value =
+                px >= r.left ? (px - r.left) * 100 / (int64_t{r.right} - r.left) + 1 : 0;
+            return tips_hit{true, regions[i].command, static_cast<int32_t>(value)};
+        }
+        if (!button_down) continue;
+        if (px >= r.left && px < r.right && py >= r.top && py < r.bottom)
+            return tips_hit{true, regions[i].command, 0};
+    }
+    return {};
+}
+
+void alpha_from_mask(uint8_t* bgra, const uint8_t* mask_bgra, size_t pixels) noexcept {
+    if (!bgra || !mask_bgra) return;
+    for (size_t i = 0; i < pixels; ++i) {
+        const uint8_t* m = mask_bgra + i * 4;
+        bgra[i * 4 + 3] = static_cast<uint8_t>((unsigned{m[0]} + m[1] + m[2]) / 3);
+    }
+}
+
+void alpha_opaque(uint8_t* bgra, size_t pixels) noexcept {
+    if (!bgra) return;
+    for (size_t i = 0; i < pixels; ++i) bgra[i * 4 + 3] = 255;
+}
+
+bool dilate_alpha(uint8_t* bgra, int32_t width, int32_t height, int32_t rounds) noexcept {
+    // Rounds of the 3x3 maximum in which border pixels stay put add up to one
+    // maximum over the square of radius `rounds` for every inner pixel: any
+    // pixel within that square is reached by a path whose intermediate steps
+    // stay off the border. The square maximum is separable: rows, then columns.
+    if (!bgra || rounds <= 0 || width < 3 || height < 3) return true;
+    const auto w = static_cast<size_t>(width);
+    const auto h = static_cast<size_t>(height);
+    const auto r = static_cast<size_t>(std::min<int64_t>(rounds, std::max(width, height)));
+    try {
+        std::vector<uint8_t> rows(w * h);
+        std::vector<uint8_t> scratch(3 * (std::max(w, h) + 2 * r));
+        for (size_t y = 0; y < h; ++y)
+            running_max(bgra + y * w * 4 + 3, 4, rows.data() + y * w, 1, w, r, scratch.data());
+        std::vector<uint8_t> squares(w * h);
+        for (size_t x = 1; x + 1 < w; ++x)
+            running_max(rows.data() + x, w, squares.data() + x, w, h, r, scratch.data());
+        for (size_t y = 1; y + 1 < h; ++y) {
+            uint8_t* pixel = bgra + (y * w + 1) * 4 + 3;
+            const uint8_t* value = squares.data() + y * w + 1;
+            for (size_t x = 1; x + 1 < w; ++x, pixel += 4, ++value) *pixel = *value;
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
