@@ -127,7 +127,7 @@ bool Capp::dispatch(WPARAM wparam, LPARAM lparam) noexcept {
         break;
     }
     if (mixer.handle_command(command, argument, lparam)) return true;
-    if (command >= CMD_PLUGIN && command - CMD_PLUGIN < g_plugproc.count())
+    if (command >= CMD_PLUGIN && static_cast<size_t>(command - CMD_PLUGIN) < g_plugproc.count())
         return g_plugproc.event(main_window, command - CMD_PLUGIN, argument);
     return false;
 }

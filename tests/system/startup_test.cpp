@@ -1,0 +1,158 @@
+// The main program as a whole: single instance, its folder, the hook warning,
+// ending, delayed commands, damaged settings.
+
+#include "tests/support/files.h"
+#include "tests/support/harness.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+using namespace test_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr WPARAM exit_command = 0x0504;
+
+size_t count_lines(const std::wstring& path) {
+    std::wstring text = read_text(path);
+    size_t lines = 0;
+    for (wchar_t c : text) lines += c == L'\n';
+    return lines;
+}
+
+TEST(startup, makes_its_own_folder_current) {
+    program_folder folder;
+    // Read only if the program looks for its settings in its own folder,
+    // not in the directory it was started from.
+    folder.write_ini(L"zuvo.ini", L"[Plugin]\r\nNum=1\r\n00=probe.dll\r\n");
+    temp_folder elsewhere;
+    zuvo_process zuvo(folder, {.close_hook_warning = true, .wait_for_loop = false,
+                               .current_directory = elsewhere.path()});
+    ASSERT_TRUE(zuvo.window());
+    auto box = wait_for_message_box(L"Quellbar", zuvo.proc().id());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"failed to load plugin probe.dll");
+    close_message_box(box->window);
+    EXPECT_TRUE(zuvo.sync());
+    EXPECT_EQ(zuvo.exit(), 0u);
+}
+
+TEST(startup, without_hook_library_warns_once_and_runs_on) {
+    program_folder folder({.hook_library = false});
+    zuvo_process zuvo(folder, {.close_hook_warning = false, .wait_for_loop = false});
+    ASSERT_TRUE(zuvo.window());
+    auto box = wait_for_message_box(L"Quellbar", zuvo.proc().id());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"failed to load zuvohook.dll");
+    ASSERT_TRUE(close_message_box(box->window));
+    EXPECT_TRUE(zuvo.sync());
+    EXPECT_FALSE(has_message_box(zuvo.proc().id()));
+    EXPECT_TRUE(zuvo.proc().running());
+    EXPECT_EQ(zuvo.exit(), 0u);
+}
+
+TEST(startup, second_start_hands_over_and_exits_100) {
+    program_folder folder;
+    zuvo_process first(folder);
+    ASSERT_TRUE(first.window());
+    process second = process::start(L"\"" + folder.exe() + L"\"", folder.path());
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second.wait(10s), 100u);
+    EXPECT_TRUE(first.sync());
+    EXPECT_TRUE(first.proc().running());
+    EXPECT_EQ(first.exit(), 0u);
+}
+
+TEST(startup, exit_command_and_close_end_with_zero) {
+    program_folder folder;
+    {
+        zuvo_process zuvo(folder);
+        ASSERT_TRUE(zuvo.window());
+        EXPECT_EQ(zuvo.exit(), 0u);
+    }
+    zuvo_process zuvo(folder);
+    ASSERT_TRUE(zuvo.window());
+    PostMessageW(zuvo.window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(zuvo.proc().wait(10s), 0u);
+}
+
+TEST(startup, delayed_command_runs_once_per_expiry) {
+    program_folder folder;
+    const std::wstring log = folder.file(L"launched.txt");
+    folder.write_ini(L"zuvo.ini", L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" + log +
+                                      L"\"\r\n");
+    zuvo_process zuvo(folder);
+    ASSERT_TRUE(zuvo.window());
+    // The same identifier twice restarts one timer: one launch, not two.
+    PostMessageW(zuvo.window(), 0x0801, 0x0586, 300);
+    PostMessageW(zuvo.window(), 0x0801, 0x0586, 300);
+    ASSERT_TRUE(wait_until([&] { return count_lines(log) >= 1; }, 10s));
+    Sleep(700);
+    EXPECT_EQ(count_lines(log), 1u);
+    PostMessageW(zuvo.window(), 0x0801, 0x0586, 50);
+    ASSERT_TRUE(wait_until([&] { return count_lines(log) >= 2; }, 10s));
+    Sleep(500);
+    EXPECT_EQ(count_lines(log), 2u);
+}
+
+std::string random_bytes(size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (auto& b : bytes) b = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
+struct damaged_settings {
+    const char* name;
+    std::string content;
+};
+
+class damaged : public ::testing::TestWithParam<damaged_settings> {};
+
+TEST_P(damaged, settings_start_with_defaults_and_never_crash) {
+    program_folder folder;
+    write_ascii(folder.file(L"zuvo.ini"), GetParam().content);
+    zuvo_process zuvo(folder);
+    ASSERT_TRUE(zuvo.window());
+    EXPECT_TRUE(zuvo.sync());
+    EXPECT_FALSE(has_message_box(zuvo.proc().id()));
+    // Work it a little: steps, mute, next control, a refresh with tips.
+    for (WPARAM command : {0x0580, 0x0581, 0x0582, 0x0583, 0x00020501}) zuvo.post_command(command);
+    EXPECT_TRUE(zuvo.sync());
+    EXPECT_EQ(zuvo.exit(), 0u);
+}
+
+std::string many_sections() {
+    std::string text;
+    for (int i = 0; i < 10000; ++i) text += "[Section" + std::to_string(i) + "]\r\nKey=" + std::to_string(i) + "\r\n";
+    text += "[Basic]\r\nVolStepSize=5\r\n";
+    return text;
+}
+
+std::string long_numbers() {
+    const std::string n(40, '9');
+    std::string text = "[Basic]\r\n";
+    for (const char* key : {"VolStepSize", "TipsTimer", "TrayiconBaloonTimer", "VolStepFit"})
+        text += std::string(key) + "=" + n + "\r\n";
+    text += "[Tips]\r\nFontPointSz=-" + n + "\r\nEdgeSize=" + n + "\r\nLayerTransparentRate=" + n +
+            "\r\nFontResolutionBase=" + n + "\r\n[Hotkey]\r\nRegistMax=" + n +
+            "\r\n[Control00]\r\nCaption=x\r\nSource=" + n + "\r\nBalance=-" + n +
+            "\r\n[Plugin]\r\nNum=" + n + "\r\n";
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    files, damaged,
+    ::testing::Values(damaged_settings{"random_bytes", random_bytes(64 * 1024, 7)},
+                      damaged_settings{"random_utf16", "\xFF\xFE" + random_bytes(64 * 1024, 11)},
+                      damaged_settings{"megabyte_line",
+                                       "[Basic]\r\nTipsFormat=" + std::string(1 << 20, 'a') +
+                                           "\r\n[Control00]\r\nCaption=" + std::string(1 << 20, 'b') + "\r\n"},
+                      damaged_settings{"ten_thousand_sections", many_sections()},
+                      damaged_settings{"forty_digit_numbers", long_numbers()}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+} // namespace
