@@ -58,10 +58,10 @@ endfunction()
 
 # A GoogleTest executable registered as one CTest entry. Tests that start the
 # programs or touch system-wide names (hook section, fake audio state, the
-# single-instance window) take the lock named by LOCK so that CTest runs them
+# single-instance window) take the locks named by LOCK so that CTest runs them
 # one at a time.
 function(quellbar_gtest target)
-  cmake_parse_arguments(arg "" "LOCK;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(arg "" "TIMEOUT" "SOURCES;LIBS;LOCK" ${ARGN})
   if(NOT TARGET gtest)
     return()
   endif()
@@ -75,6 +75,6 @@ function(quellbar_gtest target)
   endif()
   set_tests_properties(${target} PROPERTIES TIMEOUT ${arg_TIMEOUT})
   if(arg_LOCK)
-    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK ${arg_LOCK})
+    set_tests_properties(${target} PROPERTIES RESOURCE_LOCK "${arg_LOCK}")
   endif()
 endfunction()

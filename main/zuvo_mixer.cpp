@@ -2,6 +2,7 @@
 
 #include "main/commands.h"
 #include "main/resource.h"
+#include "main/volume_step.h"
 #include "mxrctl/mxrctl_ca.h"
 
 #include <strsafe.h>
@@ -89,15 +90,9 @@ bool Czuvo_mixer::change_volume(size_t slot, int32_t amount, bool relative) noex
     int32_t cur = c->volume();
     int32_t target = relative ? cur + amount : amount;
     const uint32_t step = config_->vol_step_size;
-    if (config_->vol_step_fit && step != 0) {
-        // In 64 bits: a step above INT32_MAX must not turn negative.
-        const int64_t s = step;
-        int64_t r = ((static_cast<int64_t>(target) % s) + s) % s;
-        if (r != 0) {
-            if (cur < 0) cur = c->volume();
-            int64_t fitted = target > cur ? target - r : target - r + s;
-            target = static_cast<int32_t>(fitted < INT32_MIN ? INT32_MIN : fitted > INT32_MAX ? INT32_MAX : fitted);
-        }
+    if (config_->vol_step_fit && off_step_grid(target, step)) {
+        if (cur < 0) cur = c->volume();
+        target = fit_to_step(target, cur, step);
     }
     if (!c->set_volume(target)) {
         bind(slot);
@@ -196,6 +191,9 @@ void Czuvo_mixer::build_tips_text() noexcept {
 }
 
 const control_entry* Czuvo_mixer::refresh(uint32_t flags) noexcept {
+    // Commands can arrive while a start-up warning box pumps messages,
+    // before the controls exist.
+    if (!config_) return nullptr;
     if (flags & REFRESH_HOLD) {
         SetTimer(window_, make_command(CMD_REFRESH) | REFRESH_END_HOLD, config_->tips_timer, nullptr);
         hold_ = true;
@@ -239,9 +237,16 @@ void Czuvo_mixer::release_idle() noexcept {
 }
 
 bool Czuvo_mixer::handle_command(uint16_t command, uint16_t argument, LPARAM lparam) noexcept {
+    const bool ours = (command >= CMD_VOLUME_UP && command <= CMD_CONTROL_NEXT) ||
+                      command == CMD_CONTROL_SELECT ||
+                      (command >= CMD_CONTROL && command < CMD_CONTROL + control_slots);
+    if (!ours) return false;
+    if (!config_) return true;
     bool changed = false;
     if (command == CMD_VOLUME_UP || command == CMD_VOLUME_DOWN) {
-        const auto step = static_cast<int32_t>(config_->vol_step_size);
+        // Steps beyond the whole scale act like the whole scale; a bound
+        // keeps a hand-edited huge step from overflowing.
+        const auto step = static_cast<int32_t>(config_->vol_step_size > 1000 ? 1000 : config_->vol_step_size);
         changed = change_volume(current_, command == CMD_VOLUME_UP ? step : -step, true);
     } else if (command == CMD_MUTE) {
         changed = toggle_mute(current_);
