@@ -286,12 +286,12 @@ bool m_mxrctl_ca::m_devs::open(bool use_source, int32_t, int32_t source) {
     if (!owner_.device_) return false;
     if (!use_source) return open_master();
     if (source < 0) return false;
+    const bool fresh_walk = !owner_.walked_;
     owner_.walk_lines();
     const auto line = static_cast<uint32_t>(source);
-    if (bind_line(line)) return true;
+    if (bind_line(line) || fresh_walk) return is_open();
     // The topology kept from an earlier walk dies with its device; when the
     // device came back, only a fresh walk reaches its parts again.
-    if (line >= owner_.lines_.size() || !owner_.adapter_topology_) return false;
     owner_.rewalk_lines();
     return bind_line(line);
 }

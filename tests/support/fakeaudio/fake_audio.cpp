@@ -1,0 +1,342 @@
+#include "tests/support/fakeaudio/fake_audio.h"
+#include "tests/support/fakeaudio/fake_core.h"
+
+#include <strsafe.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace fakeaudio {
+
+namespace {
+
+void copy_name(wchar_t (&to)[name_chars], const std::wstring& from) {
+    StringCchCopyNW(to, name_chars, from.c_str(), from.size());
+}
+
+void link(int32_t* list, uint32_t& count, int value) {
+    if (count >= max_links) throw std::length_error("fake audio: too many links on one part");
+    list[count++] = value;
+}
+
+// A named mapping sized for the state, filled with `initial`.
+shared_state* create_state(const wchar_t* name, const shared_state& initial, HANDLE& mapping) {
+    mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                 sizeof(shared_state), name);
+    if (!mapping) return nullptr;
+    auto* view = static_cast<shared_state*>(
+        MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(shared_state)));
+    if (!view) {
+        CloseHandle(mapping);
+        mapping = nullptr;
+        return nullptr;
+    }
+    *view = initial;
+    StringCchCopyW(view->mapping_name, name_chars, name);
+    for (auto& l : view->listeners) l = 0;
+    return view;
+}
+
+world* current_world = nullptr;
+
+part_state& part_at(shared_state& s, int index) {
+    if (index < 0 || static_cast<uint32_t>(index) >= s.part_count)
+        throw std::out_of_range("fake audio: no such part");
+    return s.parts[index];
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// description
+
+description::description() : state_(std::make_unique<shared_state>()) {
+    state_->magic = state_magic;
+    state_->size = sizeof(shared_state);
+}
+description::description(const description& other)
+    : state_(std::make_unique<shared_state>(*other.state_)) {}
+description& description::operator=(const description& other) {
+    *state_ = *other.state_;
+    return *this;
+}
+description::~description() = default;
+
+int description::add_device(uint32_t flow, const std::wstring& name, bool is_default, float master,
+                            uint32_t channels) {
+    if (state_->device_count >= max_devices)
+        throw std::length_error("fake audio: too many devices");
+    const int index = static_cast<int>(state_->device_count++);
+    device_state& d = state_->devices[index];
+    d = device_state{};
+    StringCchPrintfW(d.id, name_chars, L"{0.0.%u.00000000}.{fa4e0000-0000-0000-0000-%012d}", flow,
+                     index);
+    copy_name(d.name, name);
+    d.flow = flow;
+    d.is_default = is_default ? 1 : 0;
+    d.present = 1;
+    d.channels = std::clamp<uint32_t>(channels, 1, max_channels);
+    d.master = master;
+    std::fill(std::begin(d.channel), std::end(d.channel), master);
+    d.endpoint_connector = -1;
+    return index;
+}
+
+int description::render(const std::wstring& name, bool is_default, float master,
+                        uint32_t channels) {
+    return add_device(eRender, name, is_default, master, channels);
+}
+
+int description::capture(const std::wstring& name, bool is_default, float master,
+                         uint32_t channels) {
+    return add_device(eCapture, name, is_default, master, channels);
+}
+
+int description::add_part(int device, uint32_t endpoint_side, uint32_t kind,
+                          const std::wstring& name) {
+    if (state_->part_count >= max_parts) throw std::length_error("fake audio: too many parts");
+    if (device < 0 || static_cast<uint32_t>(device) >= state_->device_count)
+        throw std::out_of_range("fake audio: no such device");
+    const int index = static_cast<int>(state_->part_count++);
+    part_state& p = state_->parts[index];
+    p = part_state{};
+    p.device = device;
+    p.endpoint_side = endpoint_side;
+    p.local_id = 0x10000u * (kind + 1) + static_cast<uint32_t>(index) + 1; // never 0
+    p.kind = kind;
+    copy_name(p.name, name);
+    p.connected_to = -1;
+    return index;
+}
+
+int description::connector(int device, const std::wstring& name, ConnectorType type,
+                           DataFlow flow) {
+    const int index = add_part(device, 0, Connector, name);
+    state_->parts[index].connector_type = type;
+    state_->parts[index].data_flow = flow;
+    return index;
+}
+
+int description::subunit(int device, const std::wstring& name, const GUID& subtype) {
+    const int index = add_part(device, 0, Subunit, name);
+    state_->parts[index].subtype = subtype;
+    return index;
+}
+
+description& description::volume(int part, uint32_t channels, float min_db, float max_db,
+                                 float level_db) {
+    part_state& p = part_at(*state_, part);
+    p.has_volume = 1;
+    p.channels = std::min(channels, max_channels);
+    p.min_db = min_db;
+    p.max_db = max_db;
+    p.step_db = 0.5f;
+    std::fill(std::begin(p.level_db), std::end(p.level_db), level_db);
+    return *this;
+}
+
+description& description::mute(int part, bool muted) {
+    part_at(*state_, part).has_mute = 1;
+    part_at(*state_, part).muted = muted ? 1 : 0;
+    return *this;
+}
+
+description& description::selector(int part, uint32_t selected) {
+    part_at(*state_, part).has_selector = 1;
+    part_at(*state_, part).selected = selected;
+    return *this;
+}
+
+description& description::chain(std::initializer_list<int> parts) {
+    const int* p = parts.begin();
+    for (size_t i = 1; i < parts.size(); ++i) {
+        part_state& from = part_at(*state_, p[i - 1]);
+        part_state& to = part_at(*state_, p[i]);
+        link(from.outgoing, from.outgoing_count, p[i]);
+        link(to.incoming, to.incoming_count, p[i - 1]);
+    }
+    return *this;
+}
+
+description& description::attach(int device, int adapter_connector) {
+    const device_state& d = state_->devices[device];
+    const int endpoint = add_part(device, 1, Connector, d.name);
+    part_state& e = state_->parts[endpoint];
+    e.connector_type = Software_IO;
+    e.data_flow = d.flow == eRender ? Out : In;
+    state_->devices[device].endpoint_connector = endpoint;
+    return connect(endpoint, adapter_connector);
+}
+
+description& description::connect(int a, int b) {
+    part_at(*state_, a).connected_to = b;
+    part_at(*state_, b).connected_to = a;
+    return *this;
+}
+
+description description::standard() {
+    description d;
+    // Speakers: Speaker jack <- Master Mute <- Master Volume <- SUM <- {Wave, CD}
+    const int speakers = d.render(L"Speakers", true, 0.5f, 2);
+    const int jack = d.connector(speakers, L"Speakers", Physical_External, Out);
+    const int master_mute = d.subunit(speakers, L"Master Mute");
+    const int master = d.subunit(speakers, L"Master Volume");
+    const int sum = d.sum(speakers, L"Sum");
+    const int wave_volume = d.subunit(speakers, L"Wave Volume");
+    const int wave = d.connector(speakers, L"Wave", Software_IO, In);
+    const int cd_volume = d.subunit(speakers, L"CD Volume");
+    const int cd_mute = d.subunit(speakers, L"CD Mute");
+    const int cd = d.connector(speakers, L"CD Audio", Physical_External, In);
+    d.volume(master, 2, -64.0f, 0.0f, -12.0f).mute(master_mute);
+    d.volume(wave_volume, 2, -64.0f, 0.0f, -6.0f);
+    d.volume(cd_volume, 2, -34.5f, 12.0f, 0.0f).mute(cd_mute);
+    d.chain({sum, master, master_mute, jack});
+    d.chain({wave, wave_volume, sum});
+    d.chain({cd, cd_volume, cd_mute, sum});
+    d.attach(speakers, jack);
+    // Microphone: Mic jack -> Mic Volume -> Mic Mute -> Input Select
+    const int microphone = d.capture(L"Microphone", true, 0.75f, 1);
+    const int mic = d.connector(microphone, L"Microphone", Physical_External, In);
+    const int mic_volume = d.subunit(microphone, L"Microphone Volume");
+    const int mic_mute = d.subunit(microphone, L"Microphone Mute");
+    const int select = d.subunit(microphone, L"Input Select");
+    d.volume(mic_volume, 1, -12.0f, 30.0f, 0.0f).mute(mic_mute).selector(select);
+    d.chain({mic, mic_volume, mic_mute, select});
+    d.attach(microphone, mic);
+    return d;
+}
+
+// ---------------------------------------------------------------------------
+// controls
+
+device_state* controls::dev(int index) const {
+    if (!state_ || index < 0 || static_cast<uint32_t>(index) >= state_->device_count)
+        throw std::out_of_range("fake audio: no such device");
+    return &state_->devices[index];
+}
+
+part_state* controls::prt(int index) const {
+    if (!state_ || index < 0 || static_cast<uint32_t>(index) >= state_->part_count)
+        throw std::out_of_range("fake audio: no such part");
+    return &state_->parts[index];
+}
+
+int controls::device(const std::wstring& name) const {
+    for (uint32_t i = 0; state_ && i < state_->device_count; ++i)
+        if (name == state_->devices[i].name) return static_cast<int>(i);
+    return -1;
+}
+
+int controls::part(int device, const std::wstring& name) const {
+    for (uint32_t i = 0; state_ && i < state_->part_count; ++i)
+        if (state_->parts[i].device == device && !state_->parts[i].endpoint_side &&
+            name == state_->parts[i].name)
+            return static_cast<int>(i);
+    return -1;
+}
+
+uint32_t controls::device_count() const {
+    return state_ ? state_->device_count : 0;
+}
+
+float controls::master(int device) const {
+    return dev(device)->master;
+}
+float controls::channel(int device, uint32_t channel) const {
+    return dev(device)->channel[std::min(channel, max_channels - 1)];
+}
+
+void controls::set_master(int device, float scalar) {
+    device_state* d = dev(device);
+    d->master = scalar;
+    std::fill(std::begin(d->channel), std::end(d->channel), scalar);
+    InterlockedIncrement(&d->volume_seq);
+    signal_listeners(*state_);
+}
+
+bool controls::mute(int device) const {
+    return dev(device)->muted != 0;
+}
+
+void controls::set_mute(int device, bool muted) {
+    device_state* d = dev(device);
+    d->muted = muted ? 1 : 0;
+    InterlockedIncrement(&d->volume_seq);
+    signal_listeners(*state_);
+}
+
+float controls::level(int part, uint32_t channel) const {
+    return prt(part)->level_db[std::min(channel, max_channels - 1)];
+}
+
+void controls::set_level(int part, uint32_t channel, float level_db) {
+    part_state* p = prt(part);
+    p->level_db[std::min(channel, max_channels - 1)] = level_db;
+    InterlockedIncrement(&p->volume_seq);
+    signal_listeners(*state_);
+}
+
+bool controls::part_mute(int part) const {
+    return prt(part)->muted != 0;
+}
+
+void controls::set_part_mute(int part, bool muted) {
+    part_state* p = prt(part);
+    p->muted = muted ? 1 : 0;
+    InterlockedIncrement(&p->mute_seq);
+    signal_listeners(*state_);
+}
+
+void controls::remove(int device) {
+    device_state* d = dev(device);
+    d->present = 0;
+    InterlockedIncrement(&d->generation);
+}
+
+void controls::restore(int device) {
+    dev(device)->present = 1;
+}
+
+// ---------------------------------------------------------------------------
+// world
+
+world::world(const description& devices) : core_(nullptr), previous_(current_world) {
+    static LONG counter = 0;
+    wchar_t name[name_chars];
+    StringCchPrintfW(name, name_chars, L"Local\\quellbar_fakeaudio_%lu_%ld", GetCurrentProcessId(),
+                     InterlockedIncrement(&counter));
+    HANDLE mapping = nullptr;
+    shared_state* view = create_state(name, devices.state(), mapping);
+    if (!view) throw std::runtime_error("fake audio: no shared memory");
+    view->active = 1;
+    core_ = new core(mapping, view);
+    state_ = view;
+    current_world = this;
+}
+
+world::~world() {
+    if (current_world == this) current_world = previous_;
+    core_->release();
+}
+
+HRESULT world::create_enumerator(IMMDeviceEnumerator** enumerator) {
+    return core_->create_enumerator(enumerator);
+}
+
+HRESULT world::factory(IMMDeviceEnumerator** enumerator) {
+    if (!enumerator) return E_POINTER;
+    *enumerator = nullptr;
+    return current_world ? current_world->create_enumerator(enumerator) : REGDB_E_CLASSNOTREG;
+}
+
+long world::live_objects() const {
+    return core_->live_objects();
+}
+std::wstring world::live_object_list() const {
+    return core_->live_object_list();
+}
+size_t world::registered_callbacks() const {
+    return core_->watch_count();
+}
+
+} // namespace fakeaudio

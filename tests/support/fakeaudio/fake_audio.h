@@ -1,0 +1,172 @@
+#pragma once
+// A fake Core Audio system for tests.
+//
+// Wine implements neither endpoint volume writes, change callbacks nor device
+// topologies, so the mixer library is tested against these COM objects: a
+// device enumerator, collections, devices with property stores and
+// IMMEndpoint, endpoint volumes, device topologies with connectors, subunits,
+// parts lists, volume levels, mutes and input selectors. They follow Windows'
+// rules: every change - made through the COM objects or from outside through
+// `controls` - is reported to registered callbacks on another thread; a removed
+// device makes the interfaces obtained from it fail with
+// AUDCLNT_E_DEVICE_INVALIDATED, and new ones work again once it is back.
+//
+// Two ways to use it:
+//   - In the test process: `world` builds the devices from a `description` and
+//     hands out its enumerator (m_mxrctl_ca::set_enumerator_factory(world::factory)).
+//   - In other processes (system tests of the programs): `installed_fake`
+//     registers the fake COM server DLL as the prefix's CLSID_MMDeviceEnumerator
+//     and puts the state in named shared memory; every process that creates the
+//     enumerator then sees the fake devices, and the test reads and changes them
+//     through the same `controls` calls. DirectSound keeps playing through Wine's
+//     own devices. Tests that install it take the CTest lock "fakeaudio".
+
+#include "tests/support/fakeaudio/fake_state.h"
+
+#include <devicetopology.h>
+#include <mmdeviceapi.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+namespace fakeaudio {
+
+// KSNODETYPE_SUM, the subtype of a mixing node.
+extern const GUID subtype_sum;
+
+// Devices and their topologies, built up call by call. Every call returns the
+// index of what it made; parts are numbered across all devices.
+class description {
+public:
+    description();
+    description(const description& other);
+    description& operator=(const description& other);
+    ~description();
+
+    // An endpoint device. Its master volume starts at `master` with `channels` channels.
+    int render(const std::wstring& name, bool is_default = false, float master = 0.5f,
+               uint32_t channels = 2);
+    int capture(const std::wstring& name, bool is_default = false, float master = 0.5f,
+                uint32_t channels = 2);
+
+    // Parts of the hardware behind device `device` (its adapter topology).
+    int connector(int device, const std::wstring& name, ConnectorType type, DataFlow flow);
+    int subunit(int device, const std::wstring& name, const GUID& subtype = GUID_NULL);
+    int sum(int device, const std::wstring& name) { return subunit(device, name, subtype_sum); }
+    // Controls a part offers.
+    description& volume(int part, uint32_t channels, float min_db, float max_db, float level_db);
+    description& mute(int part, bool muted = false);
+    description& selector(int part, uint32_t selected = 0);
+
+    // Signal flows from each part to the next (outgoing of one, incoming of the next).
+    description& chain(std::initializer_list<int> parts);
+    // The endpoint's connector 0 is connected to this adapter connector; without
+    // it the device has no topology (Activate(IDeviceTopology) fails).
+    description& attach(int device, int adapter_connector);
+    // Connects two connectors.
+    description& connect(int a, int b);
+
+    // "Speakers" (default render, with a topology of two external lines) and
+    // "Microphone" (default capture), what most system tests want.
+    static description standard();
+
+    const shared_state& state() const { return *state_; }
+
+private:
+    int add_device(uint32_t flow, const std::wstring& name, bool is_default, float master,
+                   uint32_t channels);
+    int add_part(int device, uint32_t endpoint_side, uint32_t kind, const std::wstring& name);
+    std::unique_ptr<shared_state> state_;
+};
+
+// Reads and changes the "hardware" from outside the COM objects. Every write
+// notifies the watching processes, as a change by another program would.
+class controls {
+public:
+    controls(const controls&) = delete;
+    controls& operator=(const controls&) = delete;
+    virtual ~controls() = default;
+
+    // Index of the first device whose friendly name is `name`, or -1.
+    int device(const std::wstring& name) const;
+    // Index of the first part of `device` named `name`, or -1.
+    int part(int device, const std::wstring& name) const;
+    uint32_t device_count() const;
+
+    // Master volume of an endpoint (scalar 0..1, every channel alike when set).
+    float master(int device) const;
+    float channel(int device, uint32_t channel) const;
+    void set_master(int device, float scalar);
+    bool mute(int device) const;
+    void set_mute(int device, bool muted);
+
+    // Controls of topology parts.
+    float level(int part, uint32_t channel) const;
+    void set_level(int part, uint32_t channel, float level_db);
+    bool part_mute(int part) const;
+    void set_part_mute(int part, bool muted);
+
+    // Unplugging: the device leaves the device lists and its interfaces fail
+    // with AUDCLNT_E_DEVICE_INVALIDATED; `restore` plugs it in again.
+    void remove(int device);
+    void restore(int device);
+
+protected:
+    controls() = default;
+    shared_state* state_ = nullptr;
+
+private:
+    device_state* dev(int index) const;
+    part_state* prt(int index) const;
+};
+
+class core;
+
+// The fake in the test process.
+class world : public controls {
+public:
+    explicit world(const description& devices = description::standard());
+    ~world() override;
+
+    // A new enumerator over this world's devices.
+    HRESULT create_enumerator(IMMDeviceEnumerator** enumerator);
+    // For m_mxrctl_ca::set_enumerator_factory: the enumerator of the world
+    // created last and still alive.
+    static HRESULT factory(IMMDeviceEnumerator** enumerator);
+
+    // COM objects of this world still alive (0 when nobody leaks a reference),
+    // and a list by kind for failure messages.
+    long live_objects() const;
+    std::wstring live_object_list() const;
+    // Change callbacks registered right now.
+    size_t registered_callbacks() const;
+
+private:
+    core* core_;
+    world* previous_;
+};
+
+// The fake COM server installed in the Wine prefix, for other processes.
+class installed_fake : public controls {
+public:
+    // `server_dll`: full path of fakeaudio_server.dll; default beside the running test.
+    explicit installed_fake(const description& devices = description::standard(),
+                            const std::wstring& server_dll = L"");
+    ~installed_fake() override;
+
+    // Registry entry written and shared state in place.
+    bool installed() const { return installed_; }
+
+private:
+    HANDLE mapping_ = nullptr;
+    bool installed_ = false;
+    bool had_server_ = false;
+    std::wstring old_server_;
+    std::wstring old_threading_;
+};
+
+// Name of the shared state the COM server looks for.
+extern const wchar_t* const installed_state_name;
+
+} // namespace fakeaudio

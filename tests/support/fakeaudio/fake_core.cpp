@@ -1,0 +1,229 @@
+#include "tests/support/fakeaudio/fake_core.h"
+#include "tests/support/fakeaudio/fake_audio.h"
+
+#include <strsafe.h>
+
+#include <algorithm>
+
+namespace fakeaudio {
+
+const GUID subtype_sum = {
+    0xda441a60, 0xc556, 0x11d0, {0x8a, 0x2b, 0x00, 0xa0, 0xc9, 0x25, 0x5a, 0xc1}};
+const wchar_t* const installed_state_name = L"Local\\quellbar_fakeaudio";
+
+namespace {
+const wchar_t* const kind_names[] = {L"enumerator",     L"collection",      L"device",
+                                     L"property store", L"endpoint volume", L"topology",
+                                     L"part",           L"parts list",      L"volume level",
+                                     L"mute",           L"input selector"};
+// One change can be reported more than once; a burst is capped so that a
+// slow window thread is not flooded.
+constexpr LONG max_reports_per_wake = 16;
+} // namespace
+
+void listener_event_name(const shared_state& state, DWORD process_id, wchar_t* out, size_t size) {
+    StringCchPrintfW(out, size, L"%s_wake_%lu", state.mapping_name,
+                     static_cast<unsigned long>(process_id));
+}
+
+void signal_listeners(shared_state& state) {
+    for (auto& slot : state.listeners) {
+        const LONG pid = slot;
+        if (pid == 0) continue;
+        wchar_t name[128];
+        listener_event_name(state, static_cast<DWORD>(pid), name, 128);
+        HANDLE event = OpenEventW(EVENT_MODIFY_STATE, FALSE, name);
+        if (!event) {
+            InterlockedCompareExchange(&slot, 0, pid); // that process is gone
+            continue;
+        }
+        SetEvent(event);
+        CloseHandle(event);
+    }
+}
+
+core::core(HANDLE mapping, shared_state* view) : mapping_(mapping), state_(view) {}
+
+core::~core() {
+    if (notifier_.joinable()) {
+        SetEvent(stop_);
+        if (notifier_.get_id() == std::this_thread::get_id())
+            notifier_.detach();
+        else
+            notifier_.join();
+    }
+    const LONG pid = static_cast<LONG>(GetCurrentProcessId());
+    for (auto& slot : state_->listeners) InterlockedCompareExchange(&slot, 0, pid);
+    if (wake_) CloseHandle(wake_);
+    if (stop_) CloseHandle(stop_);
+    UnmapViewOfFile(state_);
+    if (mapping_) CloseHandle(mapping_);
+}
+
+void core::add_ref() noexcept {
+    InterlockedIncrement(&refs_);
+}
+
+void core::release() noexcept {
+    if (InterlockedDecrement(&refs_) == 0) delete this;
+}
+
+void core::object_created(object_kind kind) noexcept {
+    InterlockedIncrement(&live_[static_cast<int>(kind)]);
+}
+
+void core::object_destroyed(object_kind kind) noexcept {
+    InterlockedDecrement(&live_[static_cast<int>(kind)]);
+}
+
+long core::live_objects() const noexcept {
+    long total = 0;
+    for (LONG n : live_) total += n;
+    return total;
+}
+
+std::wstring core::live_object_list() const {
+    std::wstring text;
+    for (int i = 0; i < static_cast<int>(object_kind::count); ++i) {
+        if (live_[i] == 0) continue;
+        if (!text.empty()) text += L", ";
+        text += std::to_wstring(live_[i]) + L" " + kind_names[i];
+    }
+    return text.empty() ? L"none" : text;
+}
+
+LONG core::sequence(target what, int index) const {
+    switch (what) {
+    case target::endpoint:
+        return state_->devices[index].volume_seq;
+    case target::part_volume:
+        return state_->parts[index].volume_seq;
+    case target::part_mute:
+        return state_->parts[index].mute_seq;
+    }
+    return 0;
+}
+
+HRESULT core::watch_endpoint(void* owner, int device, IAudioEndpointVolumeCallback* callback) {
+    if (!callback) return E_POINTER;
+    std::lock_guard<std::mutex> hold(lock_);
+    watch w{owner, target::endpoint, device, callback, nullptr, sequence(target::endpoint, device)};
+    watches_.push_back(w);
+    start_notifier();
+    return S_OK;
+}
+
+HRESULT core::unwatch_endpoint(int device, IAudioEndpointVolumeCallback* callback) {
+    if (!callback) return E_POINTER;
+    std::lock_guard<std::mutex> hold(lock_);
+    const auto before = watches_.size();
+    std::erase_if(watches_, [&](const watch& w) {
+        return w.what == target::endpoint && w.index == device &&
+               w.endpoint_callback.Get() == callback;
+    });
+    return watches_.size() != before ? S_OK : E_INVALIDARG;
+}
+
+HRESULT core::watch_part(void* owner, int part, bool mute, IControlChangeNotify* callback) {
+    if (!callback) return E_POINTER;
+    std::lock_guard<std::mutex> hold(lock_);
+    const target what = mute ? target::part_mute : target::part_volume;
+    watch w{owner, what, part, nullptr, callback, sequence(what, part)};
+    watches_.push_back(w);
+    start_notifier();
+    return S_OK;
+}
+
+HRESULT core::unwatch_part(int part, IControlChangeNotify* callback) {
+    if (!callback) return E_POINTER;
+    std::lock_guard<std::mutex> hold(lock_);
+    const auto before = watches_.size();
+    std::erase_if(watches_, [&](const watch& w) {
+        return w.what != target::endpoint && w.index == part && w.part_callback.Get() == callback;
+    });
+    return watches_.size() != before ? S_OK : E_INVALIDARG;
+}
+
+void core::forget_owner(void* owner) {
+    std::vector<watch> gone;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (auto it = watches_.begin(); it != watches_.end();) {
+            if (it->owner == owner) {
+                gone.push_back(std::move(*it));
+                it = watches_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    // `gone` releases the callbacks outside the lock.
+}
+
+size_t core::watch_count() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return watches_.size();
+}
+
+void core::start_notifier() {
+    if (notifier_.joinable()) return;
+    wchar_t name[128];
+    listener_event_name(*state_, GetCurrentProcessId(), name, 128);
+    wake_ = CreateEventW(nullptr, FALSE, FALSE, name);
+    stop_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    const LONG pid = static_cast<LONG>(GetCurrentProcessId());
+    bool listed = false;
+    for (auto& slot : state_->listeners) listed = listed || slot == pid;
+    for (auto& slot : state_->listeners) {
+        if (listed) break;
+        listed = InterlockedCompareExchange(&slot, pid, 0) == 0;
+    }
+    notifier_ = std::thread([this] { notifier_loop(); });
+}
+
+void core::notifier_loop() {
+    HANDLE handles[2] = {stop_, wake_};
+    while (WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) deliver();
+}
+
+void core::deliver() {
+    struct report {
+        Microsoft::WRL::ComPtr<IAudioEndpointVolumeCallback> endpoint_callback;
+        Microsoft::WRL::ComPtr<IControlChangeNotify> part_callback;
+        int index;
+        LONG times;
+    };
+    std::vector<report> reports;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (auto& w : watches_) {
+            const LONG now = sequence(w.what, w.index);
+            if (now == w.seen) continue;
+            const LONG times = std::clamp<LONG>(now - w.seen, 1, max_reports_per_wake);
+            w.seen = now;
+            reports.push_back({w.endpoint_callback, w.part_callback, w.index, times});
+        }
+    }
+    for (auto& r : reports) {
+        for (LONG i = 0; i < r.times; ++i) {
+            if (r.part_callback) {
+                r.part_callback->OnNotify(GetCurrentProcessId(), &GUID_NULL);
+                continue;
+            }
+            const device_state& d = state_->devices[r.index];
+            const UINT channels = std::min<UINT>(std::max<UINT>(d.channels, 1), max_channels);
+            alignas(AUDIO_VOLUME_NOTIFICATION_DATA) unsigned char
+                buffer[sizeof(AUDIO_VOLUME_NOTIFICATION_DATA) + max_channels * sizeof(float)];
+            auto* data = reinterpret_cast<AUDIO_VOLUME_NOTIFICATION_DATA*>(buffer);
+            data->guidEventContext = GUID_NULL;
+            data->bMuted = d.muted ? TRUE : FALSE;
+            data->fMasterVolume = d.master;
+            data->nChannels = channels;
+            float* levels = data->afChannelVolumes;
+            for (UINT c = 0; c < channels; ++c) levels[c] = d.channel[c];
+            r.endpoint_callback->OnNotify(data);
+        }
+    }
+}
+
+} // namespace fakeaudio

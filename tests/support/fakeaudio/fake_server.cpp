@@ -1,0 +1,108 @@
+// In-process COM server for CLSID_MMDeviceEnumerator, registered in the test
+// Wine prefix only. While a test has put fake devices in shared memory, every
+// process gets the fake enumerator (DirectSound's needs are passed on to Wine's
+// own devices); otherwise everything is Wine's own.
+
+#include "tests/support/fakeaudio/fake_core.h"
+#include "tests/support/fakeaudio/fake_audio.h"
+
+#include <mutex>
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr CLSID clsid_device_enumerator = {
+    0xbcde0395, 0xe52f, 0x467c, {0x8e, 0x3d, 0xc4, 0x57, 0x92, 0x91, 0x69, 0x2e}};
+
+using get_class_object_fn = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+HRESULT system_class_object(REFIID iid, void** out) {
+    static HMODULE system = LoadLibraryW(L"C:\\windows\\system32\\mmdevapi.dll");
+    auto get = system ? reinterpret_cast<get_class_object_fn>(
+                            reinterpret_cast<void*>(GetProcAddress(system, "DllGetClassObject")))
+                      : nullptr;
+    return get ? get(clsid_device_enumerator, iid, out) : CLASS_E_CLASSNOTAVAILABLE;
+}
+
+// The fake state set up by a test, or null.
+fakeaudio::core* fake_core() {
+    static std::mutex lock;
+    static fakeaudio::core* made = nullptr; // kept for the process's life
+    std::lock_guard<std::mutex> hold(lock);
+    if (made) return made->state().active ? made : nullptr;
+    HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, fakeaudio::installed_state_name);
+    if (!mapping) return nullptr;
+    auto* view = static_cast<fakeaudio::shared_state*>(
+        MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(fakeaudio::shared_state)));
+    if (!view || view->magic != fakeaudio::state_magic ||
+        view->size != sizeof(fakeaudio::shared_state) || !view->active) {
+        if (view) UnmapViewOfFile(view);
+        CloseHandle(mapping);
+        return nullptr;
+    }
+    made = new fakeaudio::core(mapping, view);
+    ComPtr<IClassFactory> factory;
+    if (SUCCEEDED(system_class_object(IID_PPV_ARGS(&factory))))
+        factory->CreateInstance(nullptr, IID_PPV_ARGS(&made->delegate));
+    return made;
+}
+
+class enumerator_factory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
+        if (!out) return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                             void** out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        fakeaudio::core* core = nullptr;
+        try {
+            core = fake_core();
+        } catch (...) {
+            core = nullptr;
+        }
+        if (!core) {
+            ComPtr<IClassFactory> system;
+            const HRESULT hr = system_class_object(IID_PPV_ARGS(&system));
+            return FAILED(hr) ? hr : system->CreateInstance(nullptr, iid, out);
+        }
+        ComPtr<IMMDeviceEnumerator> enumerator;
+        const HRESULT hr = core->create_enumerator(&enumerator);
+        return FAILED(hr) ? hr : enumerator->QueryInterface(iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) noexcept override { return S_OK; }
+};
+
+enumerator_factory the_factory;
+
+} // namespace
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (clsid != clsid_device_enumerator) return CLASS_E_CLASSNOTAVAILABLE;
+    bool fake = false;
+    try {
+        fake = fake_core() != nullptr;
+    } catch (...) {
+        fake = false;
+    }
+    if (!fake) return system_class_object(iid, out);
+    return the_factory.QueryInterface(iid, out);
+}
+
+// The notifier thread and the kept state never go away while the process runs.
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return S_FALSE;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The "hardware" of the fake audio system: one fixed-size block that lives in a
+// named file mapping, so that every process using the fake (a test, a program
+// under test with the fake COM server loaded) sees and changes the same state.
+// All indices are plain numbers; no pointers cross processes.
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace fakeaudio {
+
+constexpr uint32_t max_devices = 8;
+constexpr uint32_t max_parts = 64;
+constexpr uint32_t max_links = 6;
+constexpr uint32_t max_channels = 8;
+constexpr uint32_t max_listeners = 16;
+constexpr uint32_t name_chars = 80;
+constexpr uint32_t state_magic = 0x46414b45; // "FAKE"
+
+struct part_state {
+    int32_t device;         // whose topology the part belongs to
+    uint32_t endpoint_side; // 1: the endpoint's own connector; 0: the adapter's parts
+    uint32_t local_id;
+    uint32_t kind; // PartType: 0 connector, 1 subunit
+    GUID subtype;
+    wchar_t name[name_chars];
+    uint32_t connector_type; // ConnectorType
+    uint32_t data_flow;      // DataFlow: 0 In, 1 Out
+    int32_t connected_to;    // part index, -1 for none
+    uint32_t incoming_count;
+    uint32_t outgoing_count;
+    int32_t incoming[max_links];
+    int32_t outgoing[max_links];
+    uint32_t has_volume;
+    uint32_t channels;
+    float min_db, max_db, step_db;
+    float level_db[max_channels];
+    uint32_t has_mute;
+    uint32_t muted;
+    uint32_t has_selector;
+    uint32_t selected;
+    volatile LONG volume_seq; // bumped after every write of the levels
+    volatile LONG mute_seq;   // bumped after every write of the mute
+};
+
+struct device_state {
+    wchar_t id[name_chars];
+    wchar_t name[name_chars];
+    uint32_t flow; // EDataFlow: 0 render, 1 capture
+    uint32_t is_default;
+    uint32_t present;
+    volatile LONG generation; // bumped on removal: interfaces of an older one are dead
+    uint32_t channels;
+    float master;
+    float channel[max_channels];
+    uint32_t muted;
+    volatile LONG volume_seq;   // bumped after every write of volume or mute
+    int32_t endpoint_connector; // part index; -1: the device has no topology
+};
+
+struct shared_state {
+    uint32_t magic;
+    uint32_t size;
+    volatile LONG active; // 0: the COM server hands everything to the system's enumerator
+    wchar_t mapping_name[name_chars];
+    uint32_t device_count;
+    uint32_t part_count;
+    device_state devices[max_devices];
+    part_state parts[max_parts];
+    volatile LONG listeners[max_listeners]; // ids of processes that watch for changes
+};
+
+// Name of the event a listening process waits on.
+void listener_event_name(const shared_state& state, DWORD process_id, wchar_t* out, size_t size);
+// Wakes every listening process after a write (and forgets processes that are gone).
+void signal_listeners(shared_state& state);
+
+} // namespace fakeaudio

@@ -1,0 +1,671 @@
+// The Core Audio mixer over the fake audio system (Wine has no endpoint volume
+// writes, no change callbacks and no device topology).
+
+#include "mxrctl/mxrctl_ca.h"
+#include "mxrctl/mxrctl_exports.h"
+#include "mxrctl/volume_math.h"
+#include "tests/support/fakeaudio/fake_audio.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using fakeaudio::description;
+
+namespace {
+
+using control_ptr = std::unique_ptr<m_mxrctl::m_devs>;
+
+double expected_db(double x, double min_db, double max_db) {
+    const double lo = std::pow(10.0, min_db / 20.0), hi = std::pow(10.0, max_db / 20.0);
+    return std::clamp(20.0 * std::log10((hi - lo) * x + lo), min_db, max_db);
+}
+
+// A hidden window on the test thread; the change messages are collected by
+// pumping its thread's queue.
+class notify_window {
+public:
+    notify_window() {
+        window_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                  nullptr);
+    }
+    ~notify_window() { DestroyWindow(window_); }
+    HWND get() const { return window_; }
+
+    // Change messages that arrive within `ms` (stops early after `wanted`).
+    std::vector<MSG> collect(DWORD ms, size_t wanted = SIZE_MAX) {
+        std::vector<MSG> got;
+        const DWORD start = GetTickCount();
+        while (got.size() < wanted && GetTickCount() - start < ms) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                if (msg.message == mxrctl_change_message) {
+                    EXPECT_EQ(msg.hwnd, window_);
+                    EXPECT_EQ(msg.lParam, 0);
+                    got.push_back(msg);
+                } else {
+                    DispatchMessageW(&msg);
+                }
+            }
+            if (got.size() < wanted) MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+        return got;
+    }
+
+private:
+    HWND window_;
+};
+
+class mixer_test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        m_mxrctl_ca::set_enumerator_factory(fakeaudio::world::factory);
+    }
+    void TearDown() override {
+        m_mxrctl_ca::set_enumerator_factory(nullptr);
+        CoUninitialize();
+    }
+
+    static control_ptr control(m_mxrctl& mixer) { return control_ptr(mixer.create_control()); }
+    static control_ptr line(m_mxrctl& mixer, int32_t source) {
+        control_ptr c(mixer.create_control());
+        return c->open(true, 0, source) ? std::move(c) : nullptr;
+    }
+    static control_ptr master(m_mxrctl& mixer) {
+        control_ptr c(mixer.create_control());
+        return c->open(false, 0, -1) ? std::move(c) : nullptr;
+    }
+    // Names and channel counts of every line of the device named `name`.
+    static std::vector<std::pair<std::wstring, uint32_t>> lines_of(const wchar_t* name) {
+        m_mxrctl_ca mixer;
+        std::vector<std::pair<std::wstring, uint32_t>> found;
+        if (!mixer.open(name, nullptr)) return found;
+        const uint32_t count = mixer.source_count(0);
+        for (uint32_t i = 0; i < count; ++i) {
+            auto c = line(mixer, static_cast<int32_t>(i));
+            found.emplace_back(c ? c->name() : L"<not open>", c ? c->channels() : 0);
+        }
+        return found;
+    }
+};
+
+using lines = std::vector<std::pair<std::wstring, uint32_t>>;
+
+// ---------------------------------------------------------------------------
+// Source-line walk
+
+TEST_F(mixer_test, render_with_two_external_lines_lists_master_then_each_line) {
+    description d;
+    const int dev = d.render(L"Speakers", true);
+    const int jack = d.connector(dev, L"Speakers", Physical_External, Out);
+    const int vol = d.subunit(dev, L"Master Volume");
+    const int sum = d.sum(dev, L"Sum");
+    const int cd_vol = d.subunit(dev, L"CD Volume");
+    const int cd = d.connector(dev, L"CD Audio", Physical_External, In);
+    const int line_vol = d.subunit(dev, L"Line Volume");
+    const int line_mute = d.subunit(dev, L"Line Mute");
+    const int line_in = d.connector(dev, L"Line In", Physical_External, In);
+    d.volume(vol, 2, -64, 0, -10)
+        .volume(cd_vol, 2, -34.5f, 12, 0)
+        .volume(line_vol, 1, -34.5f, 12, 0);
+    d.mute(line_mute);
+    d.chain({sum, vol, jack}).chain({cd, cd_vol, sum}).chain({line_in, line_vol, line_mute, sum});
+    d.attach(dev, jack);
+    fakeaudio::world w(d);
+    // Each external line ends where nothing lies beyond its jack, so its
+    // volume is never credited to the next line's name.
+    EXPECT_EQ(lines_of(L"Speakers"), (lines{{L"Speakers", 2}, {L"CD Audio", 2}, {L"Line In", 1}}));
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Speakers", nullptr));
+    ASSERT_EQ(mixer.source_count(0), 3u);
+    const auto& found = mixer.lines();
+    EXPECT_EQ(found[2].mute_part, w.part(dev, L"Line Mute") + 0x20001u);
+    EXPECT_EQ(found[1].mute_part, 0u);
+}
+
+TEST_F(mixer_test, capture_walk_stops_at_the_input_selector) {
+    description d;
+    const int dev = d.capture(L"Line Recording", true);
+    const int pin = d.connector(dev, L"Recording", Software_IO, Out);
+    const int rec_vol = d.subunit(dev, L"Recording Volume");
+    const int mux = d.subunit(dev, L"Input Select");
+    const int mic_vol = d.subunit(dev, L"Mic Volume");
+    const int mic = d.connector(dev, L"Mic", Physical_External, In);
+    d.volume(rec_vol, 2, -12, 30, 0).selector(mux).volume(mic_vol, 1, -12, 30, 0);
+    d.chain({mic, mic_vol, mux, rec_vol, pin});
+    d.attach(dev, pin);
+    fakeaudio::world w(d);
+    // What lies behind the selector (the microphone's own volume) is not listed.
+    EXPECT_EQ(lines_of(L"Line Recording"), (lines{{L"Recording", 2}}));
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Line", nullptr));
+    ASSERT_EQ(mixer.source_count(0), 1u);
+    EXPECT_NE(mixer.lines()[0].selector_part, 0u);
+}
+
+TEST_F(mixer_test, sum_node_closes_a_capture_record) {
+    description d;
+    const int dev = d.capture(L"Stereo Mix", true);
+    const int jack = d.connector(dev, L"Mic Jack", Physical_External, In);
+    const int mic_vol = d.subunit(dev, L"Mic Volume");
+    const int mix = d.sum(dev, L"Mix");
+    const int boost = d.subunit(dev, L"Boost");
+    const int out = d.connector(dev, L"To Converter", Software_IO, Out);
+    d.volume(mic_vol, 2, -12, 30, 0).volume(boost, 1, 0, 30, 10);
+    d.chain({jack, mic_vol, mix, boost, out});
+    d.attach(dev, jack);
+    fakeaudio::world w(d);
+    // The SUM ends the microphone's line; the boost behind it has no name of its own.
+    EXPECT_EQ(lines_of(L"Stereo Mix"), (lines{{L"Mic Jack", 2}, {L"", 1}}));
+}
+
+TEST_F(mixer_test, walk_does_not_pass_a_connector_that_is_not_external) {
+    description d;
+    const int dev = d.render(L"Headphones", true);
+    const int jack = d.connector(dev, L"Headphones", Physical_External, Out);
+    const int vol = d.subunit(dev, L"Headphone Volume");
+    const int link = d.connector(dev, L"Digital Link", Network, In);
+    const int far_pin = d.connector(dev, L"Far Side", Physical_External, Out);
+    const int far_vol = d.subunit(dev, L"Far Volume");
+    d.volume(vol, 2, -64, 0, -6).volume(far_vol, 2, -64, 0, -6);
+    d.chain({vol, jack}).chain({link, vol});
+    d.chain({far_vol, far_pin});
+    d.connect(link, far_pin);
+    d.attach(dev, jack);
+    fakeaudio::world w(d);
+    EXPECT_EQ(lines_of(L"Headphones"), (lines{{L"Headphones", 2}}));
+}
+
+TEST_F(mixer_test, the_standard_topologies_list_their_lines_in_walk_order) {
+    fakeaudio::world w;
+    EXPECT_EQ(lines_of(L"Speakers"), (lines{{L"Speakers", 2}, {L"", 2}, {L"CD Audio", 2}}));
+    EXPECT_EQ(lines_of(L"Microphone"), (lines{{L"Microphone", 1}}));
+}
+
+TEST_F(mixer_test, a_topology_that_loops_is_walked_to_an_end) {
+    description d;
+    const int dev = d.render(L"Loop", true);
+    const int jack = d.connector(dev, L"Loop", Physical_External, Out);
+    const int a = d.subunit(dev, L"A");
+    const int b = d.subunit(dev, L"B");
+    d.volume(a, 2, -64, 0, 0);
+    d.chain({b, a, jack}).chain({a, b});
+    d.attach(dev, jack);
+    fakeaudio::world w(d);
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Loop", nullptr));
+    EXPECT_LE(mixer.source_count(0), 2u);
+}
+
+TEST_F(mixer_test, a_device_without_topology_has_only_its_master_volume) {
+    description d;
+    d.render(L"Plain", true);
+    fakeaudio::world w(d);
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(nullptr, nullptr));
+    EXPECT_EQ(mixer.source_count(0), 0u);
+    EXPECT_EQ(line(mixer, 0), nullptr);
+    EXPECT_NE(master(mixer), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Device selection
+
+description selection_devices() {
+    description d;
+    d.capture(L"Speakers Monitor", true); // shares a prefix with the render device below
+    d.render(L"", false);                 // no friendly name
+    d.render(L"Speakers", true);
+    d.render(L"スピーカー (USB)", false);
+    d.capture(L"マイク", false);
+    return d;
+}
+
+TEST_F(mixer_test, null_name_opens_the_default_render_device) {
+    fakeaudio::world w(selection_devices());
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(nullptr, nullptr));
+    EXPECT_STREQ(mixer.name(), L"Speakers");
+    EXPECT_EQ(mixer.api_type(), 2);
+    EXPECT_EQ(mixer.destination_count(), 1u);
+}
+
+struct pick_case {
+    const wchar_t* asked;
+    const wchar_t* opened; // null: nothing opens
+};
+
+class device_by_name : public mixer_test, public ::testing::WithParamInterface<pick_case> {};
+
+TEST_P(device_by_name, opens_the_first_matching_device_of_the_list) {
+    fakeaudio::world w(selection_devices());
+    m_mxrctl_ca mixer;
+    const auto& c = GetParam();
+    EXPECT_EQ(mixer.open(c.asked, nullptr), c.opened != nullptr);
+    EXPECT_STREQ(mixer.name(), c.opened ? c.opened : L"");
+    EXPECT_EQ(mixer.is_open(), c.opened != nullptr);
+    if (c.opened) {
+        EXPECT_TRUE(mixer.name_matches(c.asked));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    table, device_by_name,
+    ::testing::Values(
+        // Empty: the first device that opens; the nameless one is skipped.
+        pick_case{L"", L"Speakers Monitor"},
+        // A prefix of two devices: the first in the list, capture or not.
+        pick_case{L"Speakers", L"Speakers Monitor"}, pick_case{L"Speakers M", L"Speakers Monitor"},
+        pick_case{L"スピ", L"スピーカー (USB)"}, pick_case{L"マイク", L"マイク"},
+        // Case matters, and a longer text than the name never matches.
+        pick_case{L"speakers", nullptr}, pick_case{L"Speakers Monitor 2", nullptr},
+        pick_case{L"Kopfhörer", nullptr}));
+
+TEST_F(mixer_test, device_without_friendly_name_cannot_be_opened_by_index) {
+    fakeaudio::world w(selection_devices());
+    m_mxrctl_ca mixer;
+    EXPECT_EQ(mixer.device_count(), 0u); // no list before first use
+    EXPECT_TRUE(mixer.open_index(0, nullptr));
+    EXPECT_EQ(mixer.device_count(), 5u);
+    EXPECT_FALSE(mixer.open_index(1, nullptr));
+    EXPECT_FALSE(mixer.is_open());
+    EXPECT_STREQ(mixer.name(), L"");
+    EXPECT_FALSE(mixer.name_matches(L""));
+    EXPECT_TRUE(mixer.open_index(3, nullptr));
+    EXPECT_STREQ(mixer.name(), L"スピーカー (USB)");
+    EXPECT_FALSE(mixer.open_index(5, nullptr));
+}
+
+TEST_F(mixer_test, device_plugged_in_after_the_first_look_is_found_by_name) {
+    fakeaudio::world w(selection_devices());
+    const int usb = w.device(L"スピーカー (USB)");
+    w.remove(usb);
+    m_mxrctl_ca mixer;
+    EXPECT_FALSE(mixer.open(L"スピーカー", nullptr));
+    w.restore(usb);
+    EXPECT_TRUE(mixer.open(L"スピーカー", nullptr));
+}
+
+TEST_F(mixer_test, no_audio_system_means_nothing_opens) {
+    m_mxrctl_ca::set_enumerator_factory(
+        [](IMMDeviceEnumerator** out) -> HRESULT { return *out = nullptr, REGDB_E_CLASSNOTREG; });
+    m_mxrctl_ca mixer;
+    EXPECT_FALSE(mixer.open(nullptr, nullptr));
+    EXPECT_FALSE(mixer.open(L"", nullptr));
+    EXPECT_EQ(mixer.device_count(), 0u);
+    EXPECT_EQ(mixer.source_count(0), 0u);
+    EXPECT_EQ(master(mixer), nullptr);
+}
+
+// ---------------------------------------------------------------------------
+// Volume, balance and mute
+
+TEST_F(mixer_test, master_volume_is_one_channel_named_after_the_device) {
+    fakeaudio::world w;
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(nullptr, nullptr));
+    auto c = master(mixer);
+    ASSERT_NE(c, nullptr);
+    EXPECT_STREQ(c->name(), L"Speakers");
+    EXPECT_EQ(c->channels(), 1u);
+    EXPECT_EQ(c->mixer(), &mixer);
+    EXPECT_EQ(c->volume(), 50);
+    EXPECT_TRUE(c->set_volume(0));
+    EXPECT_EQ(w.master(w.device(L"Speakers")), 0.0f);
+    EXPECT_TRUE(c->set_volume(1));
+    EXPECT_FLOAT_EQ(w.master(w.device(L"Speakers")), 0.010001f);
+    EXPECT_TRUE(c->set_volume(150));
+    EXPECT_EQ(w.master(w.device(L"Speakers")), 1.0f);
+    EXPECT_EQ(c->volume(), 100);
+    // The master volume ignores the balance.
+    c->set_balance(-100);
+    EXPECT_TRUE(c->set_volume(40));
+    EXPECT_EQ(c->volume(), 40);
+    EXPECT_FALSE(c->mute());
+    EXPECT_TRUE(c->set_mute(true));
+    EXPECT_TRUE(w.mute(w.device(L"Speakers")));
+    EXPECT_TRUE(c->mute());
+}
+
+TEST_F(mixer_test, stereo_line_takes_the_balance_through_the_db_formula) {
+    fakeaudio::world w;
+    const int dev = w.device(L"Speakers");
+    const int cd = w.part(dev, L"CD Volume"); // -34.5..12 dB
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Speakers", nullptr));
+    auto c = line(mixer, 2);
+    ASSERT_NE(c, nullptr);
+    ASSERT_STREQ(c->name(), L"CD Audio");
+    ASSERT_EQ(c->channels(), 2u);
+
+    EXPECT_TRUE(c->set_balance(50));
+    EXPECT_TRUE(c->set_volume(60));
+    EXPECT_NEAR(w.level(cd, 1), expected_db(0.600001, -34.5, 12), 1e-4);
+    EXPECT_NEAR(w.level(cd, 0), expected_db(0.5 * 0.600001, -34.5, 12), 1e-4);
+    EXPECT_EQ(c->volume(), 60); // the louder (right) channel decides
+
+    EXPECT_TRUE(c->set_balance(-50));
+    EXPECT_TRUE(c->set_volume(60));
+    EXPECT_NEAR(w.level(cd, 0), expected_db(0.600001, -34.5, 12), 1e-4);
+    EXPECT_NEAR(w.level(cd, 1), expected_db(0.5 * 0.600001, -34.5, 12), 1e-4);
+    EXPECT_EQ(c->balance(), -50);
+
+    EXPECT_TRUE(c->set_balance(300));
+    EXPECT_EQ(c->balance(), 100);
+    EXPECT_TRUE(c->set_volume(60));
+    EXPECT_FLOAT_EQ(w.level(cd, 0), -34.5f);
+    // The balance survives closing and re-opening.
+    c->close();
+    EXPECT_EQ(c->balance(), 100);
+}
+
+TEST_F(mixer_test, line_reads_its_louder_channel) {
+    fakeaudio::world w;
+    const int dev = w.device(L"Speakers");
+    const int master_part = w.part(dev, L"Master Volume"); // -64..0 dB
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Speakers", nullptr));
+    auto c = line(mixer, 0);
+    ASSERT_NE(c, nullptr);
+    w.set_level(master_part, 0, -40.0f);
+    w.set_level(master_part, 1, -6.0f);
+    const float loud = -6.0f;
+    EXPECT_EQ(c->volume(), mxrctl_math::percent_from_levels(&loud, 1, -64.0f, 0.0f));
+    w.set_level(master_part, 0, 0.0f);
+    EXPECT_EQ(c->volume(), 100);
+}
+
+TEST_F(mixer_test, every_percent_reads_back_on_lines_of_one_and_two_channels) {
+    fakeaudio::world w;
+    m_mxrctl_ca speakers, microphone;
+    ASSERT_TRUE(speakers.open(L"Speakers", nullptr));
+    ASSERT_TRUE(microphone.open(L"Microphone", nullptr));
+    auto stereo = line(speakers, 2);
+    auto mono = line(microphone, 0);
+    ASSERT_TRUE(stereo && mono);
+    ASSERT_EQ(mono->channels(), 1u);
+    for (int32_t p = 0; p <= 100; ++p) {
+        EXPECT_TRUE(stereo->set_volume(p));
+        EXPECT_TRUE(mono->set_volume(p));
+        EXPECT_EQ(stereo->volume(), p);
+        EXPECT_EQ(mono->volume(), p);
+    }
+    // A one-channel line is set uniformly; the balance does not apply.
+    mono->set_balance(100);
+    EXPECT_TRUE(mono->set_volume(70));
+    EXPECT_EQ(mono->volume(), 70);
+}
+
+TEST_F(mixer_test, line_mute_and_lines_without_one) {
+    fakeaudio::world w;
+    const int dev = w.device(L"Speakers");
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Speakers", nullptr));
+    auto cd = line(mixer, 2);
+    auto wave = line(mixer, 1); // no mute control
+    ASSERT_TRUE(cd && wave);
+    EXPECT_TRUE(cd->set_mute(true));
+    EXPECT_TRUE(w.part_mute(w.part(dev, L"CD Mute")));
+    EXPECT_TRUE(cd->mute());
+    EXPECT_FALSE(wave->set_mute(true));
+    EXPECT_FALSE(wave->mute());
+}
+
+TEST_F(mixer_test, unopened_control_reports_nothing) {
+    fakeaudio::world w;
+    m_mxrctl_ca mixer;
+    auto c = control(mixer);
+    EXPECT_FALSE(c->open(false, 0, -1)); // the device is not open
+    ASSERT_TRUE(mixer.open(nullptr, nullptr));
+    EXPECT_FALSE(c->open(true, 0, 3)); // out of range
+    EXPECT_FALSE(c->open(true, 0, -2));
+    EXPECT_FALSE(c->is_open());
+    EXPECT_EQ(c->volume(), 0);
+    EXPECT_FALSE(c->set_volume(50));
+    EXPECT_FALSE(c->mute());
+    EXPECT_FALSE(c->set_mute(true));
+    EXPECT_EQ(c->channels(), 0u);
+    EXPECT_STREQ(c->name(), L"");
+    EXPECT_TRUE(c->set_balance(20));
+}
+
+// ---------------------------------------------------------------------------
+// Change notifications
+
+TEST_F(mixer_test, change_from_another_thread_is_claimed_by_its_control_only) {
+    fakeaudio::world w;
+    notify_window window;
+    m_mxrctl_ca speakers, microphone;
+    ASSERT_TRUE(speakers.open(L"Speakers", window.get()));
+    ASSERT_TRUE(microphone.open(L"Microphone", window.get()));
+    auto speakers_master = master(speakers);
+    auto cd = line(speakers, 2);
+    auto mic = master(microphone);
+    ASSERT_TRUE(speakers_master && cd && mic);
+    window.collect(50); // nothing pending
+
+    std::thread([&] { w.set_master(w.device(L"Speakers"), 0.25f); }).join();
+    auto got = window.collect(3000, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_TRUE(speakers_master->is_notification(got[0].message, got[0].wParam));
+    EXPECT_FALSE(cd->is_notification(got[0].message, got[0].wParam));
+    EXPECT_FALSE(mic->is_notification(got[0].message, got[0].wParam));
+    EXPECT_FALSE(speakers_master->is_notification(got[0].message + 1, got[0].wParam));
+    EXPECT_EQ(speakers_master->volume(), 25);
+
+    const int dev = w.device(L"Speakers");
+    std::thread([&] { w.set_part_mute(w.part(dev, L"CD Mute"), true); }).join();
+    got = window.collect(3000, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_TRUE(cd->is_notification(got[0].message, got[0].wParam));
+    EXPECT_FALSE(speakers_master->is_notification(got[0].message, got[0].wParam));
+    EXPECT_TRUE(cd->mute());
+
+    std::thread([&] { w.set_level(w.part(dev, L"CD Volume"), 1, -3.0f); }).join();
+    got = window.collect(3000, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_TRUE(cd->is_notification(got[0].message, got[0].wParam));
+    EXPECT_FALSE(mic->is_notification(got[0].message, got[0].wParam));
+}
+
+TEST_F(mixer_test, own_changes_are_notified_too) {
+    fakeaudio::world w;
+    notify_window window;
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(nullptr, window.get()));
+    auto c = master(mixer);
+    ASSERT_NE(c, nullptr);
+    ASSERT_TRUE(c->set_volume(30));
+    auto got = window.collect(3000, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_TRUE(c->is_notification(got[0].message, got[0].wParam));
+    ASSERT_TRUE(c->set_mute(true));
+    got = window.collect(3000, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_TRUE(c->is_notification(got[0].message, got[0].wParam));
+}
+
+TEST_F(mixer_test, message_for_a_released_control_is_claimed_by_nobody) {
+    fakeaudio::world w;
+    notify_window window;
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Speakers", window.get()));
+    auto kept = master(mixer);
+    auto kept_line = line(mixer, 0);
+    auto gone = line(mixer, 2);
+    ASSERT_TRUE(kept && kept_line && gone);
+    ASSERT_TRUE(gone->set_volume(10));
+    // Released after the audio system posted its message, before it is handled.
+    MSG pending;
+    const DWORD start = GetTickCount();
+    while (!PeekMessageW(&pending, window.get(), mxrctl_change_message, mxrctl_change_message,
+                         PM_NOREMOVE) &&
+           GetTickCount() - start < 3000)
+        Sleep(1);
+    gone.reset();
+    auto got = window.collect(3000, 1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_FALSE(kept->is_notification(got[0].message, got[0].wParam));
+    EXPECT_FALSE(kept_line->is_notification(got[0].message, got[0].wParam));
+    EXPECT_FALSE(MXRCTL_CallbackCheck(kept.get(), got[0].message, got[0].wParam));
+}
+
+TEST_F(mixer_test, callbacks_only_with_a_window_and_only_while_open) {
+    fakeaudio::world w;
+    {
+        m_mxrctl_ca quiet;
+        ASSERT_TRUE(quiet.open(L"Speakers", nullptr));
+        auto a = master(quiet);
+        auto b = line(quiet, 2);
+        EXPECT_EQ(w.registered_callbacks(), 0u);
+    }
+    notify_window window;
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Speakers", window.get()));
+    auto a = master(mixer);
+    auto b = line(mixer, 2); // volume and mute
+    EXPECT_EQ(w.registered_callbacks(), 3u);
+    b->close();
+    EXPECT_EQ(w.registered_callbacks(), 1u);
+    a.reset();
+    EXPECT_EQ(w.registered_callbacks(), 0u);
+}
+
+// ---------------------------------------------------------------------------
+// Devices that go away
+
+TEST_F(mixer_test, removed_device_fails_softly_and_works_again_when_back) {
+    fakeaudio::world w;
+    const int dev = w.device(L"Speakers");
+    notify_window window;
+    m_mxrctl_ca mixer;
+    ASSERT_TRUE(mixer.open(L"Speakers", window.get()));
+    auto m = master(mixer);
+    auto cd = line(mixer, 2);
+    ASSERT_TRUE(m && cd);
+    ASSERT_TRUE(m->set_volume(40));
+
+    w.remove(dev);
+    EXPECT_EQ(m->volume(), 0);
+    EXPECT_FALSE(m->set_volume(70));
+    EXPECT_FALSE(m->mute());
+    EXPECT_FALSE(m->set_mute(true));
+    EXPECT_EQ(cd->volume(), 0);
+    EXPECT_FALSE(cd->set_volume(70));
+    EXPECT_FALSE(cd->set_mute(true));
+    EXPECT_FALSE(m->open(false, 0, -1));
+    EXPECT_FALSE(cd->open(true, 0, 2));
+    m_mxrctl_ca other;
+    EXPECT_FALSE(other.open(L"Speakers", nullptr));
+    EXPECT_FALSE(other.open(nullptr, nullptr)); // it was the default
+
+    w.restore(dev);
+    EXPECT_EQ(m->volume(), 0); // interfaces of the old device stay dead
+    ASSERT_TRUE(m->open(false, 0, -1));
+    EXPECT_EQ(m->volume(), 40);
+    EXPECT_TRUE(m->set_volume(70));
+    // The topology kept by the device object is walked anew.
+    ASSERT_TRUE(cd->open(true, 0, 2));
+    EXPECT_STREQ(cd->name(), L"CD Audio");
+    EXPECT_TRUE(cd->set_volume(30));
+    EXPECT_EQ(cd->volume(), 30);
+    EXPECT_TRUE(other.open(L"Speakers", nullptr));
+}
+
+TEST_F(mixer_test, ten_thousand_open_close_cycles_leak_no_reference) {
+    fakeaudio::world w;
+    notify_window window;
+    {
+        m_mxrctl_ca mixer;
+        auto m = control(mixer);
+        auto l = control(mixer);
+        for (int i = 0; i < 10000; ++i) {
+            ASSERT_TRUE(mixer.open(i % 2 ? L"Speakers" : nullptr, window.get())) << i;
+            ASSERT_TRUE(m->open(false, 0, -1)) << i;
+            ASSERT_TRUE(l->open(true, 0, i % 3)) << i;
+            l->close();
+            m->close();
+            mixer.close();
+        }
+        EXPECT_EQ(w.registered_callbacks(), 0u);
+    }
+    EXPECT_EQ(w.live_objects(), 0) << w.live_object_list();
+}
+
+// ---------------------------------------------------------------------------
+// The flat exports, found the way plug-ins find them
+
+template <typename F> F exported(const char* name) {
+    return reinterpret_cast<F>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(nullptr), name)));
+}
+
+TEST_F(mixer_test, exports_are_found_in_the_running_program_and_work) {
+    fakeaudio::world w;
+    auto api_type = exported<MXRCTL_GetApiType_fn>("MXRCTL_GetApiType");
+    auto mixer_create = exported<MXRCTL_MixerCreate_fn>("MXRCTL_MixerCreate");
+    auto mixer_release = exported<MXRCTL_MixerRelease_fn>("MXRCTL_MixerRelease");
+    auto control_create = exported<MXRCTL_ControlCreate_fn>("MXRCTL_ControlCreate");
+    auto control_release = exported<MXRCTL_ControlRelease_fn>("MXRCTL_ControlRelease");
+    auto volume_get = exported<MXRCTL_VolumeGet_fn>("MXRCTL_VolumeGet");
+    auto volume_set = exported<MXRCTL_VolumeSet_fn>("MXRCTL_VolumeSet");
+    auto mute_get = exported<MXRCTL_MuteGet_fn>("MXRCTL_MuteGet");
+    auto mute_set = exported<MXRCTL_MuteSet_fn>("MXRCTL_MuteSet");
+    auto callback_check = exported<MXRCTL_CallbackCheck_fn>("MXRCTL_CallbackCheck");
+    ASSERT_TRUE(api_type && mixer_create && mixer_release && control_create && control_release &&
+                volume_get && volume_set && mute_get && mute_set && callback_check);
+    EXPECT_EQ(exported<MXRCTL_ControlSelect_fn>("MXRCTL_ControlSelect"), nullptr);
+    EXPECT_EQ(api_type(), 2);
+
+    wchar_t name[mxrctl_name_length];
+    std::fill(std::begin(name), std::end(name), L'x');
+    m_mxrctl* mixer = mixer_create(nullptr, nullptr, name);
+    ASSERT_NE(mixer, nullptr);
+    EXPECT_STREQ(name, L"Speakers");
+    EXPECT_EQ(mixer_create(L"No Such Device", nullptr, name), nullptr);
+
+    mxrctl_control_info info;
+    std::fill(std::begin(info.destination), std::end(info.destination), L'x');
+    info.channels = 99;
+    m_mxrctl::m_devs* m = control_create(mixer, 0, -1, &info);
+    ASSERT_NE(m, nullptr);
+    EXPECT_STREQ(info.destination, L"");
+    EXPECT_STREQ(info.control, L"Speakers");
+    EXPECT_EQ(info.channels, 1u);
+    EXPECT_TRUE(volume_set(m, 150, 0));
+    EXPECT_EQ(volume_get(m), 100);
+    EXPECT_TRUE(mute_set(m, true));
+    EXPECT_TRUE(mute_get(m));
+
+    m_mxrctl::m_devs* cd = control_create(mixer, 0, 2, &info);
+    ASSERT_NE(cd, nullptr);
+    EXPECT_STREQ(info.control, L"CD Audio");
+    EXPECT_EQ(info.channels, 2u);
+    EXPECT_TRUE(volume_set(cd, 50, 300)); // balance 100: left silent
+    EXPECT_FLOAT_EQ(w.level(w.part(w.device(L"Speakers"), L"CD Volume"), 0), -34.5f);
+    EXPECT_EQ(volume_get(cd), 50);
+    EXPECT_EQ(control_create(mixer, 0, 7, &info), nullptr);
+
+    // Null handles are refused, never followed.
+    EXPECT_EQ(control_create(nullptr, 0, -1, &info), nullptr);
+    EXPECT_EQ(volume_get(nullptr), 0);
+    EXPECT_FALSE(volume_set(nullptr, 10, 0));
+    EXPECT_FALSE(mute_get(nullptr));
+    EXPECT_FALSE(mute_set(nullptr, true));
+    EXPECT_FALSE(callback_check(nullptr, mxrctl_change_message, 0));
+    mixer_release(nullptr);
+    control_release(nullptr);
+
+    control_release(cd);
+    // Either release entry point takes either kind of handle.
+    mixer_release(m);
+    control_release(mixer);
+    EXPECT_EQ(w.live_objects(), 0) << w.live_object_list();
+}
+
+} // namespace
