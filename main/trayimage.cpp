@@ -1,0 +1,278 @@
+#include "main/trayimage.h"
+
+#include "confctl/confctl.h"
+#include "confctl/ini_values.h"
+
+#include <strsafe.h>
+
+#include <cstring>
+
+#ifdef _MSC_VER
+// The GDI+ headers use min and max, which NOMINMAX keeps out of <windows.h>.
+#include <algorithm>
+namespace Gdiplus {
+using std::max;
+using std::min;
+} // namespace Gdiplus
+#endif
+#include <gdiplus.h>
+
+namespace gdip = Gdiplus::DllExports;
+
+namespace {
+
+constexpr wchar_t resource_file[] = L"resource\\resource";
+constexpr wchar_t resource_folder[] = L"resource\\";
+constexpr size_t resource_folder_length = sizeof resource_folder / sizeof resource_folder[0] - 1;
+constexpr size_t path_capacity = 261;
+
+void dispose_bitmap(Gdiplus::GpBitmap* bitmap) noexcept {
+    gdip::GdipDisposeImage(bitmap);
+}
+using unique_gp_bitmap =
+    unique_resource<handle_traits::null_is_invalid<Gdiplus::GpBitmap*, dispose_bitmap>>;
+
+// Keeps the pixels of a GDI+ bitmap locked while they are copied.
+class bits_lock {
+public:
+    bits_lock(Gdiplus::GpBitmap* bitmap, const Gdiplus::GpRect& rect) noexcept : bitmap_(bitmap) {
+        locked_ = gdip::GdipBitmapLockBits(bitmap, &rect, Gdiplus::ImageLockModeRead,
+                                           PixelFormat32bppARGB, &data_) == Gdiplus::Ok;
+    }
+    bits_lock(const bits_lock&) = delete;
+    bits_lock& operator=(const bits_lock&) = delete;
+    ~bits_lock() {
+        if (locked_) gdip::GdipBitmapUnlockBits(bitmap_, &data_);
+    }
+    bool locked() const noexcept { return locked_; }
+    const Gdiplus::BitmapData& data() const noexcept { return data_; }
+
+private:
+    Gdiplus::GpBitmap* bitmap_;
+    Gdiplus::BitmapData data_{};
+    bool locked_ = false;
+};
+
+// A 32-bit top-down DIB section, zero-filled by the system.
+unique_hbitmap create_dib(int32_t width, int32_t height, uint8_t*& bits) noexcept {
+    bits = nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    unique_hbitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    if (!bitmap || !pixels) return unique_hbitmap();
+    bits = static_cast<uint8_t*>(pixels);
+    return bitmap;
+}
+
+// A set name is remembered in a fixed buffer; a longer name is never taken
+// for the remembered one, so it is simply loaded each time.
+bool same_name(const wchar_t* name, const wchar_t* remembered, bool remembered_cut) noexcept {
+    if (remembered_cut) return false;
+    size_t length = 0;
+    if (FAILED(StringCchLengthW(name, Ctrayimage::name_capacity, &length))) return false;
+    return wcscmp(name, remembered) == 0;
+}
+
+void remember_name(wchar_t (&target)[Ctrayimage::name_capacity], bool& cut,
+                   const wchar_t* name) noexcept {
+    size_t length = 0;
+    cut = FAILED(StringCchLengthW(name, Ctrayimage::name_capacity, &length));
+    StringCchCopyNW(target, Ctrayimage::name_capacity, name, Ctrayimage::name_capacity - 1);
+}
+
+// "resource\" + the key's value, cut to fit 260 characters. False when the
+// file or the key is missing.
+bool read_picture_path(const wchar_t* ini_path, const wchar_t* section, const wchar_t* key,
+                       wchar_t (&path)[path_capacity]) noexcept {
+    path[0] = L'\0';
+    // Without a file the profile functions would read win.ini instead.
+    if (!ini_path[0]) return false;
+    StringCchCopyW(path, path_capacity, resource_folder);
+    const DWORD copied = GetPrivateProfileStringW(
+        section, key, L"", path + resource_folder_length,
+        static_cast<DWORD>(path_capacity - resource_folder_length), ini_path);
+    if (copied == 0) {
+        path[0] = L'\0';
+        return false;
+    }
+    return true;
+}
+
+void load_picture(Ctraypicture& picture, const wchar_t* ini_path, const wchar_t* section,
+                  const wchar_t* key, COLORREF mask_color) noexcept {
+    picture.release();
+    wchar_t path[path_capacity];
+    if (read_picture_path(ini_path, section, key, path)) picture.load(path, mask_color);
+}
+
+// The size of the icon when the set has no base picture: the shell's small
+// icon, so that digits and overlays still have somewhere to go.
+void fallback_icon_size(int32_t& width, int32_t& height) noexcept {
+    auto sane = [](int value) { return value >= 1 && value <= 256 ? value : 16; };
+    width = sane(GetSystemMetrics(SM_CXSMICON));
+    height = sane(GetSystemMetrics(SM_CYSMICON));
+}
+
+} // namespace
+
+// --- Ctraypicture ---------------------------------------------------------
+
+void Ctraypicture::release() noexcept {
+    bits_ = nullptr;
+    width_ = 0;
+    height_ = 0;
+    has_alpha_ = false;
+    dc_.reset();
+    bitmap_.reset();
+}
+
+bool Ctraypicture::load(const wchar_t* path, COLORREF mask_color) noexcept {
+    release();
+    if (!path || !path[0]) return false;
+    Gdiplus::GpBitmap* raw = nullptr;
+    if (gdip::GdipCreateBitmapFromFile(path, &raw) != Gdiplus::Ok) {
+        // Not every failure path of GDI+ leaves the out pointer alone.
+        if (raw) gdip::GdipDisposeImage(raw);
+        return false;
+    }
+    unique_gp_bitmap image(raw);
+    if (!image) return false;
+    UINT width = 0, height = 0;
+    if (gdip::GdipGetImageWidth(image.get(), &width) != Gdiplus::Ok ||
+        gdip::GdipGetImageHeight(image.get(), &height) != Gdiplus::Ok ||
+        !tray_pixels::size_acceptable(width, height))
+        return false;
+    UINT flags = 0;
+    if (gdip::GdipGetImageFlags(image.get(), &flags) != Gdiplus::Ok) flags = 0;
+
+    const Gdiplus::GpRect whole(0, 0, static_cast<INT>(width), static_cast<INT>(height));
+    bits_lock lock(image.get(), whole);
+    if (!lock.locked()) return false;
+    const Gdiplus::BitmapData& data = lock.data();
+    const int64_t stride = data.Stride;
+    const int64_t row = int64_t{static_cast<INT>(width)} * 4;
+    if (!data.Scan0 || data.Width != width || data.Height != height ||
+        (stride < row && -stride < row))
+        return false;
+
+    uint8_t* bits = nullptr;
+    unique_hbitmap bitmap =
+        create_dib(static_cast<int32_t>(width), static_cast<int32_t>(height), bits);
+    unique_hdc dc(CreateCompatibleDC(nullptr));
+    if (!bitmap || !dc) return false;
+    SelectObject(dc.get(), bitmap.get());
+    tray_pixels::image pixels{bits, static_cast<int32_t>(width), static_cast<int32_t>(height)};
+    tray_pixels::copy_rows(pixels, static_cast<const uint8_t*>(data.Scan0), stride);
+
+    has_alpha_ = (flags & Gdiplus::ImageFlagsHasAlpha) != 0;
+    if (!has_alpha_) tray_pixels::apply_mask_color(pixels, mask_color);
+    bitmap_ = std::move(bitmap);
+    dc_ = std::move(dc);
+    bits_ = bits;
+    width_ = pixels.width;
+    height_ = pixels.height;
+    return true;
+}
+
+// --- Ctrayimage -----------------------------------------------------------
+
+Ctrayimage::~Ctrayimage() = default;
+
+bool Ctrayimage::load_images(const wchar_t* icon_set, const wchar_t* digit_set) noexcept {
+    const bool icons = icon_set && !same_name(icon_set, icon_set_, icon_set_cut_);
+    const bool digits = digit_set && !same_name(digit_set, digit_set_, digit_set_cut_);
+    if (!icons && !digits) return true;
+
+    // The mask colour is read afresh with every load, so that an edited
+    // resource file applies to the pictures loaded next.
+    wchar_t ini_path[path_capacity] = {};
+    mask_color_ = default_mask_color;
+    m_confctl_ini store;
+    if (store.open(resource_file, false)) {
+        StringCchCopyW(ini_path, path_capacity, store.path());
+        store.select_section(L"icondefs");
+        store.exchange_color(L"maskcolor", mask_color_, default_mask_color);
+    }
+    if (icons) load_icon_set(ini_path, icon_set);
+    if (digits) load_digit_set(ini_path, digit_set);
+    return true;
+}
+
+void Ctrayimage::load_icon_set(const wchar_t* ini_path, const wchar_t* name) noexcept {
+    icon_.reset();
+    work_.reset();
+    work_bits_ = nullptr;
+    work_width_ = work_height_ = 0;
+    mask_.reset();
+    icon_set_[0] = L'\0';
+    icon_set_cut_ = false;
+    load_picture(base_, ini_path, name, L"icon", mask_color_);
+    load_picture(mute_, ini_path, name, L"mute", mask_color_);
+    load_picture(error_, ini_path, name, L"err", mask_color_);
+    if (!base_.empty()) remember_name(icon_set_, icon_set_cut_, name);
+    create_work_bitmaps();
+}
+
+void Ctrayimage::load_digit_set(const wchar_t* ini_path, const wchar_t* name) noexcept {
+    digit_set_[0] = L'\0';
+    digit_set_cut_ = false;
+    load_picture(tens_, ini_path, name, L"dig10", mask_color_);
+    load_picture(ones_, ini_path, name, L"dig01", mask_color_);
+    if (!tens_.empty()) remember_name(digit_set_, digit_set_cut_, name);
+    tens_offset_ = 0;
+    if (ini_path[0]) {
+        wchar_t text[16];
+        if (GetPrivateProfileStringW(name, L"dig01_w", L"", text, 16, ini_path) > 0)
+            tens_offset_ = ini_values::parse_long(text);
+    }
+}
+
+void Ctrayimage::create_work_bitmaps() noexcept {
+    work_.reset();
+    mask_.reset();
+    work_bits_ = nullptr;
+    int32_t width = base_.width(), height = base_.height();
+    if (base_.empty()) fallback_icon_size(width, height);
+    uint8_t* bits = nullptr;
+    work_ = create_dib(width, height, bits);
+    if (!work_) return;
+    work_bits_ = bits;
+    work_width_ = width;
+    work_height_ = height;
+    // An all-zero mask: the alpha channel of the work picture decides.
+    uint8_t* mask_bits = nullptr;
+    mask_ = create_dib(width, height, mask_bits);
+    if (mask_bits)
+        std::memset(mask_bits, 0, static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+}
+
+HICON Ctrayimage::compose(int32_t volume, COLORREF color, bool muted, bool error) noexcept {
+    if (!work_) create_work_bitmaps();
+    if (!work_bits_) return icon_.get();
+    // GDI may still be writing to the pictures through their DCs.
+    GdiFlush();
+    tray_pixels::layers pictures;
+    pictures.base = base_.pixels();
+    pictures.mute = mute_.pixels();
+    pictures.error = error_.pixels();
+    pictures.tens = tens_.pixels();
+    pictures.ones = ones_.pixels();
+    pictures.tens_offset = tens_offset_;
+    tray_pixels::compose({work_bits_, work_width_, work_height_}, pictures, volume, color, muted,
+                         error);
+
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmColor = work_.get();
+    info.hbmMask = mask_.get();
+    // Should the system refuse, the icon built last stays: a stale picture in
+    // the notification area is better than none.
+    if (HICON created = CreateIconIndirect(&info)) icon_.reset(created);
+    return icon_.get();
+}
