@@ -2,20 +2,11 @@
 
 #include "confctl/confctl.h"
 #include "confctl/ini_values.h"
+#include "main/gdiplus_include.h"
 
 #include <strsafe.h>
 
 #include <cstring>
-
-#ifdef _MSC_VER
-// The GDI+ headers use min and max, which NOMINMAX keeps out of <windows.h>.
-#include <algorithm>
-namespace Gdiplus {
-using std::max;
-using std::min;
-} // namespace Gdiplus
-#endif
-#include <gdiplus.h>
 
 namespace gdip = Gdiplus::DllExports;
 
@@ -136,11 +127,7 @@ bool Ctraypicture::load(const wchar_t* path, COLORREF mask_color) noexcept {
     release();
     if (!path || !path[0]) return false;
     Gdiplus::GpBitmap* raw = nullptr;
-    if (gdip::GdipCreateBitmapFromFile(path, &raw) != Gdiplus::Ok) {
-        // Not every failure path of GDI+ leaves the out pointer alone.
-        if (raw) gdip::GdipDisposeImage(raw);
-        return false;
-    }
+    if (gdip::GdipCreateBitmapFromFile(path, &raw) != Gdiplus::Ok) return false;
     unique_gp_bitmap image(raw);
     if (!image) return false;
     UINT width = 0, height = 0;
@@ -206,10 +193,6 @@ bool Ctrayimage::load_images(const wchar_t* icon_set, const wchar_t* digit_set) 
 
 void Ctrayimage::load_icon_set(const wchar_t* ini_path, const wchar_t* name) noexcept {
     icon_.reset();
-    work_.reset();
-    work_bits_ = nullptr;
-    work_width_ = work_height_ = 0;
-    mask_.reset();
     icon_set_[0] = L'\0';
     icon_set_cut_ = false;
     load_picture(base_, ini_path, name, L"icon", mask_color_);
@@ -237,6 +220,7 @@ void Ctrayimage::create_work_bitmaps() noexcept {
     work_.reset();
     mask_.reset();
     work_bits_ = nullptr;
+    work_width_ = work_height_ = 0;
     int32_t width = base_.width(), height = base_.height();
     if (base_.empty()) fallback_icon_size(width, height);
     uint8_t* bits = nullptr;

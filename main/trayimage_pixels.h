@@ -36,25 +36,19 @@ constexpr int64_t max_side = 4096;
 bool size_acceptable(int64_t width, int64_t height) noexcept;
 
 // One copy of a rectangle from a source picture to a destination picture.
-struct copy_rect {
-    int32_t dst_x = 0;
-    int32_t dst_y = 0;
-    int32_t src_x = 0;
-    int32_t src_y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
+template <typename Number> struct rect_copy {
+    Number dst_x = 0;
+    Number dst_y = 0;
+    Number src_x = 0;
+    Number src_y = 0;
+    Number width = 0;
+    Number height = 0;
 };
-
+// A copy that fits both pictures.
+using copy_rect = rect_copy<int32_t>;
 // A copy as asked for, before clipping; 64-bit so that a wild offset from the
 // resource file cannot overflow.
-struct placement {
-    int64_t dst_x = 0;
-    int64_t dst_y = 0;
-    int64_t src_x = 0;
-    int64_t src_y = 0;
-    int64_t width = 0;
-    int64_t height = 0;
-};
+using placement = rect_copy<int64_t>;
 
 // Clips a placement to both pictures: pixels that would land outside the
 // destination (negative coordinates included) or come from outside the

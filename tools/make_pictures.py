@@ -13,7 +13,6 @@ an empty tray icon.
 """
 
 import argparse
-import configparser
 import math
 import os
 import struct
@@ -451,26 +450,40 @@ def pictures():
     return out
 
 
-def check_ini(ini_path, written):
-    """Every icon and digit set listed in [sections] must name pictures that exist."""
-    ini = configparser.ConfigParser(interpolation=None, strict=False)
-    with open(ini_path, "rb") as f:
+def read_ini(path):
+    """Sections of an ini file as the profile functions see them: names and
+    keys without case, the first of a repeated key wins, other lines ignored."""
+    with open(path, "rb") as f:
         raw = f.read()
-    text = raw.decode("utf-16") if raw[:2] == b"\xff\xfe" else raw.decode("latin-1")
-    ini.read_string(text)
+    text = raw.decode("utf-16") if raw[:2] in (b"\xff\xfe", b"\xfe\xff") else raw.decode("latin-1")
+    sections, current = {}, None
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("[") and "]" in line:
+            current = sections.setdefault(line[1:line.index("]")].strip().lower(), {})
+        elif current is not None and "=" in line and not line.startswith(";"):
+            key, value = line.split("=", 1)
+            current.setdefault(key.strip().lower(), value.strip())
+    return sections
+
+
+def check_ini(ini_path, written):
+    """Every icon and digit set listed in [sections] must name pictures that are made."""
+    ini = read_ini(ini_path)
     names = {p.replace("/", "\\").lower() for p in written}
     problems = []
-    listed = ini["sections"] if ini.has_section("sections") else {}
-    for key, section in listed.items():
-        wanted = ("icon", "mute", "err") if key.startswith("icon") else ("dig10", "dig01") \
-            if key.startswith("dig") else ()
-        if not wanted:
+    for key, section in ini.get("sections", {}).items():
+        if key.startswith("icon"):
+            wanted = ("icon", "mute", "err")
+        elif key.startswith("dig"):
+            wanted = ("dig10", "dig01")
+        else:
             continue
-        if not ini.has_section(section):
+        if section.lower() not in ini:
             problems.append(f"[sections] {key}={section}: no section [{section}]")
             continue
         for picture_key in wanted:
-            value = ini[section].get(picture_key, "")
+            value = ini[section.lower()].get(picture_key, "")
             if value.lower() not in names:
                 problems.append(f"[{section}] {picture_key}={value}: no such picture is made")
     return problems

@@ -1,17 +1,18 @@
 // The tray image set on real files: pictures written into a temporary
 // program folder and loaded through GDI+, and the pictures the build ships.
 
+#include "main/gdiplus_include.h"
 #include "main/trayimage.h"
 #include "tests/support/files.h"
 #include "tests/unit/picture_files.h"
 
 #include <gtest/gtest.h>
 
-#include <gdiplus.h>
-
+#include <algorithm>
 #include <array>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 using test_pictures::picture;
