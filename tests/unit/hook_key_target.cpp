@@ -1,0 +1,64 @@
+// A program in front that receives keys, for the hot-key tests: it shows a
+// window, takes the keyboard and posts every key message it gets to the
+// test's window given on the command line.
+//
+//   hook_key_target <test window as a decimal number>
+//
+// To the test window: key_target_ready (lParam: this window) once, then
+// key_target_key for every key message (wParam the virtual key, lParam the
+// keystroke flags; bit 31 tells a key-up).
+
+#include "tests/unit/hook_key_target.h"
+
+#include <cstdlib>
+
+namespace {
+
+HWND g_report_to = nullptr;
+
+LRESULT CALLBACK target_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+        PostMessageW(g_report_to, key_target_key, wparam, lparam);
+        // No menu mode for Alt: the window must keep the keyboard.
+        return 0;
+    case WM_SYSCHAR:
+        return 0;
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wparam, lparam);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    g_report_to =
+        reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[1], nullptr, 10)));
+
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = target_proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"hook_key_target";
+    if (!RegisterClassW(&wc)) return 3;
+    HWND window =
+        CreateWindowExW(0, wc.lpszClassName, L"hook key target", WS_OVERLAPPED | WS_VISIBLE, 0, 0,
+                        200, 120, nullptr, nullptr, wc.hInstance, nullptr);
+    if (!window) return 4;
+    SetForegroundWindow(window);
+    SetFocus(window);
+    PostMessageW(g_report_to, key_target_ready, 0, reinterpret_cast<LPARAM>(window));
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}
