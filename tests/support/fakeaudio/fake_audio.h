@@ -157,6 +157,8 @@ public:
 
     // Registry entry written and shared state in place.
     bool installed() const { return installed_; }
+    // While inactive, processes that create the enumerator get Wine's own.
+    void set_active(bool active);
 
 private:
     HANDLE mapping_ = nullptr;

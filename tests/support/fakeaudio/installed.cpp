@@ -60,6 +60,10 @@ installed_fake::installed_fake(const description& devices, const std::wstring& s
     state_->active = installed_ ? 1 : 0;
 }
 
+void installed_fake::set_active(bool active) {
+    if (state_) state_->active = active && installed_ ? 1 : 0;
+}
+
 installed_fake::~installed_fake() {
     HKEY key = nullptr;
     if (installed_ && RegOpenKeyExW(HKEY_LOCAL_MACHINE, server_key, 0, KEY_WRITE | KEY_WOW64_64KEY,
