@@ -14,6 +14,8 @@ template <typename F> F find_export(HMODULE module, const char* name) noexcept {
 void Czuvo_plugproc::load(HWND main_window) noexcept {
     if (!config_) return;
     plugins_.assign(config_->plugins.size(), loaded_plugin{});
+    // Room for every library to be freed late, so release never allocates.
+    unloaded_.reserve(plugins_.size());
     for (size_t j = 0; j < plugins_.size(); ++j) {
         const wchar_t* name = config_->plugins[j].file_name;
         if (name[0] == L'\0') continue;
@@ -22,7 +24,8 @@ void Czuvo_plugproc::load(HWND main_window) noexcept {
         DWORD length = GetFullPathNameW(relative, MAX_PATH, path, nullptr);
         HMODULE module = (length && length < MAX_PATH) ? LoadLibraryW(path) : nullptr;
         plugins_[j].module = module;
-        auto entry = module ? find_export<ZUVOPLUG_entry_fn>(module, "ZUVOPLUG_entry_4_0_0") : nullptr;
+        auto entry =
+            module ? find_export<ZUVOPLUG_entry_fn>(module, "ZUVOPLUG_entry_4_0_0") : nullptr;
         if (!entry) {
             show_warning(IDS_FAILED_TO_LOAD_PLUGIN, name);
             return;
@@ -30,13 +33,15 @@ void Czuvo_plugproc::load(HWND main_window) noexcept {
         plugins_[j].event = find_export<ZUVOPLUG_event_fn>(module, "ZUVOPLUG_event");
         plugins_[j].menu = find_export<ZUVOPLUG_menu_fn>(module, "ZUVOPLUG_menu");
         plugins_[j].msgproc = find_export<ZUVOPLUG_msgproc_fn>(module, "ZUVOPLUG_msgproc");
+        call_scope scope(*this);
         entry(static_cast<uint32_t>(j), main_window);
     }
 }
 
 bool Czuvo_plugproc::offer(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
-    // The count is read anew each time: a plug-in may end the program from
+    // The hooks are read anew each time: a plug-in may end the program from
     // inside its hook, which releases every plug-in.
+    call_scope scope(*this);
     for (size_t j = 0; j < plugins_.size(); ++j) {
         ZUVOPLUG_msgproc_fn hook = plugins_[j].msgproc;
         if (hook && (hook(window, message, wparam, lparam) & 0xFF) != 0) return true;
@@ -46,13 +51,15 @@ bool Czuvo_plugproc::offer(HWND window, UINT message, WPARAM wparam, LPARAM lpar
 
 bool Czuvo_plugproc::event(HWND main_window, uint32_t index, uint32_t code) noexcept {
     if (index >= plugins_.size() || !plugins_[index].event) return false;
+    call_scope scope(*this);
     return (plugins_[index].event(main_window, code) & 0xFF) != 0;
 }
 
 void Czuvo_plugproc::add_items(HMENU* menu) {
     if (!menu) return;
-    for (const auto& plugin : plugins_)
-        if (plugin.menu) plugin.menu(*menu);
+    call_scope scope(*this);
+    for (size_t j = 0; j < plugins_.size(); ++j)
+        if (ZUVOPLUG_menu_fn add = plugins_[j].menu) add(*menu);
 }
 
 void Czuvo_plugproc::release() noexcept {
@@ -60,10 +67,22 @@ void Czuvo_plugproc::release() noexcept {
         loaded_plugin& plugin = plugins_[j];
         if (!plugin.module) continue;
         auto release_fn = find_export<ZUVOPLUG_release_fn>(plugin.module, "ZUVOPLUG_release");
-        if (release_fn) release_fn();
         plugin.event = nullptr;
         plugin.menu = nullptr;
         plugin.msgproc = nullptr;
-        FreeLibrary(std::exchange(plugin.module, nullptr));
+        HMODULE module = std::exchange(plugin.module, nullptr);
+        if (release_fn) {
+            call_scope scope(*this);
+            release_fn();
+        }
+        if (calls_ > 0)
+            unloaded_.push_back(module);
+        else
+            FreeLibrary(module);
     }
+}
+
+void Czuvo_plugproc::free_unloaded() noexcept {
+    for (HMODULE module : unloaded_) FreeLibrary(module);
+    unloaded_.clear();
 }

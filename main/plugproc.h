@@ -40,6 +40,26 @@ private:
         ZUVOPLUG_menu_fn menu = nullptr;
         ZUVOPLUG_msgproc_fn msgproc = nullptr;
     };
+    // Marks a call into a plug-in. A plug-in may end the program from inside
+    // such a call (DestroyWindow, a sent exit command), which releases every
+    // plug-in; their libraries are then freed only once no plug-in code is
+    // left on the stack to return into.
+    class call_scope {
+    public:
+        explicit call_scope(Czuvo_plugproc& host) noexcept : host_(host) { ++host_.calls_; }
+        call_scope(const call_scope&) = delete;
+        call_scope& operator=(const call_scope&) = delete;
+        ~call_scope() {
+            if (--host_.calls_ == 0) host_.free_unloaded();
+        }
+
+    private:
+        Czuvo_plugproc& host_;
+    };
+    void free_unloaded() noexcept;
+
     const Cconfig* config_ = nullptr;
     std::vector<loaded_plugin> plugins_;
+    int calls_ = 0;
+    std::vector<HMODULE> unloaded_; // released, to be freed after the current call
 };

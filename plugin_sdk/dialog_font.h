@@ -10,7 +10,7 @@ struct dialog_font {
     uint16_t weight = 400;
     uint8_t italic = 0;
     uint8_t charset = 1;
-    const wchar_t* face = L"";  // at most 31 characters are used
+    const wchar_t* face = L""; // at most 31 characters are used
 };
 
 // A LOGFONT height in 96-dpi pixels (negative) or points (positive) as the
@@ -27,3 +27,7 @@ constexpr size_t dialog_font_headroom = 256;
 // block, no menu and no class, or when `out` is too small.
 size_t refont_dialog_template(const uint8_t* resource, size_t size, const dialog_font& font,
                               uint8_t* out, size_t out_capacity) noexcept;
+
+// Copies the same kind of template unchanged; 0 when it is not one.
+size_t keep_dialog_template(const uint8_t* resource, size_t size, uint8_t* out,
+                            size_t out_capacity) noexcept;

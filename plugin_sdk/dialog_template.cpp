@@ -2,6 +2,8 @@
 
 #include "plugin_sdk/dialog_font.h"
 
+#include <cstring>
+
 bool get_message_font(LOGFONTW& font) noexcept {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = 504;
@@ -14,6 +16,12 @@ bool get_message_font(LOGFONTW& font) noexcept {
 }
 
 DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id) noexcept {
+    LOGFONTW message{};
+    // Without the system's metrics the resource keeps its own font.
+    return build_dialog_template(module, id, get_message_font(message) ? &message : nullptr);
+}
+
+DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id, const LOGFONTW* font) noexcept {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5) /* RT_DIALOG */);
     if (!found) return nullptr;
     const DWORD size = SizeofResource(module, found);
@@ -25,21 +33,19 @@ DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id) noexcept {
     auto* copy = static_cast<uint8_t*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, capacity));
     if (!copy) return nullptr;
 
-    LOGFONTW message{};
-    dialog_font font;
-    if (get_message_font(message)) {
-        font.point_size = dialog_point_size(message.lfHeight);
-        font.weight = static_cast<uint16_t>(message.lfWeight);
-        font.italic = message.lfItalic;
-        font.charset = message.lfCharSet;
-        font.face = message.lfFaceName;
-        if (refont_dialog_template(data, size, font, copy, capacity) == 0) {
-            GlobalFree(copy);
-            return nullptr;
-        }
-    } else {
-        // Without the system's metrics the resource keeps its own font.
-        memcpy(copy, data, size);
+    dialog_font replacement;
+    if (font) {
+        replacement.point_size = dialog_point_size(font->lfHeight);
+        replacement.weight = static_cast<uint16_t>(font->lfWeight);
+        replacement.italic = font->lfItalic;
+        replacement.charset = font->lfCharSet;
+        replacement.face = font->lfFaceName;
+    }
+    const size_t written = font ? refont_dialog_template(data, size, replacement, copy, capacity)
+                                : keep_dialog_template(data, size, copy, capacity);
+    if (written == 0) {
+        GlobalFree(copy);
+        return nullptr;
     }
     return reinterpret_cast<DLGTEMPLATE*>(copy);
 }

@@ -6,8 +6,12 @@
 // A copy of dialog resource `id` of `module` in global memory, with the
 // message font of the system. Show it with DialogBoxIndirectParamW, then
 // GlobalFree it. Null when the resource is missing or not an extended
-// dialog template with a font.
+// dialog template with a font, or when no memory is left.
 DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id) noexcept;
+
+// The same with a given font (its height as a LOGFONT has it); with null the
+// copy keeps the resource's own font.
+DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id, const LOGFONTW* font) noexcept;
 
 // The system's message font (NONCLIENTMETRICSW, retried with the size of
 // systems without iPaddedBorderWidth). False when both calls fail.

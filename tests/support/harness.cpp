@@ -73,6 +73,9 @@ process& process::operator=(process&& other) noexcept {
 process::~process() { terminate(); }
 
 process process::start(const std::wstring& command_line, const std::wstring& current_directory) {
+    // Our own first use of the desktop, when it coincides with the child's,
+    // can stall both for 10 s while Wine brings up its desktop process.
+    GetDesktopWindow();
     process started;
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
     writable.push_back(L'\0');
