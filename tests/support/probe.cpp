@@ -78,8 +78,12 @@ std::vector<std::wstring> split_tabs(const std::wstring& line) {
 } // namespace
 
 std::vector<probe_record> read_probe_log(const program_folder& folder) {
+    return read_probe_log(folder.path());
+}
+
+std::vector<probe_record> read_probe_log(const std::wstring& folder_path) {
     std::vector<probe_record> records;
-    const std::wstring text = read_text(folder.file(probe_protocol::log_file));
+    const std::wstring text = read_text(folder_path + L"\\" + probe_protocol::log_file);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find(L"\r\n", start);

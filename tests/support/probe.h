@@ -55,6 +55,7 @@ bool probe_sync(const zuvo_process& zuvo, const program_folder& folder, uint32_t
 
 // Everything written to `folder`\probe.log so far.
 std::vector<probe_record> read_probe_log(const program_folder& folder);
+std::vector<probe_record> read_probe_log(const std::wstring& folder_path);
 // The records of one kind (and one probe when `name` is not empty).
 std::vector<probe_record> probe_records(const program_folder& folder, const std::wstring& kind,
                                         const std::wstring& name = L"");
