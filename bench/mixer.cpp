@@ -6,6 +6,7 @@
 #include "mxrctl/mxrctl_ca.h"
 #include "tests/support/fakeaudio/fake_audio.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -61,6 +62,14 @@ double notification_path(m_mxrctl::m_devs& control, int count) {
     return micros_per(clock_type::now() - start, count);
 }
 
+// The fastest of a few batches: the machine is shared, and other work only
+// ever makes a batch slower.
+template <typename Measure> double best_of(Measure measure) {
+    double best = measure();
+    for (int i = 0; i < 4; ++i) best = std::min(best, measure());
+    return best;
+}
+
 } // namespace
 
 int main() {
@@ -89,10 +98,10 @@ int main() {
         return 1;
     }
     post_round_trip(window, 2000); // warm up
-    const double post = post_round_trip(window, 50000);
+    const double post = best_of([&] { return post_round_trip(window, 10000); });
     volume_steps(*master, 1000);
-    const double step_master = volume_steps(*master, 50000);
-    const double step_line = volume_steps(*line, 50000);
+    const double step_master = best_of([&] { return volume_steps(*master, 10000); });
+    const double step_line = best_of([&] { return volume_steps(*line, 10000); });
 
     m_mxrctl_ca watched;
     std::unique_ptr<m_mxrctl::m_devs> notified;
@@ -102,8 +111,8 @@ int main() {
         return 1;
     }
     notification_path(*notified, 200);
-    const double notify = notification_path(*notified, 5000);
-    const double post_again = post_round_trip(window, 50000);
+    const double notify = best_of([&] { return notification_path(*notified, 1000); });
+    const double post_again = best_of([&] { return post_round_trip(window, 10000); });
 
     std::printf("bare PostMessageW round trip       %8.3f us (again at the end: %.3f us)\n", post,
                 post_again);
