@@ -18,6 +18,7 @@
 #include <string>
 
 using hook_test::library;
+using hook_test::raw_section;
 using hook_test::sink_window;
 
 namespace {
@@ -61,8 +62,7 @@ protected:
 
     static void SetUpTestSuite() {
         s = std::make_unique<session>();
-        if (!library().connect || !library().connect(s->owner.get(), 16)) return;
-        for (const auto& r : registrations) library().key_regist(r.code, hot_message, r.command, 0);
+        if (!library().connect || !connect()) return;
 
         std::wstring command = L"\"" + test_support::exe_folder() + L"\\hook_key_target.exe\" " +
                                std::to_wstring(reinterpret_cast<uintptr_t>(s->owner.get()));
@@ -95,6 +95,12 @@ protected:
         // Whatever a failure left pressed must not leak into the next case.
         for (WORD key : {VK_CONTROL, VK_RCONTROL, VK_SHIFT, VK_MENU, VK_LWIN}) send(key, true);
         sync();
+    }
+
+    static bool connect() {
+        if (!library().connect(s->owner.get(), 16)) return false;
+        for (const auto& r : registrations) library().key_regist(r.code, hot_message, r.command, 0);
+        return true;
     }
 
     static const MSG* ready() {
@@ -239,6 +245,24 @@ TEST_F(hook_keys, windows_key_modifier) {
     sync();
     EXPECT_EQ(hot_keys(win_g), 1u);
     EXPECT_EQ(target_got('G', true).size(), 1u);
+}
+
+// Connecting twice and disconnecting leaves no hook of ours behind, even
+// while another process still holds the section with the keys in it.
+TEST_F(hook_keys, reconnect_and_disconnect_leave_no_hook_behind) {
+    ASSERT_TRUE(connect());
+    raw_section held = raw_section::open();
+    ASSERT_TRUE(held);
+    ASSERT_GT(held[hook_table::at_count], 0);
+    library().disconnect();
+    hold({VK_CONTROL, VK_SHIFT});
+    tap('M');
+    release({VK_SHIFT, VK_CONTROL});
+    sync();
+    EXPECT_EQ(hot_keys(mute), 0u);
+    EXPECT_EQ(target_got('M', true).size(), 1u);
+    // The other cases may run after this one.
+    EXPECT_TRUE(connect());
 }
 
 } // namespace

@@ -80,7 +80,7 @@ TEST_F(hook_section, failed_connect_leaves_nothing_to_register_into) {
     EXPECT_FALSE(connect(8));
     EXPECT_FALSE(regist(0x41, 1));
     squatter.reset();
-    // After a good connect, a failed one also drops the old connection.
+    // Once the name is free again, connecting works.
     ASSERT_TRUE(connect(8));
     ASSERT_TRUE(regist(0x41, 1));
     raw_section held = raw_section::open();
