@@ -13,6 +13,34 @@
 INT_PTR show_plugin_dialog(HMODULE module, UINT dialog_id, HWND owner, DLGPROC procedure,
                            LPARAM parameter = 0) noexcept;
 
+// The shape of every ZUVOPLUG_config. It runs without the plug-in's entry
+// (the setup program loads the library only for this), so it works on a
+// private context: the settings are loaded into it, it is published in
+// `published` for the dialog procedure, the dialog is shown, and the
+// settings are saved only when the procedure set `saved` (OK). Returns that.
+//
+//     config_context<settings>* g_config_dialog;
+//     ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
+//         run_plugin_config(g_plugin_module, 126, owner, dialog_procedure, g_config_dialog,
+//         exchange);
+//     }
+template <typename Settings> struct config_context {
+    Settings settings{};
+    bool saved = false;
+};
+
+template <typename Settings, typename Exchange>
+bool run_plugin_config(HMODULE module, UINT dialog_id, HWND owner, DLGPROC procedure,
+                       config_context<Settings>*& published, Exchange exchange) noexcept {
+    config_context<Settings> context{};
+    exchange(context.settings, false);
+    published = &context;
+    show_plugin_dialog(module, dialog_id, owner, procedure);
+    published = nullptr;
+    if (context.saved) exchange(context.settings, true);
+    return context.saved;
+}
+
 // Up to 31 characters of the edit's text as a number: optional sign, then
 // the leading digits; an empty or non-numeric text gives 0.
 int32_t read_edit_number(HWND edit) noexcept;

@@ -11,31 +11,36 @@ void plugin_ini_exchange::section(const wchar_t* name) noexcept {
     ini_.select_section(name);
 }
 
-void plugin_ini_exchange::flag(const wchar_t* key, bool& field, bool fallback) noexcept {
-    if (write_) {
-        ini_.put_bool(key, field);
+namespace {
+
+// Write mode puts the field; read mode stores the default, then gets, so an
+// absent key leaves the default.
+template <typename T, typename Put, typename Get>
+void exchange_value(m_confctl_ini& ini, bool write, const wchar_t* key, T& field, T fallback,
+                    Put put, Get get) noexcept {
+    if (write) {
+        (ini.*put)(key, field);
         return;
     }
     field = fallback;
-    ini_.get_bool(key, field);
+    (ini.*get)(key, field);
+}
+
+} // namespace
+
+void plugin_ini_exchange::flag(const wchar_t* key, bool& field, bool fallback) noexcept {
+    exchange_value(ini_, write_, key, field, fallback, &m_confctl_ini::put_bool,
+                   &m_confctl_ini::get_bool);
 }
 
 void plugin_ini_exchange::number(const wchar_t* key, uint32_t& field, uint32_t fallback) noexcept {
-    if (write_) {
-        ini_.write_ulong(key, field);
-        return;
-    }
-    field = fallback;
-    ini_.read_ulong(key, field);
+    exchange_value(ini_, write_, key, field, fallback, &m_confctl_ini::write_ulong,
+                   &m_confctl_ini::read_ulong);
 }
 
 void plugin_ini_exchange::number(const wchar_t* key, int32_t& field, int32_t fallback) noexcept {
-    if (write_) {
-        ini_.write_long(key, field);
-        return;
-    }
-    field = fallback;
-    ini_.read_long(key, field);
+    exchange_value(ini_, write_, key, field, fallback, &m_confctl_ini::write_long,
+                   &m_confctl_ini::read_long);
 }
 
 void plugin_ini_exchange::text(const wchar_t* key, wchar_t* field, size_t capacity,

@@ -115,6 +115,12 @@ std::vector<probe_record> probe_records(const program_folder& folder, const std:
     return found;
 }
 
+std::vector<std::wstring> probe_names(const program_folder& folder, const std::wstring& kind) {
+    std::vector<std::wstring> names;
+    for (const auto& record : probe_records(folder, kind)) names.push_back(record.name);
+    return names;
+}
+
 bool wait_for_probe_records(const program_folder& folder, const std::wstring& kind, size_t count,
                             const std::wstring& name, std::chrono::milliseconds timeout) {
     return wait_until([&] { return probe_records(folder, kind, name).size() >= count; }, timeout);

@@ -59,6 +59,9 @@ std::vector<probe_record> read_probe_log(const std::wstring& folder_path);
 // The records of one kind (and one probe when `name` is not empty).
 std::vector<probe_record> probe_records(const program_folder& folder, const std::wstring& kind,
                                         const std::wstring& name = L"");
+// The names of the probes that wrote records of that kind, in order
+// (entry and release order, for example).
+std::vector<std::wstring> probe_names(const program_folder& folder, const std::wstring& kind);
 // Waits until at least `count` records of that kind exist.
 bool wait_for_probe_records(const program_folder& folder, const std::wstring& kind, size_t count,
                             const std::wstring& name = L"",

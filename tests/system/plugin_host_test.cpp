@@ -77,14 +77,11 @@ TEST(plugin_host, library_without_entry_is_refused_by_name_and_freed_at_exit) {
     EXPECT_EQ(box->text, L"failed to load plugin notaplugin.dll");
     ASSERT_TRUE(close_message_box(box->window));
     ASSERT_TRUE(probe_sync(zuvo, folder, 0));
-    std::vector<std::wstring> entered;
-    for (const auto& record : probe_records(folder, L"entry")) entered.push_back(record.name);
-    EXPECT_EQ(entered, (std::vector<std::wstring>{L"probe_a"}));
+    EXPECT_EQ(probe_names(folder, L"entry"), (std::vector<std::wstring>{L"probe_a"}));
     EXPECT_EQ(zuvo.exit(), 0u);
     // It stayed loaded, so it is released like the others.
-    std::vector<std::wstring> released;
-    for (const auto& record : probe_records(folder, L"release")) released.push_back(record.name);
-    EXPECT_EQ(released, (std::vector<std::wstring>{L"notaplugin", L"probe_a"}));
+    EXPECT_EQ(probe_names(folder, L"release"),
+              (std::vector<std::wstring>{L"notaplugin", L"probe_a"}));
 }
 
 TEST(plugin_host, empty_name_keeps_its_index_and_commands_reach_the_plugin) {
@@ -163,13 +160,11 @@ TEST(plugin_host, plugins_are_released_last_loaded_first_and_once) {
     zuvo_process zuvo(folder);
     ASSERT_TRUE(zuvo.window());
     ASSERT_TRUE(wait_for_probe_records(folder, L"entry", 3));
-    std::vector<std::wstring> entered;
-    for (const auto& record : probe_records(folder, L"entry")) entered.push_back(record.name);
-    EXPECT_EQ(entered, (std::vector<std::wstring>{L"probe_a", L"probe_b", L"probe_c"}));
+    EXPECT_EQ(probe_names(folder, L"entry"),
+              (std::vector<std::wstring>{L"probe_a", L"probe_b", L"probe_c"}));
     EXPECT_EQ(zuvo.exit(), 0u);
-    std::vector<std::wstring> released;
-    for (const auto& record : probe_records(folder, L"release")) released.push_back(record.name);
-    EXPECT_EQ(released, (std::vector<std::wstring>{L"probe_c", L"probe_b", L"probe_a"}));
+    EXPECT_EQ(probe_names(folder, L"release"),
+              (std::vector<std::wstring>{L"probe_c", L"probe_b", L"probe_a"}));
 }
 
 TEST(plugin_host, plugin_may_end_the_program_from_inside_its_event) {
@@ -183,9 +178,7 @@ TEST(plugin_host, plugin_may_end_the_program_from_inside_its_event) {
     // must stay mapped until the call has returned.
     zuvo.post_command(probe_command(1, pp::destroy_inside));
     EXPECT_EQ(zuvo.proc().wait(10s), 0u);
-    std::vector<std::wstring> released;
-    for (const auto& record : probe_records(folder, L"release")) released.push_back(record.name);
-    EXPECT_EQ(released, (std::vector<std::wstring>{L"probe_b", L"probe_a"}));
+    EXPECT_EQ(probe_names(folder, L"release"), (std::vector<std::wstring>{L"probe_b", L"probe_a"}));
 }
 
 TEST(plugin_host, delayed_command_starts_again_when_posted_again) {

@@ -541,6 +541,66 @@ TEST(settings_exchange, absent_and_empty_keys_keep_their_defaults) {
     EXPECT_STREQ(loaded.steps, L"80,50");
 }
 
+// the configuration export's shape ---------------------------------------------------------
+
+config_context<sample_settings>* g_config_dialog = nullptr;
+WORD g_config_button = IDOK;
+
+// What a plug-in's dialog procedure does, pressing the button itself.
+INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        if (!g_config_dialog) return TRUE;
+        first_key.bind(dialog);
+        first_key.show(dialog, g_config_dialog->settings.hotkey);
+        SetDlgItemInt(dialog, IDC_NUMBER, static_cast<UINT>(g_config_dialog->settings.offset),
+                      TRUE);
+        // The user changes both, then presses the button.
+        first_key.show(dialog, 0x0C41);
+        SetDlgItemTextW(dialog, IDC_NUMBER, L"-42");
+        PostMessageW(dialog, WM_COMMAND, g_config_button, 0);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == IDOK) {
+            g_config_dialog->settings.hotkey = first_key.read(dialog);
+            g_config_dialog->settings.offset = read_edit_number(dialog, IDC_NUMBER);
+            g_config_dialog->saved = true;
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wparam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+TEST(plugin_config, ok_saves_the_edited_settings_and_cancel_changes_nothing) {
+    temp_folder folder;
+    in_folder here(folder.path());
+    g_config_button = IDCANCEL;
+    EXPECT_FALSE(run_plugin_config(self(), IDD_EDITORS, nullptr, config_procedure, g_config_dialog,
+                                   exchange));
+    EXPECT_EQ(g_config_dialog, nullptr);
+    EXPECT_FALSE(file_exists(folder.file(L"sample.ini")));
+
+    g_config_button = IDOK;
+    EXPECT_TRUE(run_plugin_config(self(), IDD_EDITORS, nullptr, config_procedure, g_config_dialog,
+                                  exchange));
+    sample_settings loaded;
+    exchange(loaded, false);
+    EXPECT_EQ(loaded.hotkey, 0x0C41u);
+    EXPECT_EQ(loaded.offset, -42);
+    EXPECT_STREQ(loaded.steps, L"80,50") << "fields the dialog left alone are saved as loaded";
+
+    // A dialog that cannot be built shows nothing and saves nothing.
+    EXPECT_FALSE(run_plugin_config(self(), IDD_MISSING, nullptr, config_procedure, g_config_dialog,
+                                   exchange));
+}
+
 // a real plug-in library ------------------------------------------------------------------
 
 TEST(plugin_module, configuration_works_from_the_module_alone) {
