@@ -141,7 +141,8 @@ protected:
     }
     static std::size_t hot_keys(WPARAM command) {
         std::size_t n = 0;
-        for (const auto& m : s->seen) n += m.message == hot_message && m.wParam == command;
+        for (const auto& m : s->seen)
+            if (m.message == hot_message && m.wParam == command) ++n;
         return n;
     }
 
