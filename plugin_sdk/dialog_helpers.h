@@ -19,10 +19,9 @@ INT_PTR show_plugin_dialog(HMODULE module, UINT dialog_id, HWND owner, DLGPROC p
 // `published` for the dialog procedure, the dialog is shown, and the
 // settings are saved only when the procedure set `saved` (OK). Returns that.
 //
-//     config_context<settings>* g_config_dialog;
+//     config_context<settings>* g_dialog;  // read by dialog_procedure
 //     ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
-//         run_plugin_config(g_plugin_module, 126, owner, dialog_procedure, g_config_dialog,
-//         exchange);
+//         run_plugin_config(g_plugin_module, 126, owner, dialog_procedure, g_dialog, exchange);
 //     }
 template <typename Settings> struct config_context {
     Settings settings{};

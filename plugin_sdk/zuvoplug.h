@@ -59,8 +59,8 @@ struct zuvo_balloon {
 // Exports of a plug-in: C linkage, undecorated names, called on the host's
 // one thread. Only the entry is required; its result is ignored. The other
 // results are one-byte bools, of which the host tests only the low byte.
-// A plug-in defines these with ZUVOPLUG_EXPORT; the host and the setup
-// program look them up by name.
+// A plug-in defines these with ZUVOPLUG_EXPORT and noexcept (nothing may
+// escape into the host); the host and the setup program look them up by name.
 #if defined(ZUVOPLUG_BUILDING_PLUGIN)
 #define ZUVOPLUG_EXPORT extern "C" __declspec(dllexport)
 #else
