@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cwchar>
+#include <tuple>
+#include <vector>
 
 using Microsoft::WRL::ComPtr;
 
@@ -525,36 +527,16 @@ public:
         : object(c), device_bound(c.state(), device), endpoint_side_(endpoint_side) {}
 
     HRESULT STDMETHODCALLTYPE GetConnectorCount(UINT* count) noexcept override {
-        FAKE_ALIVE_OR_FAIL();
-        if (!count) return E_POINTER;
-        *count = static_cast<UINT>(members(Connector).size());
-        return S_OK;
+        return count_of(Connector, count);
     }
     HRESULT STDMETHODCALLTYPE GetConnector(UINT index, IConnector** out) noexcept override {
-        FAKE_ALIVE_OR_FAIL();
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        const auto found = members(Connector);
-        if (index >= found.size()) return E_INVALIDARG;
-        ComPtr<IPart> p;
-        const HRESULT hr = make_part(core_, found[index], &p);
-        return FAILED(hr) ? hr : p->QueryInterface(IID_PPV_ARGS(out));
+        return member(Connector, index, out);
     }
     HRESULT STDMETHODCALLTYPE GetSubunitCount(UINT* count) noexcept override {
-        FAKE_ALIVE_OR_FAIL();
-        if (!count) return E_POINTER;
-        *count = static_cast<UINT>(members(Subunit).size());
-        return S_OK;
+        return count_of(Subunit, count);
     }
     HRESULT STDMETHODCALLTYPE GetSubunit(UINT index, ISubUnit** out) noexcept override {
-        FAKE_ALIVE_OR_FAIL();
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        const auto found = members(Subunit);
-        if (index >= found.size()) return E_INVALIDARG;
-        ComPtr<IPart> p;
-        const HRESULT hr = make_part(core_, found[index], &p);
-        return FAILED(hr) ? hr : p->QueryInterface(IID_PPV_ARGS(out));
+        return member(Subunit, index, out);
     }
     HRESULT STDMETHODCALLTYPE GetPartById(UINT id, IPart** out) noexcept override {
         FAKE_ALIVE_OR_FAIL();
@@ -580,6 +562,22 @@ private:
     bool mine(uint32_t i) const {
         const part_state& p = state_.parts[i];
         return p.device == device_ && (p.endpoint_side != 0) == endpoint_side_;
+    }
+    HRESULT count_of(uint32_t kind, UINT* count) const noexcept {
+        FAKE_ALIVE_OR_FAIL();
+        if (!count) return E_POINTER;
+        *count = static_cast<UINT>(members(kind).size());
+        return S_OK;
+    }
+    template <typename I> HRESULT member(uint32_t kind, UINT index, I** out) noexcept {
+        FAKE_ALIVE_OR_FAIL();
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        const auto found = members(kind);
+        if (index >= found.size()) return E_INVALIDARG;
+        ComPtr<IPart> p;
+        const HRESULT hr = make_part(core_, found[index], &p);
+        return FAILED(hr) ? hr : p->QueryInterface(IID_PPV_ARGS(out));
     }
     std::vector<int> members(uint32_t kind) const {
         std::vector<int> found;
