@@ -1,0 +1,214 @@
+// The popup menu, the launchers and the about box of a running zuvo.exe,
+// read and driven from inside through the probe plug-in.
+
+#include "tests/support/fakeaudio/fake_audio.h"
+#include "tests/support/files.h"
+#include "tests/support/harness.h"
+#include "tests/support/probe.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace test_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr WPARAM popup_command = 0x0584;
+
+struct expected_item {
+    const wchar_t* text;  // null for a separator
+    uint32_t id;
+    uint32_t state;
+};
+
+class menu : public ::testing::Test {
+protected:
+    menu() : fake_(fakeaudio::description::standard()) {
+        fake_.set_master(fake_.device(L"Speakers"), 0.5f);
+        fake_.set_master(fake_.device(L"Microphone"), 0.25f);
+    }
+
+    // Starts zuvo.exe with `settings` and the probe as plug-in 0, which ends
+    // every menu it sees (or acts as `probe_settings` say).
+    void start(const std::wstring& settings,
+               std::initializer_list<std::wstring> probe_settings = {L"MenuAction=end"}) {
+        ASSERT_TRUE(install_probe(folder_, L"probe.dll", probe_settings));
+        folder_.write_ini(L"zuvo.ini", settings + plugin_section({L"probe.dll"}));
+        zuvo_ = std::make_unique<zuvo_process>(folder_);
+        ASSERT_TRUE(zuvo_->window());
+    }
+    std::vector<probe_menu_item> open_menu() {
+        const size_t before = probe_records(folder_, L"popup").size();
+        zuvo_->post_command(popup_command);
+        EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", before + 1));
+        EXPECT_TRUE(wait_for_probe_records(folder_, L"action", before + 1));
+        probe_sync(*zuvo_, folder_, 0);
+        return last_probe_popup(folder_);
+    }
+    void expect_menu(const std::vector<expected_item>& expected) {
+        const auto items = open_menu();
+        ASSERT_EQ(items.size(), expected.size());
+        for (size_t i = 0; i < items.size(); ++i) {
+            SCOPED_TRACE(i);
+            if (!expected[i].text) {
+                EXPECT_TRUE(items[i].type & MFT_SEPARATOR);
+                continue;
+            }
+            EXPECT_EQ(items[i].text, expected[i].text);
+            EXPECT_EQ(items[i].id, expected[i].id);
+            EXPECT_EQ(items[i].state & (MFS_CHECKED | MFS_DEFAULT), expected[i].state);
+        }
+    }
+
+    fakeaudio::installed_fake fake_;
+    program_folder folder_;
+    std::unique_ptr<zuvo_process> zuvo_;
+};
+
+const std::wstring speakers_only = L"[Control00]\r\nCaption=#\r\nMixer=Speakers\r\n";
+const expected_item separator{nullptr, 0, 0};
+const expected_item setup{L"&Setup...", 0x0506, 0}, info{L"&Info...", 0x0505, 0},
+    exit_item{L"E&xit", 0x0504, 0};
+
+TEST_F(menu, one_control_then_launchers_then_fixed_items) {
+    start(speakers_only + L"[Launcher00]\r\nCaption=&Mixer\r\nCmdLine=x.exe\r\n"
+                          L"[Launcher03]\r\nCaption=&Other\r\nCmdLine=y.exe\r\n");
+    expect_menu({{L"&0: Speakers  50% ", 0x0585, MFS_CHECKED},
+                 separator,
+                 {L"&Mixer", 0x0586, MFS_DEFAULT},
+                 {L"&Other", 0x00030586, 0},
+                 separator,
+                 setup,
+                 info,
+                 exit_item});
+}
+
+TEST_F(menu, volume_items_and_slot_ten_with_state_words) {
+    start(L"[Basic]\r\nVolMenu=1\r\n" + speakers_only +
+          L"[Control10]\r\nCaption=Mic\r\nMixer=Microphone\r\n[Control12]\r\nCaption=Gone\r\n"
+          L"Mixer=Headphones\r\n[Launcher00]\r\nCaption=Only\r\nCmdLine=x.exe\r\n");
+    fake_.set_mute(fake_.device(L"Microphone"), true);
+    expect_menu({{L"&Mute", 0x0582, 0},
+                 {L"Vol&Up", 0x0580, 0},
+                 {L"Vol&Down", 0x0581, 0},
+                 separator,
+                 {L"&0: Speakers  50% ", 0x0585, MFS_CHECKED},
+                 {L"&A: Mic  25% [Mute]", 0x000A0585, 0},
+                 {L"&C: Gone   0% [ERROR]", 0x000C0585, 0},
+                 separator,
+                 {L"Only", 0x0586, MFS_DEFAULT},
+                 separator,
+                 setup,
+                 info,
+                 exit_item});
+}
+
+TEST_F(menu, no_launchers_no_launcher_separator_and_the_current_control_checked) {
+    // A settings file without launcher sections has none: the defaults come
+    // only when there is no file at all.
+    start(speakers_only + L"[Control01]\r\nCaption=Mic\r\nMixer=Microphone\r\n");
+    zuvo_->post_command(0x00010585);
+    expect_menu({{L"&0: Speakers  50% ", 0x0585, 0},
+                 {L"&1: Mic  25% ", 0x00010585, MFS_CHECKED},
+                 separator,
+                 setup,
+                 info,
+                 exit_item});
+}
+
+TEST_F(menu, choosing_items_runs_their_commands) {
+    const std::wstring log = folder_.file(L"launched.txt");
+    start(speakers_only + L"[Control01]\r\nCaption=Mic\r\nMixer=Microphone\r\n"
+                          L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" + log + L"\"\r\n",
+          {L"MenuAction=choose", L"MenuChoose=0x10585"});
+    open_menu();
+    // Control 1 is current now: a volume step goes to the microphone.
+    zuvo_->post_command(0x0580);
+    const int microphone = fake_.device(L"Microphone");
+    EXPECT_TRUE(wait_until([&] { return std::floor((fake_.master(microphone) + 1e-6) * 100) == 30; }, 5s));
+
+    // The loaded probe cannot be replaced; it reads its settings again.
+    folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=choose\r\nMenuChoose=0x0586\r\n");
+    zuvo_->post_command(probe_command(0, probe_protocol::reload));
+    open_menu();
+    EXPECT_TRUE(wait_until([&] { return file_exists(log); }, 10s));
+
+    folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=choose\r\nMenuChoose=0x0504\r\n");
+    zuvo_->post_command(probe_command(0, probe_protocol::reload));
+    probe_sync(*zuvo_, folder_, 0);
+    zuvo_->post_command(popup_command);
+    EXPECT_EQ(zuvo_->proc().wait(10s), 0u);
+}
+
+TEST_F(menu, launcher_that_cannot_start_is_named_in_a_warning) {
+    start(speakers_only + L"[Launcher02]\r\nCaption=Broken &tool\r\nCmdLine=no_such_program_1234.exe\r\n");
+    zuvo_->post_command(0x00020586);
+    auto box = wait_for_message_box(L"Quellbar", zuvo_->proc().id());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"failed to start Broken &tool");
+    EXPECT_TRUE(close_message_box(box->window));
+    // Indexes beyond the slots and free slots do nothing.
+    zuvo_->post_command(0x00100586);
+    zuvo_->post_command(0x00050586);
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_FALSE(has_message_box(zuvo_->proc().id()));
+}
+
+std::wstring item_text(HWND dialog, int id) {
+    wchar_t text[1024] = L"";
+    SendMessageTimeoutW(GetDlgItem(dialog, id), WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
+                        SMTO_NORMAL, 5000, nullptr);
+    return text;
+}
+
+HWND open_about(zuvo_process& zuvo) {
+    zuvo.post_command(0x0505);
+    HWND dialog = nullptr;
+    wait_until([&] {
+        dialog = wait_for_window(L"#32770", zuvo.proc().id(), 100ms);
+        return dialog && GetDlgItem(dialog, 1019) && !item_text(dialog, 1020).empty();
+    }, 10s);
+    return dialog;
+}
+
+TEST_F(menu, about_box_shows_version_and_the_current_control) {
+    start(speakers_only);
+    HWND dialog = open_about(*zuvo_);
+    ASSERT_TRUE(dialog);
+    wchar_t caption[64] = L"";
+    GetWindowTextW(dialog, caption, 64);
+    EXPECT_STREQ(caption, L"Quellbar");
+    const std::wstring version = item_text(dialog, 1020);
+    EXPECT_NE(version.find(L"\r\nver.4.1.0 (64bit)\r\n"), std::wstring::npos) << version;
+    EXPECT_EQ(version.find(L"Quellbar"), 0u) << version;
+    EXPECT_EQ(item_text(dialog, 1019), L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1");
+    // Escape closes it.
+    PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(wait_for_window_gone(dialog, 5s));
+    EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));
+}
+
+TEST_F(menu, about_box_shows_the_error_form_when_the_device_is_gone) {
+    start(L"[Control00]\r\nCaption=Line\r\nMixer=Speakers\r\nSource=1\r\n");
+    fake_.remove(fake_.device(L"Speakers"));
+    HWND dialog = open_about(*zuvo_);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(item_text(dialog, 1019), L"Mixer : Speakers\r\nControl : [1] ## ERROR ##\r\nChannels : 0");
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(wait_for_window_gone(dialog, 5s));
+}
+
+TEST_F(menu, about_box_names_a_topology_line) {
+    start(L"[Control00]\r\nCaption=Line\r\nMixer=Speakers\r\nSource=1\r\n");
+    HWND dialog = open_about(*zuvo_);
+    ASSERT_TRUE(dialog);
+    const std::wstring text = item_text(dialog, 1019);
+    EXPECT_EQ(text.rfind(L"Mixer : Speakers\r\nControl : [1] ", 0), 0u) << text;
+    EXPECT_NE(text.find(L"\r\nChannels : 2"), std::wstring::npos) << text;
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(wait_for_window_gone(dialog, 5s));
+}
+
+} // namespace
