@@ -98,7 +98,10 @@ bool Czuvo_mixer::change_volume(size_t slot, int32_t amount, bool relative) noex
         bind(slot);
         return false;
     }
-    return target != cur;
+    // The mixer keeps the volume within 0..100: asking for 110 at 100 changes
+    // nothing and must not be reported as a change.
+    const int32_t stored = target < 0 ? 0 : target > 100 ? 100 : target;
+    return stored != cur;
 }
 
 bool Czuvo_mixer::toggle_mute(size_t slot) noexcept {

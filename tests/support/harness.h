@@ -124,8 +124,9 @@ public:
     ~zuvo_process();
 
     HWND window() const { return window_; }
-    // Returns once the program's thread has handled everything posted so far
-    // (a message sent across threads is handled only by the message loop).
+    // Returns once the program's thread retrieves messages again: start-up
+    // is over (or a modal loop runs). A sent message overtakes posted ones,
+    // so this does not wait for commands posted before; use probe_sync().
     bool sync(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     process& proc() { return process_; }
     bool post_command(WPARAM wparam, LPARAM lparam = 0) const;

@@ -4,6 +4,7 @@
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
+#include "tests/support/probe.h"
 
 #include <gtest/gtest.h>
 
@@ -29,9 +30,12 @@ class tray : public ::testing::Test {
 protected:
     tray() : fake_(fakeaudio::description::standard()), speakers_(fake_.device(L"Speakers")) {}
 
-    // Starts zuvo.exe with these settings on the fake "Speakers".
+    // Starts zuvo.exe with these settings on the fake "Speakers", with the
+    // probe plug-in writing down every command the window receives.
     void start(const std::wstring& settings = L"") {
-        folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" + settings);
+        ASSERT_TRUE(install_probe(folder_, L"probe.dll"));
+        folder_.write_ini(L"zuvo.ini",
+                          L"[Control00]\r\nCaption=#\r\n" + settings + plugin_section({L"probe.dll"}));
         zuvo_ = std::make_unique<zuvo_process>(folder_);
         ASSERT_TRUE(zuvo_->window());
     }
@@ -60,6 +64,50 @@ TEST_F(tray, volume_commands_change_the_hardware) {
     // Absolute volume of slot 0, as a click on a tips bar sends it.
     zuvo_->post_command(0x00010520, 77);
     EXPECT_TRUE(volume_becomes(70));
+}
+
+// The refreshes the window received since the last call.
+std::vector<uint64_t> refreshes(const program_folder& folder, size_t& seen) {
+    std::vector<uint64_t> found;
+    const auto records = probe_records(folder, L"msg");
+    for (size_t i = seen; i < records.size(); ++i)
+        if (records[i].number(0) == WM_COMMAND && (records[i].number(1) & 0xFFFF) == 0x0501)
+            found.push_back(records[i].number(1));
+    seen = records.size();
+    return found;
+}
+
+TEST_F(tray, refresh_flags_tell_whether_something_changed) {
+    start();
+    size_t seen = 0;
+    probe_sync(*zuvo_, folder_, 0);
+    refreshes(folder_, seen);
+    fake_.set_master(speakers_, 0.43f);
+    // The outside change: a plain refresh, no tips.
+    ASSERT_TRUE(wait_until([&] { return !refreshes(folder_, seen).empty(); }, 5s));
+    probe_sync(*zuvo_, folder_, 0);
+    refreshes(folder_, seen);
+    EXPECT_FALSE(IsWindowVisible(zuvo_->window()));
+
+    const struct {
+        float start;
+        WPARAM command;
+        LPARAM value;
+        uint64_t refresh;
+    } steps[] = {{0.43f, 0x0580, 0, 0x00030501},     {1.0f, 0x0580, 0, 0x00020501},
+                 {0.0f, 0x0581, 0, 0x00020501},      {0.5f, 0x0582, 0, 0x00030501},
+                 {0.5f, 0x00010520, 77, 0x00030501}, {0.5f, 0x00010520, 50, 0x00020501}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.command);
+        fake_.set_master(speakers_, step.start);
+        probe_sync(*zuvo_, folder_, 0);
+        refreshes(folder_, seen);  // the refresh of the outside change
+        zuvo_->post_command(step.command, step.value);
+        probe_sync(*zuvo_, folder_, 0);
+        const auto found = refreshes(folder_, seen);
+        ASSERT_FALSE(found.empty());
+        EXPECT_EQ(found.front(), step.refresh);
+    }
 }
 
 TEST_F(tray, wheel_steps_and_reverses_with_the_setting) {
@@ -116,7 +164,10 @@ TEST_F(tray, removed_device_fails_safely_and_works_when_back) {
 TEST_F(tray, double_click_runs_the_first_launcher_and_single_click_shows_tips) {
     const std::wstring log = folder_.file(L"launched.txt");
     start(L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" + log + L"\"\r\n");
+    // The second click comes after the first has been handled, as a
+    // person's would.
     PostMessageW(zuvo_->window(), tray_notify, tray_id, WM_LBUTTONUP);
+    probe_sync(*zuvo_, folder_, 0);
     PostMessageW(zuvo_->window(), tray_notify, tray_id, WM_LBUTTONUP);
     EXPECT_TRUE(wait_until([&] { return file_exists(log); }, 10s));
     Sleep(GetDoubleClickTime() + 300);

@@ -147,21 +147,27 @@ INSTANTIATE_TEST_SUITE_P(
                       step_case{0.95f, CMD_VOLUME_UP, 10, true, 100, true},
                       step_case{0.05f, CMD_VOLUME_DOWN, 10, true, 0, true},
                       // 100 + 10 is asked for and limited to 100: nothing changed.
-                      step_case{1.0f, CMD_VOLUME_UP, 10, true, 100, true},
+                      step_case{1.0f, CMD_VOLUME_UP, 10, true, 100, false},
                       // Without fitting the mixer is asked for -7 and stores 0.
                       step_case{0.03f, CMD_VOLUME_DOWN, 10, false, 0, true},
                       step_case{0.43f, CMD_VOLUME_UP, 10, false, 53, true},
                       // A step of 0 changes nothing and divides by nothing.
                       step_case{0.43f, CMD_VOLUME_UP, 0, true, 43, false}));
 
-TEST_F(model, step_beyond_full_scale_reports_no_change_at_the_top) {
+TEST_F(model, steps_beyond_the_scale_report_no_change_at_its_ends) {
     config_.controls[0] = control_on(L"#", L"");
+    config_.vol_step_fit = false;
     std::unique_ptr<Czuvo_mixer> mixer;
     start(mixer);
     hardware_.set_master(speakers_, 1.0f);
-    // The mixer stores 100 for 110, yet the model compares with what it asked.
-    EXPECT_TRUE(mixer->change_volume(0, 10, true));
+    EXPECT_FALSE(mixer->change_volume(0, 10, true));
+    EXPECT_FALSE(mixer->change_volume(0, 250, false));
     EXPECT_EQ(volume_of(speakers_), 100);
+    hardware_.set_master(speakers_, 0.0f);
+    EXPECT_FALSE(mixer->change_volume(0, -10, true));
+    EXPECT_EQ(volume_of(speakers_), 0);
+    EXPECT_TRUE(mixer->change_volume(0, 7, true));
+    EXPECT_EQ(volume_of(speakers_), 7);
 }
 
 TEST_F(model, absolute_volume_and_mute_of_any_slot) {
