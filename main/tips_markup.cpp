@@ -1,6 +1,7 @@
 #include "main/tips_markup.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -316,27 +317,49 @@ private:
     int32_t v_ = 0;
 };
 
-// The 1-D running maximum over a window of 2r + 1 (van Herk / Gil-Werman:
-// block-wise prefix and suffix maxima, three comparisons per element
-// whatever r is). Reads n values at `in` with `stride`, writes n at `out`.
-// `scratch` holds 3 * (n + 2r) bytes.
-void running_max(const uint8_t* in, size_t in_stride, uint8_t* out, size_t out_stride, size_t n,
-                 size_t r, uint8_t* scratch) noexcept {
-    const size_t k = 2 * r + 1;
-    const size_t padded = n + 2 * r;
-    uint8_t* f = scratch;
-    uint8_t* prefix = scratch + padded;
-    uint8_t* suffix = scratch + 2 * padded;
-    // Zero is the identity of max for alpha, so padding makes every window
-    // a full one.
-    std::fill(f, f + r, uint8_t{0});
-    for (size_t i = 0; i < n; ++i) f[r + i] = in[i * in_stride];
-    std::fill(f + r + n, f + padded, uint8_t{0});
-    for (size_t i = 0; i < padded; ++i)
-        prefix[i] = (i % k == 0) ? f[i] : std::max(prefix[i - 1], f[i]);
-    for (size_t i = padded; i-- > 0;)
-        suffix[i] = (i % k == k - 1 || i == padded - 1) ? f[i] : std::max(suffix[i + 1], f[i]);
-    for (size_t i = 0; i < n; ++i) out[i * out_stride] = std::max(suffix[i], prefix[i + 2 * r]);
+// target[i] = max(target[i], other[i]) for i < n. `other` may lie ahead of
+// `target` in the same buffer: each chunk is read whole before it is written,
+// and later chunks only write further on. The chunks go through local arrays,
+// which nothing aliases, so compilers turn them into vector instructions.
+void max_into(uint8_t* target, const uint8_t* other, size_t n) noexcept {
+    constexpr size_t chunk = 16;
+    size_t i = 0;
+    for (; i + chunk <= n; i += chunk) {
+        uint8_t a[chunk];
+        uint8_t b[chunk];
+        std::memcpy(a, target + i, chunk);
+        std::memcpy(b, other + i, chunk);
+        for (size_t j = 0; j < chunk; ++j) a[j] = std::max(a[j], b[j]);
+        std::memcpy(target + i, a, chunk);
+    }
+    for (; i < n; ++i) target[i] = std::max(target[i], other[i]);
+}
+
+// Maxima over windows of k values, in place, by doubling: after the steps
+// with len = 1, 2, 4, ... each value is the maximum of the len values starting
+// at it, and for len <= k < 2 len a window of k is the larger of two such
+// runs, the second starting k - len further on. Each step reads ahead of what
+// it writes, so one buffer serves.
+//
+// A row of `count` values: the first count - k + 1 become window maxima.
+void row_window_max(uint8_t* row, size_t count, size_t k) noexcept {
+    if (k < 2 || count < k) return;
+    size_t len = 1;
+    for (; 2 * len <= k; len *= 2) max_into(row, row + len, count - len);
+    if (k > len) max_into(row, row + (k - len), count - k + 1);
+}
+
+// The same down a plane of `rows` rows (width w, `stride` apart), whole rows
+// at a time so that memory is read in order.
+void column_window_max(uint8_t* plane, size_t stride, size_t w, size_t rows, size_t k) noexcept {
+    if (k < 2 || rows < k) return;
+    size_t len = 1;
+    for (; 2 * len <= k; len *= 2)
+        for (size_t i = 0; i + len < rows; ++i)
+            max_into(plane + i * stride, plane + (i + len) * stride, w);
+    if (k > len)
+        for (size_t i = 0; i + k <= rows; ++i)
+            max_into(plane + i * stride, plane + (i + k - len) * stride, w);
 }
 
 } // namespace
@@ -466,17 +489,25 @@ bool dilate_alpha(uint8_t* bgra, int32_t width, int32_t height, int32_t rounds) 
     const auto h = static_cast<size_t>(height);
     const auto r = static_cast<size_t>(std::min<int64_t>(rounds, std::max(width, height)));
     try {
-        std::vector<uint8_t> rows(w * h);
-        std::vector<uint8_t> scratch(3 * (std::max(w, h) + 2 * r));
-        for (size_t y = 0; y < h; ++y)
-            running_max(bgra + y * w * 4 + 3, 4, rows.data() + y * w, 1, w, r, scratch.data());
-        std::vector<uint8_t> squares(w * h);
-        for (size_t x = 1; x + 1 < w; ++x)
-            running_max(rows.data() + x, w, squares.data() + x, w, h, r, scratch.data());
+        // The alpha in a plane with r zeros on every side (zero is the
+        // identity of max), so that every window is a whole one.
+        const size_t stride = w + 2 * r;
+        const size_t rows = h + 2 * r;
+        const size_t k = 2 * r + 1;
+        std::vector<uint8_t> plane(stride * rows, 0);
+        for (size_t y = 0; y < h; ++y) {
+            const uint8_t* alpha = bgra + y * w * 4 + 3;
+            uint8_t* to = plane.data() + (y + r) * stride + r;
+            for (size_t x = 0; x < w; ++x) to[x] = alpha[x * 4];
+        }
+        // Window maxima along the rows, then down the columns: pixel (x, y)
+        // ends up at (x, y) of the plane.
+        for (size_t y = r; y < r + h; ++y) row_window_max(plane.data() + y * stride, stride, k);
+        column_window_max(plane.data(), stride, w, rows, k);
         for (size_t y = 1; y + 1 < h; ++y) {
-            uint8_t* pixel = bgra + (y * w + 1) * 4 + 3;
-            const uint8_t* value = squares.data() + y * w + 1;
-            for (size_t x = 1; x + 1 < w; ++x, pixel += 4, ++value) *pixel = *value;
+            const uint8_t* from = plane.data() + y * stride;
+            uint8_t* alpha = bgra + (y * w + 1) * 4 + 3;
+            for (size_t x = 1; x + 1 < w; ++x, alpha += 4) *alpha = from[x];
         }
     } catch (const std::bad_alloc&) {
         return false;

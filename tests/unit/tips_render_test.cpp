@@ -1,0 +1,263 @@
+// The tips drawn with GDI into a DIB: the layout on a real DC, and the alpha
+// a layered window gets, pixel by pixel. Bars make exact pictures, so most
+// pixel checks draw a bar and compute its geometry from the line height.
+
+#include "main/tips_render.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr COLORREF green = RGB(0, 255, 0);
+constexpr COLORREF navy = RGB(0, 0, 64);
+
+tips_render_settings settings(int32_t edge, bool layered = true, bool through = true) {
+    tips_render_settings s;
+    s.style.edge_size = edge;
+    s.style.text_color = green;
+    s.style.text_color2 = RGB(255, 0, 0);
+    s.style.background_color = navy;
+    s.style.screen_width = 1280;
+    s.style.screen_height = 1024;
+    wcscpy(s.font_face, L"Tahoma");
+    s.font_height = -40;
+    s.font_resolution_base = 0;
+    s.layered = layered;
+    s.background_through = through;
+    return s;
+}
+
+struct pixel {
+    uint8_t b, g, r, a;
+};
+
+pixel at(const tips_picture& p, int32_t x, int32_t y) {
+    const uint8_t* q = p.surface.bits() + (static_cast<size_t>(y) * p.surface.width() + x) * 4;
+    return pixel{q[0], q[1], q[2], q[3]};
+}
+
+// The geometry of "&{P<n>,<p>}" as the first thing of the first line.
+struct bar_place {
+    int32_t l, left, top;
+    tips_bar bar;
+};
+
+bar_place bar_of(const tips_picture& p, int32_t edge, uint32_t n) {
+    bar_place b;
+    b.left = edge + 4;
+    b.top = edge + 2;
+    b.l = p.layout.line_bottom[0] - b.top;
+    b.bar = continuous_bar(b.left, b.top, b.l, n);
+    return b;
+}
+
+TEST(tips_render, see_through_alpha_comes_from_the_mask) {
+    tips_picture p;
+    ASSERT_TRUE(render_tips(L"&{P3,50}", settings(0), p));
+    ASSERT_TRUE(p.see_through);
+    const bar_place b = bar_of(p, 0, 3);
+    ASSERT_GT(b.l, 24);
+    const int32_t mid = (b.bar.slider.top + b.bar.slider.bottom) / 2;
+    const tips_rect unfilled = bar_unfilled(b.bar, 50);
+    // The frame and the filled part: opaque, in the text colour.
+    for (int32_t x :
+         {b.bar.frame.left, b.bar.slider.left + 1, unfilled.left - 1, b.bar.frame.right - 1}) {
+        const pixel q = at(p, x, mid);
+        EXPECT_EQ(q.a, 255) << x;
+        EXPECT_EQ(q.g, 255) << x;
+        EXPECT_EQ(q.r, 0) << x;
+    }
+    // The unfilled part and the cell's margin: alpha 1, background colour
+    // kept as drawn (not multiplied by the alpha).
+    for (const auto& [x, y] : {std::pair{unfilled.left + 1, mid},
+                               std::pair{unfilled.right - 1, mid}, std::pair{b.left + 5, b.top}}) {
+        const pixel q = at(p, x, y);
+        EXPECT_EQ(q.a, 1) << x << "," << y;
+        EXPECT_EQ(q.b, 64) << x << "," << y;
+        EXPECT_EQ(q.g, 0) << x << "," << y;
+    }
+    // Outside the bar: fully transparent.
+    EXPECT_EQ(at(p, b.left - 1, mid).a, 0);
+    EXPECT_EQ(at(p, 0, 0).a, 0);
+    EXPECT_EQ(at(p, p.surface.width() - 1, mid).a, 0);
+    EXPECT_EQ(at(p, b.left - 1, mid).b, 64);
+}
+
+TEST(tips_render, edge_size_zero_gives_no_halo) {
+    tips_picture p;
+    ASSERT_TRUE(render_tips(L"&{P2,100}", settings(0), p));
+    const bar_place b = bar_of(p, 0, 2);
+    const int32_t mid = (b.bar.frame.top + b.bar.frame.bottom) / 2;
+    EXPECT_EQ(at(p, b.left, mid).a, 255);
+    for (int32_t x = 0; x < b.left; ++x) EXPECT_EQ(at(p, x, mid).a, 0) << x;
+    for (int32_t x = b.bar.frame.right; x < p.surface.width(); ++x)
+        EXPECT_EQ(at(p, x, mid).a, 0) << x;
+    for (int32_t y = b.bar.frame.bottom; y < b.top + b.l; ++y)
+        EXPECT_EQ(at(p, b.left + 3, y).a, 1) << y;
+    for (int32_t y = b.top + b.l; y < p.surface.height(); ++y)
+        EXPECT_EQ(at(p, b.left + 3, y).a, 0) << y;
+}
+
+TEST(tips_render, edge_size_three_gives_a_three_pixel_halo) {
+    tips_picture p;
+    ASSERT_TRUE(render_tips(L"&{P2,0}", settings(3), p));
+    const bar_place b = bar_of(p, 3, 2);
+    const int32_t mid = (b.bar.frame.top + b.bar.frame.bottom) / 2;
+    // Left of the bar: three pixels of halo, then nothing.
+    EXPECT_EQ(at(p, b.left, mid).a, 255);
+    for (int32_t x = b.left - 3; x < b.left; ++x) EXPECT_EQ(at(p, x, mid).a, 255) << x;
+    for (int32_t x = 0; x < b.left - 3; ++x) EXPECT_EQ(at(p, x, mid).a, 0) << x;
+    // Right of it likewise.
+    for (int32_t x = b.bar.frame.right; x < b.bar.frame.right + 3; ++x)
+        EXPECT_EQ(at(p, x, mid).a, 255) << x;
+    EXPECT_EQ(at(p, b.bar.frame.right + 3, mid).a, 0);
+    // Inside the empty bar the frame grows three pixels inwards; deeper in,
+    // the cell keeps alpha 1.
+    const tips_rect inner = b.bar.slider;
+    for (int32_t x = inner.left; x < inner.left + 3; ++x) EXPECT_EQ(at(p, x, mid).a, 255) << x;
+    EXPECT_EQ(at(p, inner.left + 3, mid).a, 1);
+    EXPECT_EQ(at(p, inner.right - 4, mid).a, 1);
+    EXPECT_EQ(at(p, inner.right - 3, mid).a, 255);
+    // Below the cell: the halo of the frame's bottom reaches 3 below it.
+    const int32_t x = b.left + b.l / 2;
+    EXPECT_EQ(at(p, x, b.bar.frame.bottom + 2).a, 255);
+    // Further down only the cell's own faint halo.
+    EXPECT_EQ(at(p, x, b.bar.frame.bottom + 3).a, 1);
+    EXPECT_EQ(at(p, x, b.top + b.l + 2).a, 1);
+    EXPECT_EQ(at(p, x, b.top + b.l + 3).a, 0);
+    // Halo pixels keep the background colour.
+    EXPECT_EQ(at(p, b.left - 2, mid).b, 64);
+    EXPECT_EQ(at(p, b.left - 2, mid).g, 0);
+}
+
+TEST(tips_render, outer_border_is_never_dilated) {
+    // A screen narrower than the bar cuts the box: the bar runs into the
+    // right border, whose pixels keep the alpha the mask gave them.
+    tips_render_settings s = settings(3);
+    s.style.screen_width = 60;
+    tips_picture p;
+    ASSERT_TRUE(render_tips(L"&{P4,100}", s, p));
+    ASSERT_EQ(p.surface.width(), 60);
+    const bar_place b = bar_of(p, 3, 4);
+    ASSERT_GE(b.bar.frame.top - b.top, 2);
+    const int32_t right = p.surface.width() - 1;
+    // The cell's top margin: alpha 1 on the border, halo of the frame inside.
+    EXPECT_EQ(at(p, right, b.top).a, 1);
+    EXPECT_EQ(at(p, right - 1, b.top).a, 255);
+    // Above the cell: nothing on the border, halo inside.
+    EXPECT_EQ(at(p, right, b.top - 1).a, 0);
+    EXPECT_EQ(at(p, right - 1, b.top - 1).a, 255);
+    EXPECT_EQ(at(p, right, b.bar.frame.top).a, 255);
+    // The top border row is never reached by the halo here, and stays 0.
+    for (int32_t x = 0; x < p.surface.width(); ++x) EXPECT_EQ(at(p, x, 0).a, 0) << x;
+}
+
+TEST(tips_render, layered_without_see_through_is_opaque) {
+    tips_picture p;
+    ASSERT_TRUE(render_tips(L"abc\n&{P2,50}", settings(1, true, false), p));
+    EXPECT_FALSE(p.see_through);
+    for (int32_t y = 0; y < p.surface.height(); ++y)
+        for (int32_t x = 0; x < p.surface.width(); ++x)
+            ASSERT_EQ(at(p, x, y).a, 255) << x << "," << y;
+    // The background is drawn in its colour.
+    EXPECT_EQ(at(p, 0, 0).b, 64);
+}
+
+TEST(tips_render, text_is_opaque_in_its_colour_with_the_background_clear) {
+    tips_picture p;
+    ASSERT_TRUE(render_tips(L"&{C#ff0000}WM", settings(0), p));
+    int opaque_red = 0;
+    int visible = 0;
+    for (int32_t y = 0; y < p.surface.height(); ++y) {
+        for (int32_t x = 0; x < p.surface.width(); ++x) {
+            const pixel q = at(p, x, y);
+            if (q.a > 1) ++visible;
+            if (q.a == 255 && q.r == 255 && q.g == 0 && q.b == 0) ++opaque_red;
+            // Where the mask says nothing, the box is clear.
+            if (x < 4 || y < 2) {
+                ASSERT_EQ(q.a, 0) << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(opaque_red, 20);
+    EXPECT_GE(visible, opaque_red);
+}
+
+TEST(tips_render, background_coloured_text_stays_visible) {
+    tips_picture p;
+    ASSERT_TRUE(render_tips(L"&{C0}WM", settings(0), p));
+    int opaque = 0;
+    for (int32_t y = 0; y < p.surface.height(); ++y)
+        for (int32_t x = 0; x < p.surface.width(); ++x) opaque += at(p, x, y).a == 255;
+    EXPECT_GT(opaque, 20);
+}
+
+TEST(tips_render, regions_follow_the_drawn_layout) {
+    tips_picture p;
+    ASSERT_TRUE(
+        render_tips(L"Speakers &{P4,50,00010520} 50% &{E00020520L0,[Active]", settings(1), p));
+    ASSERT_EQ(p.layout.region_count, 2u);
+    const tips_region& slider = p.layout.regions[0];
+    const tips_region& button = p.layout.regions[1];
+    EXPECT_EQ(slider.kind, tips_region_kind::slider);
+    EXPECT_EQ(button.kind, tips_region_kind::button);
+    EXPECT_LT(slider.rect.right, button.rect.left);
+    EXPECT_EQ(button.rect.right, p.layout.line_width[0]);
+    EXPECT_EQ(button.rect.bottom, p.layout.line_bottom[0]);
+    EXPECT_EQ(p.layout.box_width, p.layout.widest + 1 + 4);
+    EXPECT_EQ(p.surface.width(), p.layout.box_width);
+    EXPECT_EQ(p.surface.height(), p.layout.box_height);
+    // The slider's inner rectangle is a quarter line height from the line.
+    const int32_t l = p.layout.line_bottom[0] - 3;
+    EXPECT_EQ(slider.rect.right - slider.rect.left, 4 * l - 2 * std::max(1, l / 12));
+}
+
+TEST(tips_render, real_font_layout_relations) {
+    tips_picture plain, field, small, wide_screen, italic;
+    ASSERT_TRUE(render_tips(L"Volume", settings(1), plain));
+    ASSERT_TRUE(render_tips(L"&{L0,Volume", settings(1), field));
+    ASSERT_TRUE(render_tips(L"&{S50}Volume", settings(1), small));
+    EXPECT_EQ(field.layout.widest, plain.layout.widest);
+    EXPECT_LT(small.layout.widest - 5, (plain.layout.widest - 5) * 2 / 3);
+    EXPECT_LT(small.layout.bottom - 3, (plain.layout.bottom - 3) * 2 / 3);
+
+    // The height scales with the screen width at FontResolutionBase.
+    tips_render_settings scaled = settings(1);
+    scaled.font_resolution_base = 640;
+    ASSERT_TRUE(render_tips(L"Volume", scaled, wide_screen));
+    EXPECT_GT(wide_screen.layout.bottom - 3, (plain.layout.bottom - 3) * 3 / 2);
+
+    // Italic runs get a right margin of a quarter of the height.
+    tips_render_settings slanted = settings(1);
+    slanted.font_italic = 1;
+    ASSERT_TRUE(render_tips(L"Volume", slanted, italic));
+    EXPECT_GE(italic.layout.widest, plain.layout.widest + 40 / 4 - 2);
+}
+
+TEST(tips_render, nothing_to_show) {
+    tips_picture p;
+    EXPECT_FALSE(render_tips(L"", settings(1), p));
+    EXPECT_FALSE(p.surface);
+    EXPECT_EQ(p.layout.line_count, 0u);
+    // A text of line breaks only still shows its blank lines.
+    EXPECT_TRUE(render_tips(L"\n\n", settings(1), p));
+    EXPECT_EQ(p.layout.line_count, 2u);
+}
+
+TEST(tips_render, font_height_scaling) {
+    EXPECT_EQ(tips_font_height(-32, 1024, 1280, 0), -40);
+    EXPECT_EQ(tips_font_height(-32, 0, 1280, 0), -32);
+    EXPECT_EQ(tips_font_height(-32, 1024, 1024, 50), -16);
+    EXPECT_EQ(tips_font_height(-32, 1024, 1024, 99), -31);
+    EXPECT_EQ(tips_font_height(-32, 1024, 1024, 100), -32);
+    EXPECT_EQ(tips_font_height(-32, 1024, 1024, -5), -32);
+    EXPECT_EQ(tips_font_height(-32, 1024, 1024, 1), -1); // never 0, which means "any size"
+    EXPECT_EQ(tips_font_height(20, 1024, 2048, 0), 40);
+    EXPECT_EQ(tips_font_height(0, 1024, 2048, 0), 0);
+    EXPECT_EQ(tips_font_height(-2000000000, 1, 1280, 0), -4096);
+}
+
+} // namespace
