@@ -27,9 +27,10 @@ HRESULT system_class_object(REFIID iid, void** out) {
 
 // The fake state set up by a test, or null.
 fakeaudio::core* fake_core() {
-    static std::mutex lock;
+    // Recursive: Wine's own enumerator, made below, may ask for ours again.
+    static std::recursive_mutex lock;
     static fakeaudio::core* made = nullptr; // kept for the process's life
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<std::recursive_mutex> hold(lock);
     if (made) return made->state().active ? made : nullptr;
     HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, fakeaudio::installed_state_name);
     if (!mapping) return nullptr;
@@ -43,8 +44,10 @@ fakeaudio::core* fake_core() {
     }
     made = new fakeaudio::core(mapping, view);
     ComPtr<IClassFactory> factory;
+    ComPtr<IMMDeviceEnumerator> system;
     if (SUCCEEDED(system_class_object(IID_PPV_ARGS(&factory))))
-        factory->CreateInstance(nullptr, IID_PPV_ARGS(&made->delegate));
+        factory->CreateInstance(nullptr, IID_PPV_ARGS(&system));
+    made->delegate = system;
     return made;
 }
 
