@@ -19,7 +19,8 @@
 //     and puts the state in named shared memory; every process that creates the
 //     enumerator then sees the fake devices, and the test reads and changes them
 //     through the same `controls` calls. DirectSound keeps playing through Wine's
-//     own devices. Tests that install it take the CTest lock "fakeaudio".
+//     own devices. Tests that install it take the CTest locks "zuvo" and
+//     "fakeaudio" (set RESOURCE_LOCK to both: every process in the prefix sees it).
 
 #include "tests/support/fakeaudio/fake_state.h"
 
