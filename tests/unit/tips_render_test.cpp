@@ -2,12 +2,16 @@
 // a layered window gets, pixel by pixel. Bars make exact pictures, so most
 // pixel checks draw a bar and compute its geometry from the line height.
 
+#include "main/tips_format.h"
 #include "main/tips_render.h"
+#include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -261,3 +265,92 @@ TEST(tips_render, font_height_scaling) {
 }
 
 } // namespace
+
+// --- The formats shipped in bin\resource\resource.ini ---
+
+class shipped_formats : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GetCurrentDirectoryW(MAX_PATH, previous_);
+        const std::wstring program_folder = test_support::exe_folder() + L"\\..\\bin";
+        ASSERT_TRUE(SetCurrentDirectoryW(program_folder.c_str()));
+        ASSERT_TRUE(test_support::file_exists(L"resource\\resource.ini"));
+    }
+    void TearDown() override { SetCurrentDirectoryW(previous_); }
+
+    // The sections listed as fmt00..fmt19, with their descriptions.
+    std::vector<std::pair<std::wstring, std::wstring>> listed() {
+        std::vector<std::pair<std::wstring, std::wstring>> formats;
+        m_confctl_ini store;
+        store.open(L"resource\\resource", false);
+        for (int i = 0; i < 20; ++i) {
+            wchar_t key[8];
+            swprintf(key, 8, L"fmt%02d", i);
+            wchar_t section[64];
+            store.select_section(L"sections");
+            if (!store.read_string(key, section, 64)) continue;
+            wchar_t desc[64] = L"";
+            store.select_section(section);
+            store.read_string(L"desc", desc, 64);
+            formats.emplace_back(section, desc);
+        }
+        return formats;
+    }
+
+    wchar_t previous_[MAX_PATH] = {};
+};
+
+TEST_F(shipped_formats, each_loads_lays_out_on_screen_and_has_a_slider_per_control) {
+    const auto formats = listed();
+    ASSERT_GE(formats.size(), 4u);
+    EXPECT_EQ(formats[0].first, L"flatbar_ml");
+    const wchar_t* names[] = {L"Speakers", L"Headphones", L"Microphone", L"Line In",
+                              L"",         L"",           L"USB Audio"};
+    for (const auto& [section, desc] : formats) {
+        SCOPED_TRACE(std::string(section.begin(), section.end()));
+        EXPECT_FALSE(desc.empty());
+        tips_format format;
+        ASSERT_TRUE(load_tips_format(format, section.c_str()));
+        for (size_t current : {size_t{1}, size_t{6}}) {
+            const tips_line_source source = [&](size_t slot, tips_line_info& info) {
+                if (slot >= 7 || !names[slot][0]) return false;
+                info.name = names[slot];
+                info.volume = static_cast<int32_t>(slot * 30 % 101);
+                info.usable = slot != 3;
+                info.muted = slot == 2;
+                return true;
+            };
+            wchar_t text[tips_text_capacity];
+            const size_t length = build_tips_text_from(format, current, source, green, false, text,
+                                                       tips_text_capacity);
+            EXPECT_LT(length, tips_text_capacity / 2);
+            Cconfig config;
+            tips_picture p;
+            ASSERT_TRUE(render_tips(text, tips_settings_from(config, 1280, 1024), p));
+            const tips_layout& l = p.layout;
+            EXPECT_GE(l.x, 0);
+            EXPECT_GE(l.y, 0);
+            EXPECT_LT(l.box_width, 1280);
+            EXPECT_LE(l.x + l.box_width, 1280);
+            EXPECT_LE(l.y + l.box_height, 1024);
+            // Every control shown has its volume slider, which sets 1 at its left edge.
+            std::vector<size_t> shown;
+            if (current >= static_cast<size_t>(format.multiline)) shown.push_back(current);
+            for (size_t slot = 0; slot < static_cast<size_t>(format.multiline); ++slot)
+                shown.push_back(slot);
+            for (size_t slot : shown) {
+                const uint32_t command = 0x00010520 + static_cast<uint32_t>(slot);
+                const tips_region* slider = nullptr;
+                for (size_t i = 0; i < l.region_count; ++i)
+                    if (l.regions[i].command == command) slider = &l.regions[i];
+                ASSERT_NE(slider, nullptr) << "slot " << slot;
+                EXPECT_EQ(slider->kind, tips_region_kind::slider);
+                const tips_hit hit = tips_hit_test(l.regions.data(), l.region_count,
+                                                   static_cast<uint32_t>(slider->rect.left),
+                                                   static_cast<uint32_t>(slider->rect.top), true);
+                EXPECT_EQ(hit.command, command);
+                EXPECT_EQ(hit.value, 1);
+            }
+        }
+    }
+}
