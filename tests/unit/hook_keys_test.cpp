@@ -7,7 +7,7 @@
 // so modifiers are pressed first and the test waits until that program has
 // seen them before it sends the key itself.
 
-#include "tests/unit/hook_key_target.h"
+#include "tests/support/keyboard.h"
 #include "tests/unit/hook_library.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +19,6 @@
 
 using hook_test::library;
 using hook_test::raw_section;
-using hook_test::sink_window;
 
 namespace {
 
@@ -36,151 +35,49 @@ struct registration {
     {0x0847, win_g},     // Win+G
 };
 
-struct target_process {
-    PROCESS_INFORMATION info{};
-    HWND window = nullptr;
-
-    ~target_process() {
-        if (window) PostMessageW(window, WM_CLOSE, 0, 0);
-        if (info.hProcess) {
-            if (WaitForSingleObject(info.hProcess, 5000) != WAIT_OBJECT_0)
-                TerminateProcess(info.hProcess, 1);
-            CloseHandle(info.hProcess);
-            CloseHandle(info.hThread);
-        }
-    }
-};
-
 class hook_keys : public ::testing::Test {
 protected:
-    struct session {
-        sink_window owner;
-        target_process target;
-        std::vector<MSG> seen;
-    };
-    static inline std::unique_ptr<session> s;
+    static inline std::unique_ptr<test_support::key_target> keys;
 
     static void SetUpTestSuite() {
-        s = std::make_unique<session>();
-        if (!library().connect || !connect()) return;
-
-        std::wstring command = L"\"" + test_support::exe_folder() + L"\\hook_key_target.exe\" " +
-                               std::to_wstring(reinterpret_cast<uintptr_t>(s->owner.get()));
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &s->target.info))
-            return;
-        if (!wait_for([] { return ready() != nullptr; })) return;
-        s->target.window = reinterpret_cast<HWND>(ready()->lParam);
-        // When its window gets the focus, Wine brings the modifier keys in
-        // line with the X keyboard, where nothing is pressed; a modifier
-        // pressed before the program has handled that would count as released.
-        pause(200);
-        sync();
+        keys = std::make_unique<test_support::key_target>();
+        if (*keys && library().connect) connect();
     }
-
     static void TearDownTestSuite() {
         if (library().disconnect) library().disconnect();
-        s.reset();
+        keys.reset();
     }
 
     void SetUp() override {
-        ASSERT_NE(s->target.window, nullptr) << "no program in front";
-        ASSERT_EQ(GetForegroundWindow(), s->target.window);
-        s->seen.clear();
+        ASSERT_TRUE(*keys) << "no program in front";
+        ASSERT_EQ(GetForegroundWindow(), keys->window());
+        keys->clear();
     }
-
-    void TearDown() override {
-        // Whatever a failure left pressed must not leak into the next case.
-        for (WORD key : {VK_CONTROL, VK_RCONTROL, VK_SHIFT, VK_MENU, VK_LWIN}) send(key, true);
-        sync();
-    }
+    // Whatever a failure left pressed must not leak into the next case.
+    void TearDown() override { keys->release_all(); }
 
     static bool connect() {
-        if (!library().connect(s->owner.get(), 16)) return false;
+        if (!library().connect(keys->sink(), 16)) return false;
         for (const auto& r : registrations) library().key_regist(r.code, hot_message, r.command, 0);
         return true;
     }
-
-    static const MSG* ready() {
-        for (const auto& m : s->seen)
-            if (m.message == key_target_ready) return &m;
-        return nullptr;
-    }
-
-    // Pumps our window until `done` holds, for up to five seconds.
-    static bool wait_for(const std::function<bool()>& done) {
-        const ULONGLONG deadline = GetTickCount64() + 5000;
-        for (;;) {
-            for (const auto& m : s->owner.take()) s->seen.push_back(m);
-            if (done()) return true;
-            if (GetTickCount64() > deadline) return false;
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        }
-    }
-
-    static void send(WORD key, bool up, bool extended = false) {
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = key;
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-        input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
-        SendInput(1, &input, sizeof input);
-    }
-
-    // Key messages the program in front got for `key`.
-    static std::vector<LPARAM> target_got(WPARAM key, bool down) {
-        std::vector<LPARAM> flags;
-        for (const auto& m : s->seen) {
-            const bool is_up = (static_cast<uint32_t>(m.lParam) & 0x80000000u) != 0;
-            if (m.message == key_target_key && m.wParam == key && is_up != down)
-                flags.push_back(m.lParam);
-        }
-        return flags;
-    }
     static std::size_t hot_keys(WPARAM command) {
         std::size_t n = 0;
-        for (const auto& m : s->seen)
+        for (const auto& m : keys->seen())
             if (m.message == hot_message && m.wParam == command) ++n;
         return n;
     }
-
-    // Presses modifiers and waits until the program in front has them.
-    static void hold(std::initializer_list<WORD> keys) {
-        for (WORD key : keys) {
-            const WORD reported = key == VK_RCONTROL ? VK_CONTROL : key;
-            const std::size_t before = target_got(reported, true).size();
-            send(key, false, key == VK_RCONTROL);
-            ASSERT_TRUE(wait_for([&] { return target_got(reported, true).size() > before; }))
-                << "modifier " << key << " did not arrive";
-        }
-        // Wine keeps a thread's GetAsyncKeyState answers for 50 ms after it
-        // last asked the server, so a key sooner than that would be judged
-        // by the modifiers of the key before.
-        pause(60);
+    static std::vector<LPARAM> target_got(WPARAM key, bool down) { return keys->got(key, down); }
+    static bool wait_for(const std::function<bool()>& done) { return keys->wait_for(done); }
+    static void send(WORD key, bool up, bool extended = false) { keys->send(key, up, extended); }
+    static void hold(std::initializer_list<WORD> pressed) {
+        ASSERT_TRUE(keys->hold(pressed)) << "a modifier did not arrive";
     }
-    static void pause(DWORD milliseconds) {
-        const ULONGLONG end = GetTickCount64() + milliseconds;
-        wait_for([&] { return GetTickCount64() >= end; });
-    }
-    static void release(std::initializer_list<WORD> keys) {
-        for (WORD key : keys) send(key, true, key == VK_RCONTROL);
-    }
-    // Presses and releases a key and waits until the program in front got
-    // the key-up, which always passes the hook: only then may the modifiers
-    // go, as the hook reads them when that program takes the key-down.
+    static void release(std::initializer_list<WORD> pressed) { keys->release(pressed); }
     static void tap(WORD key, bool extended = false) {
-        const std::size_t before = target_got(key, false).size();
-        send(key, false, extended);
-        send(key, true, extended);
-        EXPECT_TRUE(wait_for([&] { return target_got(key, false).size() > before; }))
-            << "key " << key << " did not arrive";
+        EXPECT_TRUE(keys->tap(key, extended)) << "key " << key << " did not arrive";
     }
-
-    // A key nobody registered goes round: once the program in front has it,
-    // everything sent before has been through the hook.
-    static void sync() { tap('Z'); }
+    static void sync() { keys->sync(); }
 };
 
 TEST_F(hook_keys, held_chord_posts_once_per_key_down_and_is_swallowed) {

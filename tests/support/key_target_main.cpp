@@ -2,13 +2,13 @@
 // window, takes the keyboard and posts every key message it gets to the
 // test's window given on the command line.
 //
-//   hook_key_target <test window as a decimal number>
+//   key_target <test window as a decimal number>
 //
 // To the test window: key_target_ready (lParam: this window) once, then
 // key_target_key for every key message (wParam the virtual key, lParam the
 // keystroke flags; bit 31 tells a key-up).
 
-#include "tests/unit/hook_key_target.h"
+#include "tests/support/key_target_protocol.h"
 
 #include <cstdlib>
 
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
     WNDCLASSW wc{};
     wc.lpfnWndProc = target_proc;
     wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"hook_key_target";
+    wc.lpszClassName = L"key_target";
     if (!RegisterClassW(&wc)) return 3;
     HWND window =
         CreateWindowExW(0, wc.lpszClassName, L"hook key target", WS_OVERLAPPED | WS_VISIBLE, 0, 0,

@@ -1,0 +1,141 @@
+// Global hot keys of a running zuvo.exe: keys typed into another program in
+// front reach the program through the hook library.
+
+#include "tests/support/fakeaudio/fake_audio.h"
+#include "tests/support/files.h"
+#include "tests/support/harness.h"
+#include "tests/support/keyboard.h"
+#include "tests/support/probe.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace test_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+class hotkeys : public ::testing::Test {
+protected:
+    hotkeys() : speakers_(fake_.device(L"Speakers")), folder_(std::make_unique<program_folder>()) {
+        fake_.set_master(speakers_, 0.4f);
+    }
+
+    void start(const std::wstring& settings, bool hook_library = true) {
+        if (!hook_library) folder_ = std::make_unique<program_folder>(program_folder::options{.hook_library = false});
+        ASSERT_TRUE(install_probe(*folder_, L"probe.dll", {L"Keys=0x34C"}));
+        folder_->write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" + settings +
+                                            plugin_section({L"probe.dll"}));
+        zuvo_ = std::make_unique<zuvo_process>(*folder_);
+        ASSERT_TRUE(zuvo_->window());
+        keys_ = std::make_unique<key_target>();
+        ASSERT_TRUE(*keys_) << "no program in front";
+    }
+    int volume() const { return static_cast<int>(std::floor((fake_.master(speakers_) + 1e-6f) * 100)); }
+    // Everything typed has been through the hooks and zuvo has handled
+    // whatever they posted.
+    void settle() {
+        keys_->sync();
+        probe_sync(*zuvo_, *folder_, 0);
+    }
+    std::wstring launched() const { return folder_->file(L"launched.txt"); }
+    std::wstring launcher(const wchar_t* hotkey) const {
+        return L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" + launched() +
+               L"\"\r\nHotKey=" + hotkey + L"\r\n";
+    }
+
+    fakeaudio::installed_fake fake_;
+    int speakers_;
+    std::unique_ptr<program_folder> folder_;
+    std::unique_ptr<zuvo_process> zuvo_;
+    std::unique_ptr<key_target> keys_;
+};
+
+TEST_F(hotkeys, volume_up_steps_once_per_key_down_and_is_swallowed) {
+    start(L"");
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_SHIFT}));
+    // Auto-repeat: key-downs without key-ups in between.
+    for (int i = 0; i < 3; ++i) key_target::send(VK_OEM_PERIOD, false);
+    EXPECT_TRUE(wait_until([&] { return volume() == 70; }, 5s)) << volume();
+    key_target::send(VK_OEM_PERIOD, true);
+    keys_->release({VK_SHIFT, VK_CONTROL});
+    settle();
+    EXPECT_EQ(volume(), 70);
+    EXPECT_TRUE(keys_->got(VK_OEM_PERIOD, true).empty()) << "the program in front saw the key";
+}
+
+TEST_F(hotkeys, an_extra_modifier_reaches_the_program_in_front) {
+    start(L"");
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_SHIFT, VK_MENU}));
+    EXPECT_TRUE(keys_->tap('M'));
+    keys_->release({VK_MENU, VK_SHIFT, VK_CONTROL});
+    settle();
+    EXPECT_EQ(keys_->got('M', true).size(), 1u);
+    EXPECT_FALSE(fake_.mute(speakers_));
+    // The same chord without Alt is the mute key.
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_SHIFT}));
+    EXPECT_TRUE(keys_->tap('M'));
+    keys_->release({VK_SHIFT, VK_CONTROL});
+    EXPECT_TRUE(wait_until([&] { return fake_.mute(speakers_); }, 5s));
+    settle();
+    EXPECT_EQ(keys_->got('M', true).size(), 1u);
+}
+
+TEST_F(hotkeys, launcher_key_starts_it_and_plugins_register_theirs) {
+    start(launcher(L"843"));  // Ctrl+Alt+K
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_MENU}));
+    EXPECT_TRUE(keys_->tap('K'));
+    keys_->release({VK_MENU, VK_CONTROL});
+    EXPECT_TRUE(wait_until([&] { return file_exists(launched()); }, 10s));
+    settle();
+    EXPECT_TRUE(keys_->got('K', true).empty());
+    const auto registered = probe_records(*folder_, L"keyreg");
+    ASSERT_EQ(registered.size(), 1u);
+    EXPECT_EQ(registered[0].text(2), L"1");
+}
+
+TEST_F(hotkeys, a_table_of_five_refuses_launcher_and_plugin_keys) {
+    start(L"[Hotkey]\r\nRegistMax=5\r\n" + launcher(L"843"));
+    const auto registered = probe_records(*folder_, L"keyreg");
+    ASSERT_EQ(registered.size(), 1u);
+    EXPECT_EQ(registered[0].text(2), L"0");
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_MENU}));
+    EXPECT_TRUE(keys_->tap('K'));
+    keys_->release({VK_MENU, VK_CONTROL});
+    settle();
+    EXPECT_EQ(keys_->got('K', true).size(), 1u) << "a refused key goes on to the program";
+    Sleep(500);
+    EXPECT_FALSE(file_exists(launched()));
+    // The program's own keys still work.
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_SHIFT}));
+    EXPECT_TRUE(keys_->tap(VK_OEM_PERIOD));
+    keys_->release({VK_SHIFT, VK_CONTROL});
+    EXPECT_TRUE(wait_until([&] { return volume() == 50; }, 5s));
+}
+
+TEST_F(hotkeys, the_volume_key_wins_over_a_launcher_with_the_same_key) {
+    start(launcher(L"1470"));
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_SHIFT}));
+    EXPECT_TRUE(keys_->tap(VK_OEM_PERIOD));
+    keys_->release({VK_SHIFT, VK_CONTROL});
+    EXPECT_TRUE(wait_until([&] { return volume() == 50; }, 5s));
+    settle();
+    Sleep(500);
+    EXPECT_FALSE(file_exists(launched()));
+}
+
+TEST_F(hotkeys, without_the_hook_library_keys_pass_through) {
+    start(L"", false);
+    const auto registered = probe_records(*folder_, L"keyreg");
+    ASSERT_EQ(registered.size(), 1u);
+    EXPECT_EQ(registered[0].text(2), L"0");
+    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_SHIFT}));
+    EXPECT_TRUE(keys_->tap(VK_OEM_PERIOD));
+    keys_->release({VK_SHIFT, VK_CONTROL});
+    settle();
+    EXPECT_EQ(keys_->got(VK_OEM_PERIOD, true).size(), 1u);
+    EXPECT_EQ(volume(), 40);
+}
+
+} // namespace
