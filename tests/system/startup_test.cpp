@@ -3,6 +3,7 @@
 
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
+#include "tests/support/probe.h"
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,37 @@ TEST(startup, delayed_command_runs_once_per_expiry) {
     ASSERT_TRUE(wait_until([&] { return count_lines(log) >= 2; }, 10s));
     Sleep(500);
     EXPECT_EQ(count_lines(log), 2u);
+}
+
+// Times (ms since the first) at which the probe saw the trimming timer fire.
+std::vector<uint64_t> trims(const program_folder& folder) {
+    std::vector<uint64_t> ticks;
+    for (const auto& record : probe_records(folder, L"msg"))
+        if (record.number(0) == WM_TIMER && record.number(1) == 0x050A) ticks.push_back(record.tick);
+    return ticks;
+}
+
+TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
+    for (bool swap : {true, false}) {
+        SCOPED_TRACE(swap);
+        program_folder folder;
+        ASSERT_TRUE(install_probe(folder, L"probe.dll", {L"Log=0x111,0x113"}));
+        folder.write_ini(L"zuvo.ini", std::wstring(L"[Basic]\r\nSwapMode=") + (swap ? L"1" : L"0") +
+                                          L"\r\n" + plugin_section({L"probe.dll"}));
+        zuvo_process zuvo(folder);
+        ASSERT_TRUE(zuvo.window());
+        zuvo.post_command(0x0501);
+        ASSERT_TRUE(probe_sync(zuvo, folder, 0));
+        const ULONGLONG last_activity = GetTickCount64();
+        if (swap) {
+            ASSERT_TRUE(wait_until([&] { return !trims(folder).empty(); }, 10s));
+            EXPECT_GE(GetTickCount64() - last_activity, 5500u);
+        } else {
+            Sleep(6800);
+            EXPECT_TRUE(trims(folder).empty());
+        }
+        EXPECT_EQ(zuvo.exit(), 0u);
+    }
 }
 
 std::string random_bytes(size_t size, unsigned seed) {
