@@ -37,9 +37,9 @@ void Cpopmenu::show() noexcept {
     if (!menu) return;
     HMENU handle = menu.get();
     for (int i = 0; i < count_; ++i) contributors_[i]->add_items(&handle);
-    append_menu_item(handle, setup_caption_, CMD_SETUP);
-    append_menu_item(handle, info_caption_, CMD_ABOUT);
-    append_menu_item(handle, exit_caption_, CMD_EXIT);
+    add_menu_item(handle, setup_caption_, CMD_SETUP);
+    add_menu_item(handle, info_caption_, CMD_ABOUT);
+    add_menu_item(handle, exit_caption_, CMD_EXIT);
 
     bring_to_foreground(window_);
     SetFocus(window_);
@@ -56,11 +56,11 @@ void Czuvo_launch::add_items(HMENU* menu) {
     for (size_t i = 0; i < launcher_slots; ++i) {
         const auto& launcher = config_->launchers[i];
         if (!launcher) continue;
-        append_menu_item(*menu, launcher->caption, make_command(CMD_LAUNCH, static_cast<uint16_t>(i)),
+        add_menu_item(*menu, launcher->caption, make_command(CMD_LAUNCH, static_cast<uint16_t>(i)),
                          i == 0 ? MFS_DEFAULT : 0);
         any = true;
     }
-    if (any) append_menu_separator(*menu);
+    if (any) add_menu_separator(*menu);
 }
 
 bool start_process(const wchar_t* command_line, const wchar_t* what) noexcept {

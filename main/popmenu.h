@@ -3,6 +3,7 @@
 // launchers, one of its contributors.
 
 #include "confctl/config.h"
+#include "plugin_sdk/menu_items.h"
 
 #include <windows.h>
 
@@ -12,10 +13,6 @@ public:
     // Appends the contributor's items to the menu being built.
     virtual void add_items(HMENU* menu) = 0;
 };
-
-// Appends a string item (MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_STATE).
-void append_menu_item(HMENU menu, const wchar_t* text, uint32_t id, UINT state = 0) noexcept;
-void append_menu_separator(HMENU menu) noexcept;
 
 class Cpopmenu {
 public:

@@ -283,10 +283,10 @@ bool Czuvo_mixer::is_change_notification(UINT message, WPARAM wparam) noexcept {
 void Czuvo_mixer::add_items(HMENU* menu) {
     if (!menu || !config_) return;
     if (config_->vol_menu) {
-        append_menu_item(*menu, volume_captions_[0], CMD_MUTE);
-        append_menu_item(*menu, volume_captions_[1], CMD_VOLUME_UP);
-        append_menu_item(*menu, volume_captions_[2], CMD_VOLUME_DOWN);
-        append_menu_separator(*menu);
+        add_menu_item(*menu, volume_captions_[0], CMD_MUTE);
+        add_menu_item(*menu, volume_captions_[1], CMD_VOLUME_UP);
+        add_menu_item(*menu, volume_captions_[2], CMD_VOLUME_DOWN);
+        add_menu_separator(*menu);
     }
     for (size_t slot = 0; slot < control_slots; ++slot) {
         m_mxrctl::m_devs* c = control(slot);
@@ -296,8 +296,8 @@ void Czuvo_mixer::add_items(HMENU* menu) {
         StringCchPrintfW(text, 136, L"&%1X: %s %3d%% %s", static_cast<unsigned>(slot),
                          display_name(slot, bound), c->volume(),
                          state_word(c->is_open(), c->mute(), L""));
-        append_menu_item(*menu, text, make_command(CMD_CONTROL_SELECT, static_cast<uint16_t>(slot)),
+        add_menu_item(*menu, text, make_command(CMD_CONTROL_SELECT, static_cast<uint16_t>(slot)),
                          slot == current_ ? MFS_CHECKED : 0);
     }
-    append_menu_separator(*menu);
+    add_menu_separator(*menu);
 }

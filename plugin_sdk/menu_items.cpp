@@ -20,10 +20,14 @@ MENUITEMINFOW string_item(const wchar_t* text, uint32_t id, UINT state) noexcept
 
 } // namespace
 
+void add_menu_item(HMENU menu, const wchar_t* text, uint32_t id, UINT state) noexcept {
+    MENUITEMINFOW item = string_item(text, id, state);
+    InsertMenuItemW(menu, end_of(menu), TRUE, &item);
+}
+
 void add_menu_string(HMENU menu, const wchar_t* text, uint32_t command_value,
                      bool checked) noexcept {
-    MENUITEMINFOW item = string_item(text, command_value, checked ? MFS_CHECKED : 0u);
-    InsertMenuItemW(menu, end_of(menu), TRUE, &item);
+    add_menu_item(menu, text, command_value, checked ? MFS_CHECKED : 0u);
 }
 
 void add_menu_separator(HMENU menu) noexcept {

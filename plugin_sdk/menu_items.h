@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <cstdint>
 
-// A string item (MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_STATE) whose
-// identifier is a command value; ticked when `checked`.
+// A string item (MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_STATE) with the
+// menu-item state `state` (MFS_CHECKED, MFS_DEFAULT, ...).
+void add_menu_item(HMENU menu, const wchar_t* text, uint32_t id, UINT state = 0) noexcept;
+// A string item whose identifier is a command value; ticked when `checked`.
 void add_menu_string(HMENU menu, const wchar_t* text, uint32_t command_value,
                      bool checked = false) noexcept;
 void add_menu_separator(HMENU menu) noexcept;
