@@ -38,6 +38,16 @@ RECT window_rect(HWND window) {
     return r;
 }
 
+// A left click with the real mouse at a point of the screen.
+bool click_at(int32_t x, int32_t y) {
+    SetCursorPos(x, y);
+    INPUT clicks[2]{};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, clicks, sizeof(INPUT)) == 2;
+}
+
 struct shown_control {
     const wchar_t* name;
     int32_t volume;
@@ -90,6 +100,10 @@ protected:
         return picture.layout;
     }
 
+    // Starts the program with one control, "Test" on the speakers, shows its
+    // tips and returns the layout they should have at `volume`.
+    tips_layout show_one_control(int32_t volume);
+
     fakeaudio::installed_fake fake_;
     int speakers_;
     program_folder folder_;
@@ -98,6 +112,13 @@ protected:
 
 const std::wstring one_control = L"[Basic]\r\nTipsTimer=1500\r\nVolStepFit=0\r\n"
                                  L"[Control00]\r\nCaption=Test\r\nMixer=Speakers\r\n";
+
+tips_layout tips_system::show_one_control(int32_t volume) {
+    start(one_control);
+    zuvo_->post_command(show_tips);
+    EXPECT_TRUE(visible_within(5s));
+    return expected_layout(L"flatbar_ml", {{L"Test", volume, false}});
+}
 
 TEST_F(tips_system, a_volume_command_shows_the_tips_in_place_and_they_hide_after_tips_timer) {
     fake_.set_master(speakers_, 0.43f);
@@ -140,10 +161,7 @@ TEST_F(tips_system, a_new_request_restarts_the_display_time) {
 
 TEST_F(tips_system, clicking_a_bar_sets_the_volume) {
     fake_.set_master(speakers_, 0.20f);
-    start(one_control);
-    zuvo_->post_command(show_tips);
-    ASSERT_TRUE(visible_within(5s));
-    const tips_layout expected = expected_layout(L"flatbar_ml", {{L"Test", 20, false}});
+    const tips_layout expected = show_one_control(20);
     ASSERT_GE(expected.region_count, 1u);
     const tips_region& slider = expected.regions[0];
     ASSERT_EQ(slider.command, 0x00010520u);
@@ -151,37 +169,23 @@ TEST_F(tips_system, clicking_a_bar_sets_the_volume) {
     const int32_t width = slider.rect.right - slider.rect.left;
     const int32_t dx = width * 3 / 4;
     const int32_t value = dx * 100 / width + 1;
-    SetCursorPos(r.left + slider.rect.left + dx,
-                 r.top + (slider.rect.top + slider.rect.bottom) / 2);
-    INPUT clicks[2]{};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
+    const int32_t y = r.top + (slider.rect.top + slider.rect.bottom) / 2;
+    ASSERT_TRUE(click_at(r.left + slider.rect.left + dx, y));
     EXPECT_TRUE(wait_until([&] { return percent(fake_.master(speakers_)) == value; }, 5s))
         << "volume " << percent(fake_.master(speakers_)) << ", expected " << value;
     // Just left of the bar, in its margin: 0.
-    SetCursorPos(r.left + slider.rect.left - 2, r.top + (slider.rect.top + slider.rect.bottom) / 2);
-    ASSERT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(click_at(r.left + slider.rect.left - 2, y));
     EXPECT_TRUE(wait_until([&] { return percent(fake_.master(speakers_)) == 0; }, 5s));
 }
 
 TEST_F(tips_system, clicking_the_state_word_toggles_mute) {
-    start(one_control);
-    zuvo_->post_command(show_tips);
-    ASSERT_TRUE(visible_within(5s));
-    const tips_layout expected = expected_layout(L"flatbar_ml", {{L"Test", 50, false}});
+    const tips_layout expected = show_one_control(50);
     ASSERT_EQ(expected.region_count, 2u);
     const tips_region& button = expected.regions[1];
     ASSERT_EQ(button.command, 0x00020520u);
     const RECT r = window_rect(window());
-    SetCursorPos(r.left + button.rect.right - 10,
-                 r.top + (button.rect.top + button.rect.bottom) / 2);
-    INPUT clicks[2]{};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(click_at(r.left + button.rect.right - 10,
+                         r.top + (button.rect.top + button.rect.bottom) / 2));
     EXPECT_TRUE(wait_until([&] { return fake_.mute(speakers_); }, 5s));
 }
 
