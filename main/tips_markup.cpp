@@ -42,7 +42,7 @@ public:
     void run() {
         canvas_.select_font(0);
         canvas_.set_text_color(style_.text_color);
-        align_ = drawing_ ? layout_.first_alignment : tips_align::left;
+        align_ = tips_align::left;
         y_ = top_;
         if (!drawing_) {
             layout_.widest = left_;
@@ -120,9 +120,12 @@ private:
         drew_ = false;
         x_ = left_;
         if (drawing_) {
+            // The first line takes the alignment in effect at the end of the
+            // text, every other line the one in effect where it starts.
+            const tips_align align = line_ == 0 ? layout_.first_alignment : align_;
             const int32_t spare = layout_.widest - layout_.line_width[line_];
-            if (align_ == tips_align::right) x_ += spare;
-            if (align_ == tips_align::centre) x_ += spare / 2;
+            if (align == tips_align::right) x_ += spare;
+            if (align == tips_align::centre) x_ += spare / 2;
         }
     }
 

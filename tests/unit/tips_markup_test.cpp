@@ -197,6 +197,14 @@ TEST(markup, first_line_takes_the_last_alignment_later_lines_the_one_before_them
     EXPECT_EQ(r.canvas.texts[1].cell.left, 5);
     EXPECT_EQ(r.canvas.texts[2].cell.left, 5 + 41 - 17);
     EXPECT_EQ(r.canvas.texts[3].cell.left, 5 + (41 - 29) / 2);
+    // Only the first line takes the alignment of the end; the next ones
+    // start from the left until an "A" says otherwise.
+    laid_out late;
+    lay_out(L"b\naaa\nc&{AR}", late);
+    ASSERT_EQ(late.canvas.texts.size(), 3u);
+    EXPECT_EQ(late.canvas.texts[0].cell.left, 5 + 24);
+    EXPECT_EQ(late.canvas.texts[1].cell.left, 5);
+    EXPECT_EQ(late.canvas.texts[2].cell.left, 5);
     // An "A" without L, R or M leaves the letter to the block.
     laid_out s;
     lay_out(L"&{AC2}a\nbbb", s);
