@@ -1,13 +1,4 @@
-# Cross-build for 64-bit Windows with Debian's MinGW-w64 (posix thread model:
-# GoogleTest needs std::mutex).
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(QUELLBAR_TRIPLET x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${QUELLBAR_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${QUELLBAR_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${QUELLBAR_TRIPLET}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${QUELLBAR_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-exec)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)

@@ -21,6 +21,29 @@ std::wstring test_output_folder() {
     return folder;
 }
 
+// message_window ----------------------------------------------------------------
+
+message_window::message_window() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"test_message_window";
+    RegisterClassW(&wc);
+    window_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+}
+
+message_window::~message_window() {
+    if (window_) DestroyWindow(window_);
+}
+
+std::vector<MSG> message_window::take(UINT first, UINT last) const {
+    std::vector<MSG> taken;
+    MSG msg;
+    while (PeekMessageW(&msg, window_, first, last, PM_REMOVE)) taken.push_back(msg);
+    return taken;
+}
+
 // program_folder --------------------------------------------------------------
 
 program_folder::program_folder(const options& what) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace test_support {
 
@@ -27,6 +28,23 @@ bool wait_until(Predicate done, std::chrono::milliseconds timeout = std::chrono:
         std::this_thread::sleep_for(step);
     }
 }
+
+// A hidden window of the calling thread that collects what is posted to it.
+class message_window {
+public:
+    message_window();
+    message_window(const message_window&) = delete;
+    message_window& operator=(const message_window&) = delete;
+    ~message_window();
+
+    HWND get() const { return window_; }
+    // Everything posted to the window in [first, last] so far, oldest first,
+    // taken out of the queue.
+    std::vector<MSG> take(UINT first = 0, UINT last = 0) const;
+
+private:
+    HWND window_ = nullptr;
+};
 
 // A program folder in the temporary directory with zuvo.exe and what else
 // the build made: libraries beside it, plugin\ and resource\.

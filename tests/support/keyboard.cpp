@@ -7,17 +7,10 @@
 namespace test_support {
 
 key_target::key_target() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"key_target_sink";
-    RegisterClassW(&wc);
-    sink_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                            wc.hInstance, nullptr);
-    if (!sink_) return;
+    if (!sink_.get()) return;
 
     std::wstring command = L"\"" + exe_folder() + L"\\key_target.exe\" " +
-                           std::to_wstring(reinterpret_cast<uintptr_t>(sink_));
+                           std::to_wstring(reinterpret_cast<uintptr_t>(sink_.get()));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
@@ -48,12 +41,10 @@ key_target::~key_target() {
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);
     }
-    if (sink_) DestroyWindow(sink_);
 }
 
 void key_target::collect() {
-    MSG msg;
-    while (PeekMessageW(&msg, sink_, 0, 0, PM_REMOVE)) seen_.push_back(msg);
+    for (const MSG& msg : sink_.take()) seen_.push_back(msg);
 }
 
 bool key_target::wait_for(const std::function<bool()>& done, DWORD timeout_ms) {

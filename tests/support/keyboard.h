@@ -10,6 +10,7 @@
 // answers GetAsyncKeyState from a per-thread copy for 50 ms after it last
 // asked the server, so a key follows its modifiers by more than that.
 
+#include "tests/support/harness.h"
 #include "tests/support/key_target_protocol.h"
 
 #include <functional>
@@ -30,7 +31,7 @@ public:
     explicit operator bool() const { return window_ != nullptr; }
     // The test's own window: key reports arrive here, and it can be given to
     // a hook as the window to post to.
-    HWND sink() const { return sink_; }
+    HWND sink() const { return sink_.get(); }
     HWND window() const { return window_; }
 
     static void send(WORD key, bool up, bool extended = false);
@@ -58,7 +59,7 @@ public:
 private:
     void collect();
 
-    HWND sink_ = nullptr;
+    message_window sink_;
     HWND window_ = nullptr;
     PROCESS_INFORMATION process_{};
     std::vector<MSG> seen_;

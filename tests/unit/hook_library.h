@@ -34,32 +34,6 @@ inline std::vector<MSG> take_thread_messages(UINT first = WM_APP, UINT last = WM
     return taken;
 }
 
-// A hidden window of the test's thread that receives what the hook posts.
-class sink_window {
-public:
-    sink_window() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"hook_test_sink";
-        RegisterClassW(&wc);
-        window_.reset(CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
-                                      nullptr, wc.hInstance, nullptr));
-    }
-    HWND get() const { return window_.get(); }
-
-    // Everything posted to the window in [first, last] so far, oldest first.
-    std::vector<MSG> take(UINT first = WM_APP, UINT last = WM_APP + 0x3FFF) const {
-        std::vector<MSG> taken;
-        MSG msg;
-        while (PeekMessageW(&msg, window_.get(), first, last, PM_REMOVE)) taken.push_back(msg);
-        return taken;
-    }
-
-private:
-    unique_hwnd window_;
-};
-
 // A view of the section "zuvohook_SharedData" of the test's own, with the
 // size that can really be read.
 struct raw_section {

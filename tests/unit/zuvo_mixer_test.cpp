@@ -52,31 +52,17 @@ TEST(step_grid, zero_step_and_negative_targets) {
 }
 
 // A hidden window that collects what the model posts.
-class post_box {
+class post_box : public test_support::message_window {
 public:
-    post_box() {
-        WNDCLASSW c{};
-        c.lpfnWndProc = DefWindowProcW;
-        c.hInstance = GetModuleHandleW(nullptr);
-        c.lpszClassName = L"zuvo_mixer_test";
-        RegisterClassW(&c);
-        window_ = CreateWindowExW(0, c.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                                  c.hInstance, nullptr);
-    }
-    ~post_box() { DestroyWindow(window_); }
-    HWND window() const { return window_; }
+    HWND window() const { return get(); }
     // WM_COMMAND wParams posted so far (the queue is emptied).
-    std::vector<WPARAM> commands() {
+    std::vector<WPARAM> commands() const {
         std::vector<WPARAM> found;
-        MSG m;
-        while (PeekMessageW(&m, window_, 0, 0, PM_REMOVE))
+        for (const MSG& m : take())
             if (m.message == WM_COMMAND) found.push_back(m.wParam);
         return found;
     }
-    void drain() { commands(); }
-
-private:
-    HWND window_ = nullptr;
+    void drain() const { take(); }
 };
 
 std::unique_ptr<control_entry> control_on(const wchar_t* caption, const wchar_t* mixer, int32_t source = -1) {
