@@ -14,6 +14,7 @@
 #include "tests/support/harness.h"
 
 #include <gtest/gtest.h>
+#include <strsafe.h>
 
 #include <cmath>
 #include <memory>
@@ -26,6 +27,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr UINT tips_request = 0x0800;
+
 constexpr WPARAM show_tips = 0x00020501;
 
 int percent(float scalar) {
@@ -235,12 +237,12 @@ TEST_F(tips_system, screenshot_of_every_shipped_format) {
     int formats = 0;
     for (int i = 0; i < 20; ++i) {
         wchar_t key[8];
-        swprintf(key, 8, L"fmt%02d", i);
+        StringCchPrintfW(key, 8, L"fmt%02d", i);
         wchar_t name[64];
         resources.select_section(L"sections");
         if (!resources.read_string(key, name, 64)) continue;
         ++formats;
-        SCOPED_TRACE(std::string(name, name + wcslen(name)));
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(name)));
         start(L"[Basic]\r\nTipsTimer=20000\r\nTipsFormat=" + std::wstring(name) +
               L"\r\n[Control00]\r\nCaption=Speakers\r\nMixer=Speakers\r\n"
               L"[Control01]\r\nCaption=Microphone\r\nMixer=Microphone\r\n"

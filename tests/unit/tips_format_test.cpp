@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <strsafe.h>
 
 #include <array>
 #include <string>
@@ -50,9 +51,9 @@ struct fake_controls {
 tips_format make_format(const wchar_t* head, const wchar_t* line, const wchar_t* line2,
                         int32_t multiline) {
     tips_format f;
-    wcsncpy(f.head, head, tips_format::format_capacity - 1);
-    wcsncpy(f.line, line, tips_format::format_capacity - 1);
-    wcsncpy(f.line2, line2, tips_format::format_capacity - 1);
+    StringCchCopyW(f.head, tips_format::format_capacity, head);
+    StringCchCopyW(f.line, tips_format::format_capacity, line);
+    StringCchCopyW(f.line2, tips_format::format_capacity, line2);
     f.multiline = multiline;
     finish_tips_format(f);
     return f;
@@ -179,9 +180,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(tips_text, state_words_and_volumes) {
     tips_format f;
-    wcscpy(f.norm_text, L"on");
-    wcscpy(f.mute_text, L"off");
-    wcscpy(f.err_text, L"gone");
+    StringCchCopyW(f.norm_text, tips_format::word_capacity, L"on");
+    StringCchCopyW(f.mute_text, tips_format::word_capacity, L"off");
+    StringCchCopyW(f.err_text, tips_format::word_capacity, L"gone");
     const auto state = [&](bool usable, bool muted) {
         tips_line_info info;
         info.usable = usable;
@@ -272,7 +273,7 @@ class format_unescaping : public ::testing::TestWithParam<unescape_case> {};
 
 TEST_P(format_unescaping, rule) {
     wchar_t buffer[64];
-    wcscpy(buffer, GetParam().stored);
+    StringCchCopyW(buffer, 64, GetParam().stored);
     unescape_format_text(buffer);
     EXPECT_STREQ(buffer, GetParam().text);
 }

@@ -7,6 +7,7 @@
 #include "tests/support/files.h"
 
 #include <gtest/gtest.h>
+#include <strsafe.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 namespace {
 
 constexpr COLORREF green = RGB(0, 255, 0);
+
 constexpr COLORREF navy = RGB(0, 0, 64);
 
 tips_render_settings settings(int32_t edge, bool layered = true, bool through = true) {
@@ -26,7 +28,7 @@ tips_render_settings settings(int32_t edge, bool layered = true, bool through = 
     s.style.background_color = navy;
     s.style.screen_width = 1280;
     s.style.screen_height = 1024;
-    wcscpy(s.font_face, L"Tahoma");
+    StringCchCopyW(s.font_face, 32, L"Tahoma");
     s.font_height = -40;
     s.font_resolution_base = 0;
     s.layered = layered;
@@ -285,7 +287,7 @@ protected:
         store.open(L"resource\\resource", false);
         for (int i = 0; i < 20; ++i) {
             wchar_t key[8];
-            swprintf(key, 8, L"fmt%02d", i);
+            StringCchPrintfW(key, 8, L"fmt%02d", i);
             wchar_t section[64];
             store.select_section(L"sections");
             if (!store.read_string(key, section, 64)) continue;
@@ -307,7 +309,7 @@ TEST_F(shipped_formats, each_loads_lays_out_on_screen_and_has_a_slider_per_contr
     const wchar_t* names[] = {L"Speakers", L"Headphones", L"Microphone", L"Line In",
                               L"",         L"",           L"USB Audio"};
     for (const auto& [section, desc] : formats) {
-        SCOPED_TRACE(std::string(section.begin(), section.end()));
+        SCOPED_TRACE(::testing::PrintToString(section));
         EXPECT_FALSE(desc.empty());
         tips_format format;
         ASSERT_TRUE(load_tips_format(format, section.c_str()));
