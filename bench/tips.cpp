@@ -15,6 +15,7 @@
 #include "main/tips_render.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,24 +25,15 @@
 
 namespace {
 
-double now_ns() {
-    static const double scale = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1e9 / static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * scale;
-}
-
 // Median over 7 samples of the mean time of one repetition, in microseconds.
 double per_call_us(int repetitions, const std::function<void()>& call) {
     std::vector<double> samples;
     for (int sample = 0; sample < 7; ++sample) {
-        const double start = now_ns();
+        const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < repetitions; ++i) call();
-        samples.push_back((now_ns() - start) / repetitions / 1000.0);
+        const std::chrono::duration<double, std::micro> taken =
+            std::chrono::steady_clock::now() - start;
+        samples.push_back(taken.count() / repetitions);
     }
     std::nth_element(samples.begin(), samples.begin() + 3, samples.end());
     return samples[3];
