@@ -140,6 +140,7 @@ void Capp::shut_down() noexcept {
     }
     g_plugproc.release();
     hooks.unload();
+    tips_window.hide();
     PostQuitMessage(0);
 }
 
