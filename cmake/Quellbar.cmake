@@ -56,10 +56,11 @@ function(quellbar_library target)
                         ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
 endfunction()
 
-# A GoogleTest executable registered as one CTest entry. Tests that start the
-# programs or touch system-wide names (hook section, fake audio state, the
-# single-instance window) take the locks named by LOCK so that CTest runs them
-# one at a time.
+# A GoogleTest executable registered as one CTest entry. Tests that share
+# something system-wide take the locks named by LOCK so that CTest never runs
+# two of them at once: "zuvo" for the desktop (the program's single-instance
+# window, the foreground window, typed keys), "zuvohook" for the hot-key
+# section, "fakeaudio" for the fake audio system installed in the prefix.
 function(quellbar_gtest target)
   cmake_parse_arguments(arg "" "TIMEOUT" "SOURCES;LIBS;LOCK" ${ARGN})
   if(NOT TARGET gtest)
