@@ -25,7 +25,8 @@ inline bool copy_text_safely(const wchar_t* source, wchar_t* target, size_t capa
         size_t want = capacity - 1 - copied;
         if (want > page_left) want = page_left;
         SIZE_T got = 0;
-        if (!ReadProcessMemory(self, source + copied, target + copied, want * sizeof(wchar_t), &got) ||
+        if (!ReadProcessMemory(self, source + copied, target + copied, want * sizeof(wchar_t),
+                               &got) ||
             got != want * sizeof(wchar_t)) {
             target[0] = L'\0';
             return false;

@@ -41,15 +41,33 @@ template <typename H, auto Close> struct null_is_invalid {
     static constexpr H invalid() noexcept { return nullptr; }
     static void close(H h) noexcept { Close(h); }
 };
-inline void close_handle(HANDLE h) noexcept { ::CloseHandle(h); }
-inline void destroy_window(HWND h) noexcept { ::DestroyWindow(h); }
-inline void destroy_icon(HICON h) noexcept { ::DestroyIcon(h); }
-inline void destroy_menu(HMENU h) noexcept { ::DestroyMenu(h); }
-inline void delete_object(HGDIOBJ h) noexcept { ::DeleteObject(h); }
-inline void delete_dc(HDC h) noexcept { ::DeleteDC(h); }
-inline void free_library(HMODULE h) noexcept { ::FreeLibrary(h); }
-inline void unmap_view(void* p) noexcept { ::UnmapViewOfFile(p); }
-inline void global_free(HGLOBAL h) noexcept { ::GlobalFree(h); }
+inline void close_handle(HANDLE h) noexcept {
+    ::CloseHandle(h);
+}
+inline void destroy_window(HWND h) noexcept {
+    ::DestroyWindow(h);
+}
+inline void destroy_icon(HICON h) noexcept {
+    ::DestroyIcon(h);
+}
+inline void destroy_menu(HMENU h) noexcept {
+    ::DestroyMenu(h);
+}
+inline void delete_object(HGDIOBJ h) noexcept {
+    ::DeleteObject(h);
+}
+inline void delete_dc(HDC h) noexcept {
+    ::DeleteDC(h);
+}
+inline void free_library(HMODULE h) noexcept {
+    ::FreeLibrary(h);
+}
+inline void unmap_view(void* p) noexcept {
+    ::UnmapViewOfFile(p);
+}
+inline void global_free(HGLOBAL h) noexcept {
+    ::GlobalFree(h);
+}
 
 struct file_handle {
     using handle_type = HANDLE;
@@ -58,18 +76,28 @@ struct file_handle {
 };
 } // namespace handle_traits
 
-using unique_handle = unique_resource<handle_traits::null_is_invalid<HANDLE, handle_traits::close_handle>>;
+using unique_handle =
+    unique_resource<handle_traits::null_is_invalid<HANDLE, handle_traits::close_handle>>;
 using unique_file = unique_resource<handle_traits::file_handle>;
-using unique_hwnd = unique_resource<handle_traits::null_is_invalid<HWND, handle_traits::destroy_window>>;
-using unique_hicon = unique_resource<handle_traits::null_is_invalid<HICON, handle_traits::destroy_icon>>;
-using unique_hmenu = unique_resource<handle_traits::null_is_invalid<HMENU, handle_traits::destroy_menu>>;
-using unique_hbitmap = unique_resource<handle_traits::null_is_invalid<HBITMAP, handle_traits::delete_object>>;
-using unique_hfont = unique_resource<handle_traits::null_is_invalid<HFONT, handle_traits::delete_object>>;
-using unique_hbrush = unique_resource<handle_traits::null_is_invalid<HBRUSH, handle_traits::delete_object>>;
+using unique_hwnd =
+    unique_resource<handle_traits::null_is_invalid<HWND, handle_traits::destroy_window>>;
+using unique_hicon =
+    unique_resource<handle_traits::null_is_invalid<HICON, handle_traits::destroy_icon>>;
+using unique_hmenu =
+    unique_resource<handle_traits::null_is_invalid<HMENU, handle_traits::destroy_menu>>;
+using unique_hbitmap =
+    unique_resource<handle_traits::null_is_invalid<HBITMAP, handle_traits::delete_object>>;
+using unique_hfont =
+    unique_resource<handle_traits::null_is_invalid<HFONT, handle_traits::delete_object>>;
+using unique_hbrush =
+    unique_resource<handle_traits::null_is_invalid<HBRUSH, handle_traits::delete_object>>;
 using unique_hdc = unique_resource<handle_traits::null_is_invalid<HDC, handle_traits::delete_dc>>;
-using unique_hmodule = unique_resource<handle_traits::null_is_invalid<HMODULE, handle_traits::free_library>>;
-using unique_view = unique_resource<handle_traits::null_is_invalid<void*, handle_traits::unmap_view>>;
-using unique_hglobal = unique_resource<handle_traits::null_is_invalid<HGLOBAL, handle_traits::global_free>>;
+using unique_hmodule =
+    unique_resource<handle_traits::null_is_invalid<HMODULE, handle_traits::free_library>>;
+using unique_view =
+    unique_resource<handle_traits::null_is_invalid<void*, handle_traits::unmap_view>>;
+using unique_hglobal =
+    unique_resource<handle_traits::null_is_invalid<HGLOBAL, handle_traits::global_free>>;
 
 // A DC borrowed with GetDC, given back with ReleaseDC.
 class window_dc {

@@ -28,8 +28,8 @@ namespace {
 // every character outside it. A file that starts with a UTF-16LE byte-order
 // mark stays UTF-16, so a missing file is created that way first.
 void create_unicode_file(const wchar_t* path) noexcept {
-    unique_file file(CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                                 nullptr));
+    unique_file file(
+        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     static const BYTE bom[2] = {0xFF, 0xFE};
     DWORD written = 0;
@@ -38,7 +38,9 @@ void create_unicode_file(const wchar_t* path) noexcept {
 
 } // namespace
 
-m_confctl_ini::~m_confctl_ini() { close(); }
+m_confctl_ini::~m_confctl_ini() {
+    close();
+}
 
 bool m_confctl_ini::open(const wchar_t* name, bool for_writing) {
     close();
@@ -83,9 +85,9 @@ bool m_confctl_ini::read_string(const wchar_t* key, wchar_t* buffer, size_t capa
     buffer[0] = L'\0';
     // Without a file the profile functions would look in win.ini.
     if (path_[0] == L'\0') return false;
-    DWORD copied = GetPrivateProfileStringW(section_, key, L"", buffer,
-                                            static_cast<DWORD>(capacity > 0x7FFFFFFF ? 0x7FFFFFFF : capacity),
-                                            path_);
+    DWORD copied = GetPrivateProfileStringW(
+        section_, key, L"", buffer,
+        static_cast<DWORD>(capacity > 0x7FFFFFFF ? 0x7FFFFFFF : capacity), path_);
     return copied > 0;
 }
 
@@ -124,8 +126,12 @@ bool m_confctl_ini::get_char(const wchar_t* key, int8_t& value) {
     return true;
 }
 
-bool m_confctl_ini::get_ulong(const wchar_t* key, uint32_t& value) { return read_ulong(key, value); }
-bool m_confctl_ini::get_long(const wchar_t* key, int32_t& value) { return read_long(key, value); }
+bool m_confctl_ini::get_ulong(const wchar_t* key, uint32_t& value) {
+    return read_ulong(key, value);
+}
+bool m_confctl_ini::get_long(const wchar_t* key, int32_t& value) {
+    return read_long(key, value);
+}
 
 bool m_confctl_ini::write_string(const wchar_t* key, const wchar_t* value) {
     if (path_[0] == L'\0') return false;
@@ -144,8 +150,18 @@ bool m_confctl_ini::write_long(const wchar_t* key, int32_t value) {
     return write_string(key, text);
 }
 
-bool m_confctl_ini::put_bool(const wchar_t* key, bool value) { return write_ulong(key, value ? 1u : 0u); }
-bool m_confctl_ini::put_byte(const wchar_t* key, uint8_t value) { return write_ulong(key, value); }
-bool m_confctl_ini::put_char(const wchar_t* key, int8_t value) { return write_long(key, value); }
-bool m_confctl_ini::put_ulong(const wchar_t* key, uint32_t value) { return write_ulong(key, value); }
-bool m_confctl_ini::put_long(const wchar_t* key, int32_t value) { return write_long(key, value); }
+bool m_confctl_ini::put_bool(const wchar_t* key, bool value) {
+    return write_ulong(key, value ? 1u : 0u);
+}
+bool m_confctl_ini::put_byte(const wchar_t* key, uint8_t value) {
+    return write_ulong(key, value);
+}
+bool m_confctl_ini::put_char(const wchar_t* key, int8_t value) {
+    return write_long(key, value);
+}
+bool m_confctl_ini::put_ulong(const wchar_t* key, uint32_t value) {
+    return write_ulong(key, value);
+}
+bool m_confctl_ini::put_long(const wchar_t* key, int32_t value) {
+    return write_long(key, value);
+}

@@ -6,8 +6,9 @@
 
 namespace {
 
-template <size_t N> void exchange_string(m_confctl_base& store, const wchar_t* key,
-                                         wchar_t (&value)[N], const wchar_t* fallback) {
+template <size_t N>
+void exchange_string(m_confctl_base& store, const wchar_t* key, wchar_t (&value)[N],
+                     const wchar_t* fallback) {
     if (store.write_mode()) {
         store.write_string(key, value);
         return;

@@ -3,7 +3,9 @@
 namespace ini_values {
 
 namespace {
-bool is_digit(wchar_t c) noexcept { return c >= L'0' && c <= L'9'; }
+bool is_digit(wchar_t c) noexcept {
+    return c >= L'0' && c <= L'9';
+}
 
 int hex_value(wchar_t c) noexcept {
     if (c >= L'0' && c <= L'9') return c - L'0';
@@ -48,7 +50,8 @@ void format_color(uint32_t colorref, wchar_t* out, size_t capacity) noexcept {
         out[0] = L'\0';
         return;
     }
-    const uint32_t channels[3] = {colorref & 0xFFu, (colorref >> 8) & 0xFFu, (colorref >> 16) & 0xFFu};
+    const uint32_t channels[3] = {colorref & 0xFFu, (colorref >> 8) & 0xFFu,
+                                  (colorref >> 16) & 0xFFu};
     out[0] = L'#';
     for (int i = 0; i < 3; ++i) {
         out[1 + 2 * i] = digits[channels[i] >> 4];

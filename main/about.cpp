@@ -29,8 +29,8 @@ void version_text(wchar_t* out, size_t capacity) noexcept {
     if (size && GetFileVersionInfoW(path, 0, size, data.data())) {
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
-        if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed &&
-            length >= sizeof *fixed)
+        if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) &&
+            fixed && length >= sizeof *fixed)
             format_file_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS, version, 32);
         WORD* translation = nullptr;
         if (VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
@@ -38,17 +38,18 @@ void version_text(wchar_t* out, size_t capacity) noexcept {
             translation && length >= 4) {
             wchar_t query[64];
             void* value = nullptr;
-            StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\LegalCopyright", translation[0],
-                             translation[1]);
+            StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\LegalCopyright",
+                             translation[0], translation[1]);
             if (VerQueryValueW(data.data(), query, &value, &length) && value)
                 legal = static_cast<const wchar_t*>(value);
-            StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\FileDescription", translation[0],
-                             translation[1]);
+            StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\FileDescription",
+                             translation[0], translation[1]);
             if (VerQueryValueW(data.data(), query, &value, &length) && value)
                 description = static_cast<const wchar_t*>(value);
         }
     }
-    StringCchPrintfW(out, capacity, L"%s\r\nver.%s %s\r\n%s", description, version, word_size, legal);
+    StringCchPrintfW(out, capacity, L"%s\r\nver.%s %s\r\n%s", description, version, word_size,
+                     legal);
 }
 
 void control_text(wchar_t* out, size_t capacity) noexcept {
@@ -76,15 +77,14 @@ void control_text(wchar_t* out, size_t capacity) noexcept {
     else
         StringCchPrintfW(source, 16, L"%d", e->source);
     const wchar_t* error = L"## ERROR ##";
-    DWORD_PTR arguments[6] = {
-        reinterpret_cast<DWORD_PTR>(usable ? c->mixer()->name() : e->mixer),
-        static_cast<DWORD_PTR>(e->destination),
-        reinterpret_cast<DWORD_PTR>(usable ? L"" : error),
-        reinterpret_cast<DWORD_PTR>(source),
-        reinterpret_cast<DWORD_PTR>(usable ? c->name() : error),
-        static_cast<DWORD_PTR>(usable ? c->channels() : 0)};
-    if (!FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0, out,
-                        static_cast<DWORD>(capacity), reinterpret_cast<va_list*>(arguments)))
+    DWORD_PTR arguments[6] = {reinterpret_cast<DWORD_PTR>(usable ? c->mixer()->name() : e->mixer),
+                              static_cast<DWORD_PTR>(e->destination),
+                              reinterpret_cast<DWORD_PTR>(usable ? L"" : error),
+                              reinterpret_cast<DWORD_PTR>(source),
+                              reinterpret_cast<DWORD_PTR>(usable ? c->name() : error),
+                              static_cast<DWORD_PTR>(usable ? c->channels() : 0)};
+    if (!FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0,
+                        out, static_cast<DWORD>(capacity), reinterpret_cast<va_list*>(arguments)))
         out[0] = L'\0';
 }
 
@@ -111,7 +111,8 @@ INT_PTR CALLBACK about_procedure(HWND dialog, UINT message, WPARAM wparam, LPARA
 
 } // namespace
 
-void format_file_version(uint32_t version_ms, uint32_t version_ls, wchar_t* out, size_t capacity) noexcept {
+void format_file_version(uint32_t version_ms, uint32_t version_ls, wchar_t* out,
+                         size_t capacity) noexcept {
     StringCchPrintfW(out, capacity, L"%d.%d.%d", static_cast<int>(HIWORD(version_ms)),
                      static_cast<int>(LOWORD(version_ms)), static_cast<int>(HIWORD(version_ls)));
 }

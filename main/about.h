@@ -7,4 +7,5 @@
 void show_about_box() noexcept;
 
 // "%d.%d.%d" of a fixed file version (major, minor, build).
-void format_file_version(uint32_t version_ms, uint32_t version_ls, wchar_t* out, size_t capacity) noexcept;
+void format_file_version(uint32_t version_ms, uint32_t version_ls, wchar_t* out,
+                         size_t capacity) noexcept;

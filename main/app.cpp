@@ -36,7 +36,8 @@ LRESULT CALLBACK Capp::window_thunk(HWND window, UINT message, WPARAM wparam,
                                     LPARAM lparam) noexcept {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
     auto* self = reinterpret_cast<Capp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -45,7 +46,8 @@ LRESULT CALLBACK Capp::window_thunk(HWND window, UINT message, WPARAM wparam,
 }
 
 void Capp::restart_trim_timer() noexcept {
-    if (g_config.swap_mode && main_window) SetTimer(main_window, CMD_TRIM, g_config.trim_delay, nullptr);
+    if (g_config.swap_mode && main_window)
+        SetTimer(main_window, CMD_TRIM, g_config.trim_delay, nullptr);
 }
 
 LRESULT Capp::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
@@ -147,7 +149,8 @@ void Capp::shut_down() noexcept {
 bool Capp::start_up() noexcept {
     if (HWND running = FindWindowW(window_class, nullptr)) {
         SetForegroundWindow(running);
-        PostMessageW(running, WM_COMMAND, make_command(CMD_REFRESH) | REFRESH_SHOW | REFRESH_HOLD, 0);
+        PostMessageW(running, WM_COMMAND, make_command(CMD_REFRESH) | REFRESH_SHOW | REFRESH_HOLD,
+                     0);
         exit_code = 100;
         return false;
     }
@@ -177,7 +180,8 @@ bool Capp::start_up() noexcept {
     g_launch.bind(&g_config);
     g_plugproc.bind(&g_config);
 
-    if (!hooks.load(main_window, g_config.regist_max)) show_warning(IDS_FAILED_TO_LOAD, L"zuvohook.dll");
+    if (!hooks.load(main_window, g_config.regist_max))
+        show_warning(IDS_FAILED_TO_LOAD, L"zuvohook.dll");
 
     CHANGEFILTERSTRUCT filter{};
     filter.cbSize = 8;

@@ -18,7 +18,7 @@ constexpr uint16_t CMD_TRAY_UPDATE = 0x0507;
 constexpr uint16_t CMD_TRAY_CLICK = 0x0508;
 constexpr uint16_t CMD_BALLOON_CLEAR = 0x0509;
 constexpr uint16_t CMD_TRIM = 0x050A;
-constexpr uint16_t CMD_CONTROL = 0x0520;  // + control index 0..15
+constexpr uint16_t CMD_CONTROL = 0x0520; // + control index 0..15
 constexpr uint16_t CMD_VOLUME_UP = 0x0580;
 constexpr uint16_t CMD_VOLUME_DOWN = 0x0581;
 constexpr uint16_t CMD_MUTE = 0x0582;
@@ -26,7 +26,7 @@ constexpr uint16_t CMD_CONTROL_NEXT = 0x0583;
 constexpr uint16_t CMD_POPUP = 0x0584;
 constexpr uint16_t CMD_CONTROL_SELECT = 0x0585;
 constexpr uint16_t CMD_LAUNCH = 0x0586;
-constexpr uint16_t CMD_PLUGIN = ZUVO_CMD_PLUGIN;  // + plug-in index
+constexpr uint16_t CMD_PLUGIN = ZUVO_CMD_PLUGIN; // + plug-in index
 
 // High word of CMD_CONTROL + n.
 constexpr uint16_t CONTROL_SET_VOLUME = 1;

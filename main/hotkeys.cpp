@@ -3,7 +3,6 @@
 #include "main/app.h"
 #include "main/commands.h"
 
-
 bool hook_connection::load(HWND window, uint32_t capacity) noexcept {
     wchar_t path[MAX_PATH];
     DWORD length = GetFullPathNameW(L"zuvohook.dll", MAX_PATH, path, nullptr);

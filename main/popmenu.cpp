@@ -57,7 +57,7 @@ void Czuvo_launch::add_items(HMENU* menu) {
         const auto& launcher = config_->launchers[i];
         if (!launcher) continue;
         add_menu_item(*menu, launcher->caption, make_command(CMD_LAUNCH, static_cast<uint16_t>(i)),
-                         i == 0 ? MFS_DEFAULT : 0);
+                      i == 0 ? MFS_DEFAULT : 0);
         any = true;
     }
     if (any) add_menu_separator(*menu);

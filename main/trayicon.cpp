@@ -106,7 +106,8 @@ void Ctrayicon::notify(LPARAM event) noexcept {
 void Ctrayicon::single_click() noexcept {
     click_pending_ = false;
     bring_to_foreground(data_.hWnd);
-    PostMessageW(data_.hWnd, WM_COMMAND, make_command(CMD_REFRESH) | REFRESH_SHOW | REFRESH_HOLD, 0);
+    PostMessageW(data_.hWnd, WM_COMMAND, make_command(CMD_REFRESH) | REFRESH_SHOW | REFRESH_HOLD,
+                 0);
 }
 
 void Ctrayicon::wheel(WPARAM wparam) noexcept {

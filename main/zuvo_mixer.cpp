@@ -63,7 +63,9 @@ void Czuvo_mixer::load_menu_captions(HINSTANCE instance) noexcept {
     LoadStringW(instance, IDS_MENU_VOLUME_DOWN, volume_captions_[2], 64);
 }
 
-void Czuvo_mixer::load_tips_format(const wchar_t* name) noexcept { ::load_tips_format(format_, name); }
+void Czuvo_mixer::load_tips_format(const wchar_t* name) noexcept {
+    ::load_tips_format(format_, name);
+}
 
 bool Czuvo_mixer::bind(size_t slot) noexcept {
     const control_entry* e = entry(slot);
@@ -198,7 +200,8 @@ const control_entry* Czuvo_mixer::refresh(uint32_t flags) noexcept {
     // before the controls exist.
     if (!config_) return nullptr;
     if (flags & REFRESH_HOLD) {
-        SetTimer(window_, make_command(CMD_REFRESH) | REFRESH_END_HOLD, config_->tips_timer, nullptr);
+        SetTimer(window_, make_command(CMD_REFRESH) | REFRESH_END_HOLD, config_->tips_timer,
+                 nullptr);
         hold_ = true;
     }
     bool held = hold_;
@@ -219,7 +222,9 @@ const control_entry* Czuvo_mixer::refresh(uint32_t flags) noexcept {
         if (show) build_tips_text();
     }
     SetTimer(window_, CMD_TRAY_UPDATE, config_->tray_update_delay, nullptr);
-    if (show) PostMessageW(window_, ZUVOMSG_TIPS, reinterpret_cast<WPARAM>(tips_text_), config_->tips_timer);
+    if (show)
+        PostMessageW(window_, ZUVOMSG_TIPS, reinterpret_cast<WPARAM>(tips_text_),
+                     config_->tips_timer);
     if (present && config_->trayicon_balloon) {
         balloon_.caption = L"Quellbar";
         balloon_.text = tray_tip_;
@@ -249,7 +254,8 @@ bool Czuvo_mixer::handle_command(uint16_t command, uint16_t argument, LPARAM lpa
     if (command == CMD_VOLUME_UP || command == CMD_VOLUME_DOWN) {
         // Steps beyond the whole scale act like the whole scale; a bound
         // keeps a hand-edited huge step from overflowing.
-        const auto step = static_cast<int32_t>(config_->vol_step_size > 1000 ? 1000 : config_->vol_step_size);
+        const auto step =
+            static_cast<int32_t>(config_->vol_step_size > 1000 ? 1000 : config_->vol_step_size);
         changed = change_volume(current_, command == CMD_VOLUME_UP ? step : -step, true);
     } else if (command == CMD_MUTE) {
         changed = toggle_mute(current_);
@@ -263,7 +269,7 @@ bool Czuvo_mixer::handle_command(uint16_t command, uint16_t argument, LPARAM lpa
         else
             return true;
     } else if (command == CMD_CONTROL_NEXT) {
-        next_control(true);  // posts its own refresh
+        next_control(true); // posts its own refresh
         return true;
     } else if (command == CMD_CONTROL_SELECT) {
         select_control(argument);
@@ -297,7 +303,7 @@ void Czuvo_mixer::add_items(HMENU* menu) {
                          display_name(slot, bound), c->volume(),
                          state_word(c->is_open(), c->mute(), L""));
         add_menu_item(*menu, text, make_command(CMD_CONTROL_SELECT, static_cast<uint16_t>(slot)),
-                         slot == current_ ? MFS_CHECKED : 0);
+                      slot == current_ ? MFS_CHECKED : 0);
     }
     add_menu_separator(*menu);
 }

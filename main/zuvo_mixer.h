@@ -66,7 +66,7 @@ public:
 
 private:
     struct cached_mixer {
-        const wchar_t* name;  // the first control's mixer name, null when empty
+        const wchar_t* name; // the first control's mixer name, null when empty
         std::unique_ptr<m_mxrctl> mixer;
     };
 

@@ -12,7 +12,7 @@ temp_folder::temp_folder(const wchar_t* prefix) {
     for (;;) {
         wchar_t name[MAX_PATH];
         StringCchPrintfW(name, MAX_PATH, L"%s%s%lu_%ld", base, prefix, GetCurrentProcessId(),
-                  InterlockedIncrement(&counter));
+                         InterlockedIncrement(&counter));
         if (CreateDirectoryW(name, nullptr)) {
             path_ = name;
             break;
@@ -25,7 +25,9 @@ temp_folder::~temp_folder() {
     if (!path_.empty()) remove_tree(path_);
 }
 
-std::wstring temp_folder::file(const std::wstring& name) const { return path_ + L"\\" + name; }
+std::wstring temp_folder::file(const std::wstring& name) const {
+    return path_ + L"\\" + name;
+}
 
 void remove_tree(const std::wstring& path) {
     WIN32_FIND_DATAW data;
@@ -68,14 +70,15 @@ bool copy_tree(const std::wstring& from, const std::wstring& to) {
 
 std::vector<uint8_t> read_bytes(const std::wstring& path) {
     std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     LARGE_INTEGER size{};
     GetFileSizeEx(file, &size);
     bytes.resize(static_cast<size_t>(size.QuadPart));
     DWORD got = 0;
-    if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    if (!bytes.empty())
+        ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
     bytes.resize(got);
     CloseHandle(file);
     return bytes;

@@ -57,9 +57,12 @@ program_folder::program_folder(const options& what) {
     }
     const std::wstring bin = build_bin_folder();
     CopyFileW((bin + L"\\zuvo.exe").c_str(), exe().c_str(), FALSE);
-    if (what.hook_library) CopyFileW((bin + L"\\zuvohook.dll").c_str(), file(L"zuvohook.dll").c_str(), FALSE);
-    if (what.resources && file_exists(bin + L"\\resource")) copy_tree(bin + L"\\resource", file(L"resource"));
-    if (what.plugins && file_exists(bin + L"\\plugin")) copy_tree(bin + L"\\plugin", file(L"plugin"));
+    if (what.hook_library)
+        CopyFileW((bin + L"\\zuvohook.dll").c_str(), file(L"zuvohook.dll").c_str(), FALSE);
+    if (what.resources && file_exists(bin + L"\\resource"))
+        copy_tree(bin + L"\\resource", file(L"resource"));
+    if (what.plugins && file_exists(bin + L"\\plugin"))
+        copy_tree(bin + L"\\plugin", file(L"plugin"));
 }
 
 program_folder::~program_folder() {
@@ -71,18 +74,23 @@ bool program_folder::write_ini(const std::wstring& name, const std::wstring& tex
 }
 
 bool program_folder::copy_in(const std::wstring& source, const std::wstring& name) const {
-    std::wstring from = source.find(L'\\') == std::wstring::npos ? build_bin_folder() + L"\\" + source : source;
+    std::wstring from =
+        source.find(L'\\') == std::wstring::npos ? build_bin_folder() + L"\\" + source : source;
     std::wstring to = file(name);
     std::wstring folder = to.substr(0, to.find_last_of(L'\\'));
     CreateDirectoryW(folder.c_str(), nullptr);
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
 }
 
-bool program_folder::remove(const std::wstring& name) const { return DeleteFileW(file(name).c_str()) != FALSE; }
+bool program_folder::remove(const std::wstring& name) const {
+    return DeleteFileW(file(name).c_str()) != FALSE;
+}
 
 // process -----------------------------------------------------------------------
 
-process::process(process&& other) noexcept : info_(other.info_) { other.info_ = {}; }
+process::process(process&& other) noexcept : info_(other.info_) {
+    other.info_ = {};
+}
 
 process& process::operator=(process&& other) noexcept {
     if (this != &other) {
@@ -93,7 +101,9 @@ process& process::operator=(process&& other) noexcept {
     return *this;
 }
 
-process::~process() { terminate(); }
+process::~process() {
+    terminate();
+}
 
 process process::start(const std::wstring& command_line, const std::wstring& current_directory) {
     // Our own first use of the desktop, when it coincides with the child's,
@@ -173,9 +183,11 @@ HWND find_window(const wchar_t* class_name, const wchar_t* caption, DWORD proces
 
 } // namespace
 
-HWND wait_for_window(const wchar_t* class_name, DWORD process_id, std::chrono::milliseconds timeout) {
+HWND wait_for_window(const wchar_t* class_name, DWORD process_id,
+                     std::chrono::milliseconds timeout) {
     HWND found = nullptr;
-    wait_until([&] { return (found = find_window(class_name, nullptr, process_id)) != nullptr; }, timeout);
+    wait_until([&] { return (found = find_window(class_name, nullptr, process_id)) != nullptr; },
+               timeout);
     return found;
 }
 
@@ -186,18 +198,21 @@ bool wait_for_window_gone(HWND window, std::chrono::milliseconds timeout) {
 std::optional<message_box> wait_for_message_box(const wchar_t* caption, DWORD process_id,
                                                 std::chrono::milliseconds timeout) {
     HWND box = nullptr;
-    if (!wait_until([&] { return (box = find_window(L"#32770", caption, process_id)) != nullptr; }, timeout))
+    if (!wait_until([&] { return (box = find_window(L"#32770", caption, process_id)) != nullptr; },
+                    timeout))
         return std::nullopt;
     message_box result{box, {}};
     // The text is the box's static control; give it a moment to be created.
-    wait_until([&] {
-        wchar_t text[1024] = L"";
-        HWND label = GetDlgItem(box, 0xFFFF);
-        if (!label) return false;
-        GetWindowTextW(label, text, 1024);
-        result.text = text;
-        return true;
-    }, std::chrono::seconds(2));
+    wait_until(
+        [&] {
+            wchar_t text[1024] = L"";
+            HWND label = GetDlgItem(box, 0xFFFF);
+            if (!label) return false;
+            GetWindowTextW(label, text, 1024);
+            result.text = text;
+            return true;
+        },
+        std::chrono::seconds(2));
     return result;
 }
 
@@ -209,7 +224,9 @@ bool close_message_box(HWND box) {
     return wait_for_window_gone(box, std::chrono::seconds(5));
 }
 
-bool has_message_box(DWORD process_id) { return find_window(L"#32770", nullptr, process_id) != nullptr; }
+bool has_message_box(DWORD process_id) {
+    return find_window(L"#32770", nullptr, process_id) != nullptr;
+}
 
 // screenshots ---------------------------------------------------------------------
 
@@ -248,7 +265,8 @@ bool save_screenshot(const std::wstring& png_path, const RECT* area) {
         if (gdiplus.ok()) {
             Gdiplus::Bitmap image(bitmap, nullptr);
             // The PNG encoder of GDI+.
-            const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+            const CLSID png = {
+                0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
             saved = image.Save(png_path.c_str(), &png, nullptr) == Gdiplus::Ok;
         }
     }
@@ -272,7 +290,8 @@ zuvo_process::zuvo_process(const program_folder& folder, const options& how) {
     window_ = wait_for_window(L"Quellbar_Class", process_.id());
     if (!window_) return;
     if (how.close_hook_warning && !file_exists(folder.file(L"zuvohook.dll"))) {
-        if (auto box = wait_for_message_box(L"Quellbar", process_.id())) close_message_box(box->window);
+        if (auto box = wait_for_message_box(L"Quellbar", process_.id()))
+            close_message_box(box->window);
     }
     if (how.wait_for_loop) sync();
 }

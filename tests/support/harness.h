@@ -51,9 +51,9 @@ private:
 class program_folder {
 public:
     struct options {
-        bool hook_library = true;  // zuvohook.dll, when the build has it
-        bool resources = true;     // resource\ with resource.ini and pictures
-        bool plugins = false;      // the shipped plugin\ folder
+        bool hook_library = true; // zuvohook.dll, when the build has it
+        bool resources = true;    // resource\ with resource.ini and pictures
+        bool plugins = false;     // the shipped plugin\ folder
     };
     program_folder() : program_folder(options{}) {}
     explicit program_folder(const options& what);
@@ -103,7 +103,8 @@ private:
 // when `process_id` is 0) that appears within `timeout`.
 HWND wait_for_window(const wchar_t* class_name, DWORD process_id,
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
-bool wait_for_window_gone(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+bool wait_for_window_gone(HWND window,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 struct message_box {
     HWND window = nullptr;
@@ -111,9 +112,9 @@ struct message_box {
 };
 // A message box (dialog class "#32770") with this caption, of `process_id`
 // when not 0; its text is read from the box's static text.
-std::optional<message_box> wait_for_message_box(
-    const wchar_t* caption, DWORD process_id,
-    std::chrono::milliseconds timeout = std::chrono::seconds(10));
+std::optional<message_box>
+wait_for_message_box(const wchar_t* caption, DWORD process_id,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
 // Presses OK (or the only button) of a message box.
 bool close_message_box(HWND box);
 // Whether any message box of `process_id` is open right now.
@@ -132,7 +133,7 @@ public:
         bool close_hook_warning = true;
         // Wait until start-up has finished and the message loop runs.
         bool wait_for_loop = true;
-        std::wstring current_directory;  // empty: the temporary directory
+        std::wstring current_directory; // empty: the temporary directory
     };
     explicit zuvo_process(const program_folder& folder) : zuvo_process(folder, options{}) {}
     zuvo_process(const program_folder& folder, const options& how);

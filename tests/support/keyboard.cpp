@@ -75,7 +75,8 @@ std::vector<LPARAM> key_target::got(WPARAM key, bool down) const {
     std::vector<LPARAM> flags;
     for (const auto& m : seen_) {
         const bool is_up = (static_cast<uint32_t>(m.lParam) & 0x80000000u) != 0;
-        if (m.message == key_target_key && m.wParam == key && is_up != down) flags.push_back(m.lParam);
+        if (m.message == key_target_key && m.wParam == key && is_up != down)
+            flags.push_back(m.lParam);
     }
     return flags;
 }

@@ -23,7 +23,9 @@ protected:
     }
 
     void start(const std::wstring& settings, bool hook_library = true) {
-        if (!hook_library) folder_ = std::make_unique<program_folder>(program_folder::options{.hook_library = false});
+        if (!hook_library)
+            folder_ =
+                std::make_unique<program_folder>(program_folder::options{.hook_library = false});
         ASSERT_TRUE(install_probe(*folder_, L"probe.dll", {L"Keys=0x34C"}));
         folder_->write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" + settings +
                                             plugin_section({L"probe.dll"}));
@@ -32,7 +34,9 @@ protected:
         keys_ = std::make_unique<key_target>();
         ASSERT_TRUE(*keys_) << "no program in front";
     }
-    int volume() const { return static_cast<int>(std::floor((fake_.master(speakers_) + 1e-6f) * 100)); }
+    int volume() const {
+        return static_cast<int>(std::floor((fake_.master(speakers_) + 1e-6f) * 100));
+    }
     // Everything typed has been through the hooks and zuvo has handled
     // whatever they posted.
     void settle() {
@@ -83,7 +87,7 @@ TEST_F(hotkeys, an_extra_modifier_reaches_the_program_in_front) {
 }
 
 TEST_F(hotkeys, launcher_key_starts_it_and_plugins_register_theirs) {
-    start(launcher(L"843"));  // Ctrl+Alt+K
+    start(launcher(L"843")); // Ctrl+Alt+K
     ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_MENU}));
     EXPECT_TRUE(keys_->tap('K'));
     keys_->release({VK_MENU, VK_CONTROL});

@@ -18,7 +18,7 @@ namespace {
 constexpr WPARAM popup_command = 0x0584;
 
 struct expected_item {
-    const wchar_t* text;  // null for a separator
+    const wchar_t* text; // null for a separator
     uint32_t id;
     uint32_t state;
 };
@@ -120,14 +120,17 @@ TEST_F(menu, no_launchers_no_launcher_separator_and_the_current_control_checked)
 
 TEST_F(menu, choosing_items_runs_their_commands) {
     const std::wstring log = folder_.file(L"launched.txt");
-    start(speakers_only + L"[Control01]\r\nCaption=Mic\r\nMixer=Microphone\r\n"
-                          L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" + log + L"\"\r\n",
+    start(speakers_only +
+              L"[Control01]\r\nCaption=Mic\r\nMixer=Microphone\r\n"
+              L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" +
+              log + L"\"\r\n",
           {L"MenuAction=choose", L"MenuChoose=0x10585"});
     open_menu();
     // Control 1 is current now: a volume step goes to the microphone.
     zuvo_->post_command(0x0580);
     const int microphone = fake_.device(L"Microphone");
-    EXPECT_TRUE(wait_until([&] { return std::floor((fake_.master(microphone) + 1e-6) * 100) == 30; }, 5s));
+    EXPECT_TRUE(
+        wait_until([&] { return std::floor((fake_.master(microphone) + 1e-6) * 100) == 30; }, 5s));
 
     // The loaded probe cannot be replaced; it reads its settings again.
     folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=choose\r\nMenuChoose=0x0586\r\n");
@@ -143,7 +146,8 @@ TEST_F(menu, choosing_items_runs_their_commands) {
 }
 
 TEST_F(menu, launcher_that_cannot_start_is_named_in_a_warning) {
-    start(speakers_only + L"[Launcher02]\r\nCaption=Broken &tool\r\nCmdLine=no_such_program_1234.exe\r\n");
+    start(speakers_only +
+          L"[Launcher02]\r\nCaption=Broken &tool\r\nCmdLine=no_such_program_1234.exe\r\n");
     zuvo_->post_command(0x00020586);
     auto box = wait_for_message_box(L"Quellbar", zuvo_->proc().id());
     ASSERT_TRUE(box);
@@ -166,10 +170,12 @@ std::wstring item_text(HWND dialog, int id) {
 HWND open_about(zuvo_process& zuvo) {
     zuvo.post_command(0x0505);
     HWND dialog = nullptr;
-    wait_until([&] {
-        dialog = wait_for_window(L"#32770", zuvo.proc().id(), 100ms);
-        return dialog && GetDlgItem(dialog, 1019) && !item_text(dialog, 1020).empty();
-    }, 10s);
+    wait_until(
+        [&] {
+            dialog = wait_for_window(L"#32770", zuvo.proc().id(), 100ms);
+            return dialog && GetDlgItem(dialog, 1019) && !item_text(dialog, 1020).empty();
+        },
+        10s);
     return dialog;
 }
 
@@ -183,7 +189,8 @@ TEST_F(menu, about_box_shows_version_and_the_current_control) {
     const std::wstring version = item_text(dialog, 1020);
     EXPECT_NE(version.find(L"\r\nver.4.1.0 (64bit)\r\n"), std::wstring::npos) << version;
     EXPECT_EQ(version.find(L"Quellbar"), 0u) << version;
-    EXPECT_EQ(item_text(dialog, 1019), L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1");
+    EXPECT_EQ(item_text(dialog, 1019),
+              L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1");
     // Escape closes it.
     PostMessageW(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(wait_for_window_gone(dialog, 5s));
@@ -195,7 +202,8 @@ TEST_F(menu, about_box_shows_the_error_form_when_the_device_is_gone) {
     fake_.remove(fake_.device(L"Speakers"));
     HWND dialog = open_about(*zuvo_);
     ASSERT_TRUE(dialog);
-    EXPECT_EQ(item_text(dialog, 1019), L"Mixer : Speakers\r\nControl : [1] ## ERROR ##\r\nChannels : 0");
+    EXPECT_EQ(item_text(dialog, 1019),
+              L"Mixer : Speakers\r\nControl : [1] ## ERROR ##\r\nChannels : 0");
     PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(wait_for_window_gone(dialog, 5s));
 }

@@ -30,7 +30,8 @@ TEST(startup, makes_its_own_folder_current) {
     // not in the directory it was started from.
     folder.write_ini(L"zuvo.ini", L"[Plugin]\r\nNum=1\r\n00=probe.dll\r\n");
     temp_folder elsewhere;
-    zuvo_process zuvo(folder, {.close_hook_warning = true, .wait_for_loop = false,
+    zuvo_process zuvo(folder, {.close_hook_warning = true,
+                               .wait_for_loop = false,
                                .current_directory = elsewhere.path()});
     ASSERT_TRUE(zuvo.window());
     auto box = wait_for_message_box(L"Quellbar", zuvo.proc().id());
@@ -83,8 +84,8 @@ TEST(startup, exit_command_and_close_end_with_zero) {
 TEST(startup, delayed_command_runs_once_per_expiry) {
     program_folder folder;
     const std::wstring log = folder.file(L"launched.txt");
-    folder.write_ini(L"zuvo.ini", L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" + log +
-                                      L"\"\r\n");
+    folder.write_ini(L"zuvo.ini", L"[Launcher00]\r\nCaption=log\r\nCmdLine=cmd.exe /c echo x>>\"" +
+                                      log + L"\"\r\n");
     zuvo_process zuvo(folder);
     ASSERT_TRUE(zuvo.window());
     // The same identifier twice restarts one timer: one launch, not two.
@@ -103,7 +104,8 @@ TEST(startup, delayed_command_runs_once_per_expiry) {
 std::vector<uint64_t> trims(const program_folder& folder) {
     std::vector<uint64_t> ticks;
     for (const auto& record : probe_records(folder, L"msg"))
-        if (record.number(0) == WM_TIMER && record.number(1) == 0x050A) ticks.push_back(record.tick);
+        if (record.number(0) == WM_TIMER && record.number(1) == 0x050A)
+            ticks.push_back(record.tick);
     return ticks;
 }
 
@@ -159,7 +161,8 @@ TEST_P(damaged, settings_start_with_defaults_and_never_crash) {
 
 std::string many_sections() {
     std::string text;
-    for (int i = 0; i < 10000; ++i) text += "[Section" + std::to_string(i) + "]\r\nKey=" + std::to_string(i) + "\r\n";
+    for (int i = 0; i < 10000; ++i)
+        text += "[Section" + std::to_string(i) + "]\r\nKey=" + std::to_string(i) + "\r\n";
     text += "[Basic]\r\nVolStepSize=5\r\n";
     return text;
 }
@@ -180,9 +183,10 @@ INSTANTIATE_TEST_SUITE_P(
     files, damaged,
     ::testing::Values(damaged_settings{"random_bytes", random_bytes(64 * 1024, 7)},
                       damaged_settings{"random_utf16", "\xFF\xFE" + random_bytes(64 * 1024, 11)},
-                      damaged_settings{"megabyte_line",
-                                       "[Basic]\r\nTipsFormat=" + std::string(1 << 20, 'a') +
-                                           "\r\n[Control00]\r\nCaption=" + std::string(1 << 20, 'b') + "\r\n"},
+                      damaged_settings{
+                          "megabyte_line",
+                          "[Basic]\r\nTipsFormat=" + std::string(1 << 20, 'a') +
+                              "\r\n[Control00]\r\nCaption=" + std::string(1 << 20, 'b') + "\r\n"},
                       damaged_settings{"ten_thousand_sections", many_sections()},
                       damaged_settings{"forty_digit_numbers", long_numbers()}),
     [](const auto& p) { return std::string(p.param.name); });

@@ -18,7 +18,9 @@ namespace {
 constexpr UINT tray_notify = 0x0802;
 constexpr WPARAM tray_id = 1384;
 
-int percent(float scalar) { return static_cast<int>(std::floor((scalar + 0.000001f) * 100)); }
+int percent(float scalar) {
+    return static_cast<int>(std::floor((scalar + 0.000001f) * 100));
+}
 
 // Wine shows notification-area icons as child windows of its own tray.
 HWND tray_icon_window() {
@@ -34,8 +36,8 @@ protected:
     // probe plug-in writing down every command the window receives.
     void start(const std::wstring& settings = L"") {
         ASSERT_TRUE(install_probe(folder_, L"probe.dll"));
-        folder_.write_ini(L"zuvo.ini",
-                          L"[Control00]\r\nCaption=#\r\n" + settings + plugin_section({L"probe.dll"}));
+        folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" + settings +
+                                           plugin_section({L"probe.dll"}));
         zuvo_ = std::make_unique<zuvo_process>(folder_);
         ASSERT_TRUE(zuvo_->window());
     }
@@ -101,7 +103,7 @@ TEST_F(tray, refresh_flags_tell_whether_something_changed) {
         SCOPED_TRACE(step.command);
         fake_.set_master(speakers_, step.start);
         probe_sync(*zuvo_, folder_, 0);
-        refreshes(folder_, seen);  // the refresh of the outside change
+        refreshes(folder_, seen); // the refresh of the outside change
         zuvo_->post_command(step.command, step.value);
         probe_sync(*zuvo_, folder_, 0);
         const auto found = refreshes(folder_, seen);
@@ -184,10 +186,12 @@ TEST_F(tray, taskbar_created_adds_the_icon_again) {
     HWND icon = nullptr;
     ASSERT_TRUE(wait_until([&] { return (icon = tray_icon_window()) != nullptr; }, 5s));
     PostMessageW(zuvo_->window(), RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(wait_until([&] {
-        HWND now = tray_icon_window();
-        return now && now != icon;
-    }, 5s));
+    EXPECT_TRUE(wait_until(
+        [&] {
+            HWND now = tray_icon_window();
+            return now && now != icon;
+        },
+        5s));
 }
 
 TEST_F(tray, icon_shows_the_volume_in_green_digits) {

@@ -13,7 +13,9 @@ using test_support::write_ascii;
 
 namespace {
 
-std::wstring stem(const temp_folder& folder, const wchar_t* name) { return folder.file(name); }
+std::wstring stem(const temp_folder& folder, const wchar_t* name) {
+    return folder.file(name);
+}
 
 struct number_case {
     const char* text;
@@ -110,17 +112,15 @@ TEST_P(store_colors, parse_by_the_hex_rule) {
     EXPECT_EQ(ini_values::parse_color(GetParam().text, RGB(1, 2, 3)), GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(table, store_colors,
-                         ::testing::Values(color_case{L"#00ff00", RGB(0, 255, 0)},
-                                           color_case{L"#ff0000", RGB(255, 0, 0)},
-                                           color_case{L"#0000FF", RGB(0, 0, 255)},
-                                           color_case{L"#12", RGB(0, 0, 0x12)},
-                                           color_case{L"#0f0", RGB(0, 0, 0xf0)},
-                                           color_case{L"#12345678", RGB(0x12, 0x34, 0x56)},
-                                           color_case{L"#", RGB(0, 0, 0)},
-                                           color_case{L"#zz", RGB(0, 0, 0)},
-                                           color_case{L"00ff00", RGB(1, 2, 3)},
-                                           color_case{L"", RGB(1, 2, 3)}));
+INSTANTIATE_TEST_SUITE_P(
+    table, store_colors,
+    ::testing::Values(color_case{L"#00ff00", RGB(0, 255, 0)},
+                      color_case{L"#ff0000", RGB(255, 0, 0)},
+                      color_case{L"#0000FF", RGB(0, 0, 255)}, color_case{L"#12", RGB(0, 0, 0x12)},
+                      color_case{L"#0f0", RGB(0, 0, 0xf0)},
+                      color_case{L"#12345678", RGB(0x12, 0x34, 0x56)},
+                      color_case{L"#", RGB(0, 0, 0)}, color_case{L"#zz", RGB(0, 0, 0)},
+                      color_case{L"00ff00", RGB(1, 2, 3)}, color_case{L"", RGB(1, 2, 3)}));
 
 TEST(store, color_round_trip_and_default) {
     temp_folder folder;

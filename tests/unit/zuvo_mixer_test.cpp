@@ -31,18 +31,17 @@ TEST_P(step_fitting, snaps_against_the_direction_of_change) {
 
 INSTANTIATE_TEST_SUITE_P(
     table, step_fitting,
-    ::testing::Values(fit_case{53, 43, 10, 50},     // 43 up
-                      fit_case{33, 43, 10, 40},     // 43 down
-                      fit_case{-7, 3, 10, 0},       // 3 down
-                      fit_case{57, 20, 10, 50},     // absolute 57 from 20
-                      fit_case{105, 95, 10, 100},   // 95 up
-                      fit_case{-5, 5, 10, 0},       // 5 down
-                      fit_case{110, 100, 10, 110},  // on the grid: left to the mixer's limit
-                      fit_case{57, 57, 10, 60},     // staying counts as down
-                      fit_case{7, 0, 0, 7},         // no grid
+    ::testing::Values(fit_case{53, 43, 10, 50},    // 43 up
+                      fit_case{33, 43, 10, 40},    // 43 down
+                      fit_case{-7, 3, 10, 0},      // 3 down
+                      fit_case{57, 20, 10, 50},    // absolute 57 from 20
+                      fit_case{105, 95, 10, 100},  // 95 up
+                      fit_case{-5, 5, 10, 0},      // 5 down
+                      fit_case{110, 100, 10, 110}, // on the grid: left to the mixer's limit
+                      fit_case{57, 57, 10, 60},    // staying counts as down
+                      fit_case{7, 0, 0, 7},        // no grid
                       fit_case{INT32_MAX, 0, 7, INT32_MAX - 1},
-                      fit_case{INT32_MIN, 0, 10, INT32_MIN + 8},
-                      fit_case{5, 0, 4000000000u, 0}));
+                      fit_case{INT32_MIN, 0, 10, INT32_MIN + 8}, fit_case{5, 0, 4000000000u, 0}));
 
 TEST(step_grid, zero_step_and_negative_targets) {
     EXPECT_FALSE(off_step_grid(43, 0));
@@ -65,7 +64,8 @@ public:
     void drain() const { take(); }
 };
 
-std::unique_ptr<control_entry> control_on(const wchar_t* caption, const wchar_t* mixer, int32_t source = -1) {
+std::unique_ptr<control_entry> control_on(const wchar_t* caption, const wchar_t* mixer,
+                                          int32_t source = -1) {
     auto e = std::make_unique<control_entry>();
     wcsncpy(e->caption, caption, 63);
     wcsncpy(e->mixer, mixer, 255);
@@ -75,7 +75,9 @@ std::unique_ptr<control_entry> control_on(const wchar_t* caption, const wchar_t*
 
 class model : public ::testing::Test {
 protected:
-    model() : hardware_(), speakers_(hardware_.device(L"Speakers")), microphone_(hardware_.device(L"Microphone")) {
+    model()
+        : hardware_(), speakers_(hardware_.device(L"Speakers")),
+          microphone_(hardware_.device(L"Microphone")) {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         m_mxrctl_ca::set_enumerator_factory(fakeaudio::world::factory);
     }
@@ -121,7 +123,8 @@ TEST_P(stepping, volume_commands_set_the_hardware_and_report_change) {
     hardware_.set_master(speakers_, c.start);
     ASSERT_TRUE(mixer->handle_command(c.command, 0, 0));
     EXPECT_EQ(volume_of(speakers_), c.expected);
-    const WPARAM refresh = make_command(CMD_REFRESH) | REFRESH_SHOW | (c.changed ? REFRESH_CHANGED : 0);
+    const WPARAM refresh =
+        make_command(CMD_REFRESH) | REFRESH_SHOW | (c.changed ? REFRESH_CHANGED : 0);
     EXPECT_EQ(posts_.commands(), std::vector<WPARAM>{refresh});
 }
 
@@ -163,7 +166,7 @@ TEST_F(model, absolute_volume_and_mute_of_any_slot) {
     start(mixer);
     hardware_.set_master(microphone_, 0.2f);
     EXPECT_TRUE(mixer->handle_command(CMD_CONTROL + 3, CONTROL_SET_VOLUME, 57));
-    EXPECT_EQ(volume_of(microphone_), 50);  // absolute 57 from 20 fits down to 50
+    EXPECT_EQ(volume_of(microphone_), 50); // absolute 57 from 20 fits down to 50
     EXPECT_EQ(posts_.commands(), std::vector<WPARAM>{0x00030501u});
     EXPECT_TRUE(mixer->handle_command(CMD_CONTROL + 3, CONTROL_TOGGLE_MUTE, 0));
     EXPECT_TRUE(hardware_.mute(microphone_));
@@ -186,7 +189,7 @@ TEST_F(model, commands_on_an_empty_current_slot_only_show_tips) {
     EXPECT_EQ(mixer->current_index(), 4u);
     EXPECT_TRUE(posts_.commands().empty());
     hardware_.set_master(speakers_, 0.5f);
-    config_.controls[4].reset();  // the slot empties under the model
+    config_.controls[4].reset(); // the slot empties under the model
     EXPECT_TRUE(mixer->handle_command(CMD_VOLUME_UP, 0, 0));
     EXPECT_EQ(posts_.commands(), std::vector<WPARAM>{0x00020501u});
     EXPECT_EQ(volume_of(speakers_), 50);
@@ -197,7 +200,7 @@ TEST_F(model, controls_on_one_mixer_name_share_one_device_object) {
     config_.controls[3] = control_on(L"B", L"Speakers", 0);
     config_.controls[5] = control_on(L"C", L"");
     config_.controls[6] = control_on(L"D", L"");
-    config_.controls[7] = control_on(L"E", L"speakers");  // names compare with case
+    config_.controls[7] = control_on(L"E", L"speakers"); // names compare with case
     std::unique_ptr<Czuvo_mixer> mixer;
     start(mixer);
     EXPECT_EQ(mixer->mixer_count(), 3u);
@@ -242,7 +245,7 @@ TEST_F(model, next_control_skips_what_does_not_bind_and_wraps) {
     config_.controls[9] = control_on(L"Spk", L"Speakers");
     std::unique_ptr<Czuvo_mixer> mixer;
     start(mixer);
-    EXPECT_EQ(mixer->current_index(), 4u);  // slot 0 is empty, 1 does not bind
+    EXPECT_EQ(mixer->current_index(), 4u); // slot 0 is empty, 1 does not bind
     EXPECT_TRUE(mixer->next_control(false));
     EXPECT_EQ(mixer->current_index(), 9u);
     EXPECT_TRUE(mixer->next_control(false));
