@@ -171,7 +171,10 @@ bool Capp::start_up() noexcept {
     main_window = CreateWindowExW(ex_style, window_class, caption, WS_POPUP, CW_USEDEFAULT,
                                   CW_USEDEFAULT, empty.right - empty.left, empty.bottom - empty.top,
                                   nullptr, nullptr, instance, this);
-    if (!main_window) return false;
+    if (!main_window) {
+        exit_code = 1;
+        return false;
+    }
     tips_window.set_layered(g_config.layer_window);
 
     popup_menu.add_contributor(&mixer);
