@@ -71,13 +71,13 @@ bool m_confctl_ini::select_section(const wchar_t* name) {
 }
 
 bool m_confctl_ini::delete_section(const wchar_t* name) {
-    bool done = WritePrivateProfileSectionW(name, nullptr, path_) != FALSE;
+    bool done = path_[0] != L'\0' && WritePrivateProfileSectionW(name, nullptr, path_) != FALSE;
     select_section(nullptr);
     return done;
 }
 
 bool m_confctl_ini::delete_key(const wchar_t* key) {
-    return WritePrivateProfileStringW(section_, key, nullptr, path_) != FALSE;
+    return path_[0] != L'\0' && WritePrivateProfileStringW(section_, key, nullptr, path_) != FALSE;
 }
 
 bool m_confctl_ini::read_string(const wchar_t* key, wchar_t* buffer, size_t capacity) {

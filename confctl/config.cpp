@@ -118,12 +118,9 @@ void write_control(m_confctl_base& store, const control_entry& e) {
     store.write_long(L"Destination", e.destination);
     store.write_long(L"Source", e.source);
     store.write_long(L"Balance", e.balance);
-    if (e.has_color) {
-        COLORREF color = e.color;
-        store.exchange_color(L"Color", color, default_text_color);
-    } else {
-        store.write_string(L"Color", L"");
-    }
+    wchar_t color[16] = L"";
+    if (e.has_color) ini_values::format_color(e.color, color, 16);
+    store.write_string(L"Color", color);
     store.write_string(L"IconImage", e.has_icon ? e.icon_image : L"");
 }
 
@@ -147,9 +144,8 @@ void exchange_controls(m_confctl_base& store, Cconfig& c, bool main_program) {
             if (entry && entry->caption[0] != L'\0') {
                 write_control(store, *entry);
             } else {
-                wchar_t section[16];
-                StringCchCopyW(section, 16, store.section());
-                store.delete_section(section);
+                // The name is used before the store selects "root" again.
+                store.delete_section(store.section());
             }
             continue;
         }
@@ -185,9 +181,8 @@ void exchange_launchers(m_confctl_base& store, Cconfig& c, bool file_found) {
                 store.write_string(L"CmdLine", entry->command_line);
                 store.write_ulong(L"HotKey", entry->hotkey);
             } else {
-                wchar_t section[16];
-                StringCchCopyW(section, 16, store.section());
-                store.delete_section(section);
+                // The name is used before the store selects "root" again.
+                store.delete_section(store.section());
             }
             continue;
         }
@@ -218,7 +213,7 @@ void exchange_plugins(m_confctl_base& store, Cconfig& c) {
         store.write_ulong(L"Num", static_cast<uint32_t>(c.plugins.size()));
         for (size_t n = 0; n < c.plugins.size(); ++n) {
             wchar_t key[24];
-            StringCchPrintfW(key, 24, L"%02zu", n);
+            StringCchPrintfW(key, 24, L"%02u", static_cast<unsigned>(n));
             store.write_string(key, c.plugins[n].file_name);
         }
         return;
@@ -233,7 +228,7 @@ void exchange_plugins(m_confctl_base& store, Cconfig& c) {
     c.plugins.resize(count);
     for (size_t n = 0; n < count; ++n) {
         wchar_t key[24];
-        StringCchPrintfW(key, 24, L"%02zu", n);
+        StringCchPrintfW(key, 24, L"%02u", static_cast<unsigned>(n));
         store.read_string(key, c.plugins[n].file_name, 261);
     }
 }

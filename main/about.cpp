@@ -6,7 +6,8 @@
 
 #include <strsafe.h>
 
-#include <vector>
+#include <memory>
+#include <new>
 
 namespace {
 
@@ -25,26 +26,27 @@ void version_text(wchar_t* out, size_t capacity) noexcept {
     const wchar_t* description = L"";
     const wchar_t* legal = L"";
     wchar_t version[32] = L"";
-    std::vector<BYTE> data(size ? size : 1);
-    if (size && GetFileVersionInfoW(path, 0, size, data.data())) {
+    std::unique_ptr<BYTE[]> block(size ? new (std::nothrow) BYTE[size] : nullptr);
+    BYTE* data = block.get();
+    if (data && GetFileVersionInfoW(path, 0, size, data)) {
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
-        if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) &&
+        if (VerQueryValueW(data, L"\\", reinterpret_cast<void**>(&fixed), &length) &&
             fixed && length >= sizeof *fixed)
             format_file_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS, version, 32);
         WORD* translation = nullptr;
-        if (VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+        if (VerQueryValueW(data, L"\\VarFileInfo\\Translation",
                            reinterpret_cast<void**>(&translation), &length) &&
             translation && length >= 4) {
             wchar_t query[64];
             void* value = nullptr;
             StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\LegalCopyright",
                              translation[0], translation[1]);
-            if (VerQueryValueW(data.data(), query, &value, &length) && value)
+            if (VerQueryValueW(data, query, &value, &length) && value)
                 legal = static_cast<const wchar_t*>(value);
             StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\FileDescription",
                              translation[0], translation[1]);
-            if (VerQueryValueW(data.data(), query, &value, &length) && value)
+            if (VerQueryValueW(data, query, &value, &length) && value)
                 description = static_cast<const wchar_t*>(value);
         }
     }

@@ -2,11 +2,13 @@
 
 #include "main/about.h"
 #include "main/commands.h"
+#include "common/gdiplus_include.h"
 #include "main/resource.h"
 
-#include <gdiplus.h>
 #include <objbase.h>
 #include <strsafe.h>
+
+#include <algorithm>
 
 // Built in this order, destroyed backwards: the settings outlive everything.
 Cconfig g_config;
@@ -191,8 +193,9 @@ bool Capp::start_up() noexcept {
     ChangeWindowMessageFilterEx(main_window, WM_COMMAND, MSGFLT_ALLOW, &filter);
 
     if (hooks.can_register()) register_program_hotkeys(hooks, g_config);
-    tips_window.init(main_window, g_config,
-                     static_cast<uint8_t>(g_config.layer_transparent_rate * 255 / 100),
+    // A hand-edited rate outside 0..100 must not wrap around to another opacity.
+    const int32_t rate = std::clamp(g_config.layer_transparent_rate, 0, 100);
+    tips_window.init(main_window, g_config, static_cast<uint8_t>(rate * 255 / 100),
                      g_config.background_color);
     tray_icon.set_taskbar_created(RegisterWindowMessageW(L"TaskbarCreated"));
     tray_icon.prepare(main_window, &g_config);
@@ -223,6 +226,8 @@ int Capp::run(HINSTANCE program) noexcept {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    // The audio objects are COM objects: they go while COM is still up.
+    mixer.release_devices();
     return exit_code;
 }
 

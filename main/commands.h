@@ -45,4 +45,3 @@ constexpr uint32_t make_command(uint16_t command, uint16_t argument = 0) noexcep
 // The tray icon's identifier and the timers' fixed elapses.
 constexpr UINT TRAY_ICON_ID = 1384;
 constexpr UINT TRAY_RETRY_MS = 2000;
-constexpr UINT TRIM_IDLE_MS = 6000;

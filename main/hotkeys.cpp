@@ -3,27 +3,28 @@
 #include "main/app.h"
 #include "main/commands.h"
 
+namespace {
+template <typename F> F find_export(HMODULE module, const char* name) noexcept {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+} // namespace
+
 bool hook_connection::load(HWND window, uint32_t capacity) noexcept {
     wchar_t path[MAX_PATH];
     DWORD length = GetFullPathNameW(L"zuvohook.dll", MAX_PATH, path, nullptr);
     if (length == 0 || length >= MAX_PATH) return false;
     library_.reset(LoadLibraryW(path));
     if (!library_) return false;
-    using connect_fn = bool(__cdecl*)(HWND, uint32_t);
-    auto connect = reinterpret_cast<connect_fn>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "ZUVOHOOK_connect")));
+    auto connect = find_export<ZUVOHOOK_connect_fn>(library_.get(), "ZUVOHOOK_connect");
     if (!connect || !connect(window, capacity)) return false;
-    key_regist_ = reinterpret_cast<regist_fn>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "ZUVOHOOK_key_regist")));
+    key_regist_ = find_export<ZUVOHOOK_key_regist_fn>(library_.get(), "ZUVOHOOK_key_regist");
     return key_regist_ != nullptr;
 }
 
 void hook_connection::unload() noexcept {
     key_regist_ = nullptr;
     if (!library_) return;
-    using disconnect_fn = void(__cdecl*)();
-    auto disconnect = reinterpret_cast<disconnect_fn>(
-        reinterpret_cast<void*>(GetProcAddress(library_.get(), "ZUVOHOOK_disconnect")));
+    auto disconnect = find_export<ZUVOHOOK_disconnect_fn>(library_.get(), "ZUVOHOOK_disconnect");
     if (disconnect) disconnect();
     library_.reset();
 }

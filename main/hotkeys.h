@@ -4,6 +4,7 @@
 
 #include "common/unique_resource.h"
 #include "confctl/config.h"
+#include "hook/zuvohook.h"
 
 #include <cstdint>
 
@@ -27,9 +28,8 @@ public:
     bool regist(uint32_t hotkey, uint32_t message, WPARAM wparam, LPARAM lparam) noexcept;
 
 private:
-    using regist_fn = bool(__cdecl*)(uint32_t, uint32_t, WPARAM, LPARAM);
     unique_hmodule library_;
-    regist_fn key_regist_ = nullptr;
+    ZUVOHOOK_key_regist_fn key_regist_ = nullptr;
 };
 
 // The program's own five keys, in the order that decides which entry wins.

@@ -19,10 +19,11 @@ void Czuvo_plugproc::load(HWND main_window) noexcept {
     for (size_t j = 0; j < plugins_.size(); ++j) {
         const wchar_t* name = config_->plugins[j].file_name;
         if (name[0] == L'\0') continue;
-        wchar_t relative[MAX_PATH], path[MAX_PATH];
-        StringCchPrintfW(relative, MAX_PATH, L"%s%s", L"plugin\\", name);
-        DWORD length = GetFullPathNameW(relative, MAX_PATH, path, nullptr);
-        HMODULE module = (length && length < MAX_PATH) ? LoadLibraryW(path) : nullptr;
+        // A name too long for a path is not cut short into another file's name.
+        wchar_t relative[261], path[261];
+        const bool fits = SUCCEEDED(StringCchPrintfW(relative, 261, L"%s%s", L"plugin\\", name));
+        DWORD length = fits ? GetFullPathNameW(relative, 261, path, nullptr) : 0;
+        HMODULE module = (length && length < 261) ? LoadLibraryW(path) : nullptr;
         plugins_[j].module = module;
         auto entry =
             module ? find_export<ZUVOPLUG_entry_fn>(module, "ZUVOPLUG_entry_4_0_0") : nullptr;

@@ -6,7 +6,6 @@
 
 #include <strsafe.h>
 
-#include <vector>
 
 bool Cpopmenu::add_contributor(Cpopmenu_regproc* contributor) noexcept {
     if (!contributor || count_ >= static_cast<int>(max_contributors)) return false;
@@ -64,15 +63,16 @@ void Czuvo_launch::add_items(HMENU* menu) {
 }
 
 bool start_process(const wchar_t* command_line, const wchar_t* what) noexcept {
-    // CreateProcessW may write into the command line.
-    std::vector<wchar_t> writable(command_line, command_line + wcslen(command_line) + 1);
+    // CreateProcessW may write into the command line. Launcher command lines
+    // are kept within this size by the settings.
+    wchar_t writable[1024];
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                       nullptr, nullptr, &startup, &process)) {
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    if (SUCCEEDED(StringCchCopyW(writable, 1024, command_line)) &&
+        CreateProcessW(nullptr, writable, nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                       nullptr, &startup, &process)) {
+        unique_handle thread(process.hThread), started(process.hProcess);
         return true;
     }
     show_warning(IDS_FAILED_TO_START, what);

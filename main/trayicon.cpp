@@ -34,14 +34,19 @@ void Ctrayicon::add() noexcept {
 }
 
 void Ctrayicon::set_icon(HICON icon, const wchar_t* tip) noexcept {
-    data_.hIcon = icon;
+    // Our own copy: the sender may destroy its icon (the image set does when
+    // another set is loaded) while the shell still needs ours for balloons
+    // and re-adds. The old copy goes only after the shell has the new one.
+    unique_hicon copy(icon ? CopyIcon(icon) : nullptr);
+    data_.hIcon = copy.get();
     // The tip may come from another process's message: copy it with care.
     if (!copy_text_safely(tip, data_.szTip, 128)) data_.szTip[0] = L'\0';
     if (added_) {
         data_.uFlags = NIF_ICON | NIF_TIP;
-        if (!Shell_NotifyIconW(NIM_MODIFY, &data_)) failed_ = true;
+        failed_ = !Shell_NotifyIconW(NIM_MODIFY, &data_);
     }
     if (failed_ || !added_) add();
+    icon_ = std::move(copy);
     // The shell may not be up yet; try again until it takes the icon.
     if (failed_) SetTimer(data_.hWnd, CMD_TRAY_UPDATE, TRAY_RETRY_MS, nullptr);
 }

@@ -2,6 +2,7 @@
 // The notification-area icon: adding and updating it, balloons, and turning
 // clicks, the wheel and the keyboard on it into commands.
 
+#include "common/unique_resource.h"
 #include "confctl/config.h"
 
 #include <windows.h>
@@ -37,6 +38,7 @@ private:
     void wheel(WPARAM wparam) noexcept;
 
     NOTIFYICONDATAW data_{};
+    unique_hicon icon_;  // the icon the shell shows
     const Cconfig* config_ = nullptr;
     UINT taskbar_created_ = 0;
     bool added_ = false;

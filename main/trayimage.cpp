@@ -2,7 +2,7 @@
 
 #include "confctl/confctl.h"
 #include "confctl/ini_values.h"
-#include "main/gdiplus_include.h"
+#include "common/gdiplus_include.h"
 
 #include <strsafe.h>
 

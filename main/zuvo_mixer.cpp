@@ -21,11 +21,7 @@ const wchar_t* state_word(bool usable, bool muted, const wchar_t* normal) noexce
 }
 } // namespace
 
-Czuvo_mixer::~Czuvo_mixer() {
-    // Controls before the devices they were created from.
-    for (auto& control : controls_) control.reset();
-    mixers_.clear();
-}
+Czuvo_mixer::~Czuvo_mixer() { release_devices(); }
 
 const control_entry* Czuvo_mixer::entry(size_t slot) const noexcept {
     if (!config_ || slot >= control_slots) return nullptr;
@@ -73,10 +69,12 @@ bool Czuvo_mixer::bind(size_t slot) noexcept {
     if (!e || !c) return false;
     m_mxrctl* mixer = c->mixer();
     const wchar_t* name = e->mixer[0] ? e->mixer : nullptr;
-    if (!mixer->is_open() && !mixer->open(name, window_)) return false;
+    const bool was_open = mixer->is_open();
+    if (!was_open && !mixer->open(name, window_)) return false;
     if (!c->open(e->source != -1, e->destination, e->source)) {
-        // The device may have gone and come back: its old handle stays dead,
-        // so try once more with the device opened afresh.
+        // A device opened long ago may have gone and come back, and its old
+        // handle stays dead: try once more with the device opened afresh.
+        if (!was_open) return false;
         mixer->close();
         if (!mixer->open(name, window_) || !c->open(e->source != -1, e->destination, e->source))
             return false;
@@ -86,12 +84,24 @@ bool Czuvo_mixer::bind(size_t slot) noexcept {
     return true;
 }
 
+uint32_t Czuvo_mixer::step_size() const noexcept {
+    // A step beyond the whole scale acts like the whole scale, for the step
+    // and its grid alike; a hand-edited huge value cannot overflow then.
+    return config_->vol_step_size > 100 ? 100 : config_->vol_step_size;
+}
+
+void Czuvo_mixer::release_devices() noexcept {
+    // Controls before the devices they were created from.
+    for (auto& control : controls_) control.reset();
+    mixers_.clear();
+}
+
 bool Czuvo_mixer::change_volume(size_t slot, int32_t amount, bool relative) noexcept {
     if (!bind(slot)) return false;
     m_mxrctl::m_devs* c = control(slot);
     int32_t cur = c->volume();
     int32_t target = relative ? cur + amount : amount;
-    const uint32_t step = config_->vol_step_size;
+    const uint32_t step = step_size();
     if (config_->vol_step_fit && off_step_grid(target, step)) {
         if (cur < 0) cur = c->volume();
         target = fit_to_step(target, cur, step);
@@ -252,10 +262,7 @@ bool Czuvo_mixer::handle_command(uint16_t command, uint16_t argument, LPARAM lpa
     if (!config_) return true;
     bool changed = false;
     if (command == CMD_VOLUME_UP || command == CMD_VOLUME_DOWN) {
-        // Steps beyond the whole scale act like the whole scale; a bound
-        // keeps a hand-edited huge step from overflowing.
-        const auto step =
-            static_cast<int32_t>(config_->vol_step_size > 1000 ? 1000 : config_->vol_step_size);
+        const auto step = static_cast<int32_t>(step_size());
         changed = change_volume(current_, command == CMD_VOLUME_UP ? step : -step, true);
     } else if (command == CMD_MUTE) {
         changed = toggle_mute(current_);

@@ -29,6 +29,10 @@ public:
     // Slot 0 when it binds, else the next control that does.
     void select_initial_control() noexcept;
 
+    // Releases every control and device object; the model then has no
+    // controls. COM must still be initialised.
+    void release_devices() noexcept;
+
     bool bind(size_t slot) noexcept;
     bool change_volume(size_t slot, int32_t amount, bool relative) noexcept;
     bool toggle_mute(size_t slot) noexcept;
@@ -71,6 +75,7 @@ private:
     };
 
     const control_entry* entry(size_t slot) const noexcept;
+    uint32_t step_size() const noexcept;
     // The name to show: the caption, or the line name for a "#" caption.
     const wchar_t* display_name(size_t slot, bool bound) const noexcept;
     void load_tray_images(size_t slot) noexcept;

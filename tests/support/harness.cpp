@@ -2,7 +2,7 @@
 
 #include "tests/support/files.h"
 
-#include <gdiplus.h>
+#include "common/gdiplus_include.h"
 
 #include <memory>
 #include <vector>

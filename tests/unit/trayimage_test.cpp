@@ -1,7 +1,7 @@
 // The tray image set on real files: pictures written into a temporary
 // program folder and loaded through GDI+, and the pictures the build ships.
 
-#include "main/gdiplus_include.h"
+#include "common/gdiplus_include.h"
 #include "main/trayimage.h"
 #include "tests/support/files.h"
 #include "tests/unit/picture_files.h"
