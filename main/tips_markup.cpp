@@ -56,6 +56,10 @@ public:
                 ++pos_;
                 if (c == L'\r' && peek() == L'\n') ++pos_;
                 end_line();
+                // "&{M0,text\n}": the field ended its line, and the "}" right
+                // behind the break closes its block rather than starting a line.
+                if (field_ended_line_ && peek() == L'}') ++pos_;
+                field_ended_line_ = false;
                 if (line_ == tips_max_lines) return;
                 start_line();
                 continue;
@@ -209,6 +213,7 @@ private:
                 field(c == L'L'   ? tips_align::left
                       : c == L'R' ? tips_align::right
                                   : tips_align::centre);
+                field_ended_line_ = pos_ < text_.size();
                 open = false;
                 break;
             default:
@@ -315,6 +320,7 @@ private:
     int32_t line_top_ = 0;
     int32_t running_bottom_ = 0;
     bool drew_ = false;
+    bool field_ended_line_ = false;
     tips_align align_ = tips_align::left;
     int32_t h_ = 0;
     int32_t v_ = 0;

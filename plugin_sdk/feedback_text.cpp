@@ -28,10 +28,8 @@ private:
 size_t make_tips_markup(wchar_t* out, size_t capacity,
                         std::initializer_list<feedback_line> lines) noexcept {
     bounded_text text(out, capacity);
-    bool first = true;
+    // Each block's field ends its own line: the blocks follow each other.
     for (const feedback_line& line : lines) {
-        if (!first) text.append(L"\n");
-        first = false;
         text.append(L"&{M0,");
         text.append(line.text, line.precision);
         text.append(L"\n}");

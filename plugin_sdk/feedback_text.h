@@ -1,7 +1,7 @@
 #pragma once
 // The texts of a plug-in's feedback: each line as one centred block of tips
-// markup ("&{M0," line "\n}", blocks joined by line breaks) and as a line of
-// plain balloon text. Plain functions, no Windows.
+// markup ("&{M0," line "\n}", one block after the other, as each field ends
+// its line) and as a line of plain balloon text. Plain functions, no Windows.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +15,7 @@ struct feedback_line {
 
 // Formats into `out` (capacity in characters), cutting at capacity - 1 and
 // always terminating, as StringCchPrintfW does. Returns the characters written.
-//   tips:    "&{M0,%.Ns\n}\n&{M0,%.Ns\n}" for two lines
+//   tips:    "&{M0,%.Ns\n}&{M0,%.Ns\n}" for two lines
 //   balloon: "%.Ns\n%.Ns\n"
 size_t make_tips_markup(wchar_t* out, size_t capacity,
                         std::initializer_list<feedback_line> lines) noexcept;

@@ -412,7 +412,7 @@ TEST(feedback, posts_tips_and_balloon_that_point_into_the_plugin) {
     EXPECT_EQ(posted[0].message, ZUVOMSG_TIPS);
     EXPECT_EQ(posted[0].wParam, reinterpret_cast<WPARAM>(feedback.tips_buffer()));
     EXPECT_EQ(posted[0].lParam, 1500);
-    EXPECT_STREQ(feedback.tips_buffer(), L"&{M0,Notepad\n}\n&{M0,x=0 y=0\n}");
+    EXPECT_STREQ(feedback.tips_buffer(), L"&{M0,Notepad\n}&{M0,x=0 y=0\n}");
     EXPECT_EQ(posted[1].message, ZUVOMSG_BALLOON);
     EXPECT_EQ(posted[1].lParam, 0);
     const auto* balloon = reinterpret_cast<const zuvo_balloon*>(posted[1].wParam);

@@ -133,7 +133,7 @@ TEST_P(feedback_texts, blocks_match_the_printf_formats) {
     const auto& [first, second] = GetParam();
     const wchar_t* a = first.c_str();
     const wchar_t* b = second.c_str();
-    EXPECT_EQ(tips_of({{a, 64}, {b, 64}}), printf_of(L"&{M0,%.64s\n}\n&{M0,%.64s\n}", a, b));
+    EXPECT_EQ(tips_of({{a, 64}, {b, 64}}), printf_of(L"&{M0,%.64s\n}&{M0,%.64s\n}", a, b));
     EXPECT_EQ(balloon_of({{a, 64}, {b, 64}}), printf_of(L"%.64s\n%.64s\n", a, b));
     EXPECT_LE(tips_of({{a, 64}, {b, 64}}).size(), 127u);
 }
@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(feedback_texts, exact_texts) {
     EXPECT_EQ(tips_of({{L"Notepad - 80%"}}), L"&{M0,Notepad - 80%\n}");
-    EXPECT_EQ(tips_of({{L"a"}, {L"b"}}), L"&{M0,a\n}\n&{M0,b\n}");
+    EXPECT_EQ(tips_of({{L"a"}, {L"b"}}), L"&{M0,a\n}&{M0,b\n}");
     EXPECT_EQ(balloon_of({{L"a"}, {L"b"}}), L"a\nb\n");
     EXPECT_EQ(tips_of({{L"abcdef", 3}}), L"&{M0,abc\n}");
     EXPECT_EQ(tips_of({{nullptr}}), L"&{M0,\n}");

@@ -148,6 +148,10 @@ INSTANTIATE_TEST_SUITE_P(
         line_case{L"field_without_comma", L"&{M2ab", {{53, 51}}, 58, 54},
         // The field ends its block at the line end: the next line is text.
         line_case{L"field_ends_block", L"&{M4,ab\ncd}", {{101, 51}, {41, 99}}, 106, 102},
+        // Plug-ins send one block a line: the "}" behind the field's line
+        // break closes the block and draws nothing.
+        line_case{L"plugin_blocks", L"&{M0,a\n}&{M0,b\n}", {{17, 51}, {17, 99}}, 22, 102},
+        line_case{L"plugin_blocks_crlf", L"&{M0,a\r\n}b", {{17, 51}, {17, 99}}, 22, 102},
         line_case{L"segmented_bar_width", L"&{B10,45}", {{165, 51}}, 170, 54},
         line_case{L"continuous_bar_width", L"&{P3,50}x", {{161, 51}}, 166, 54},
         line_case{L"huge_bar_is_limited", L"&{P99999999,50}", {{5 + 1000 * 48, 51}}, 1000, 54}),
