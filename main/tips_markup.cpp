@@ -264,7 +264,7 @@ private:
                     canvas_.fill(bar_segment(x_, y_, l, k, k < filled), tips_paint::text);
             } else {
                 canvas_.fill(b.frame, tips_paint::text);
-                canvas_.fill(bar_unfilled(b, p), tips_paint::background);
+                canvas_.fill(bar_unfilled(b, p), tips_paint::backdrop);
             }
             add_region(id, tips_region_kind::slider, b.slider);
         }

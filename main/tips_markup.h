@@ -50,10 +50,11 @@ struct tips_region {
 
 enum class tips_align : uint8_t { left, right, centre };
 
-// How a filled rectangle is painted: in the text colour, or in the
-// background colour (which in the see-through mask is the faint value that
-// keeps a bar clickable where it shows nothing).
-enum class tips_paint : uint8_t { text, background };
+// How a filled rectangle is painted: in the text colour; in the background
+// colour, which in the see-through mask is the faint value that keeps a bar
+// cell clickable where it shows nothing; or in the background colour shown
+// solid (the empty part of a continuous bar, inside its frame).
+enum class tips_paint : uint8_t { text, background, backdrop };
 
 class tips_canvas {
 public:

@@ -118,7 +118,7 @@ public:
         SetDCBrushColor(dc_, paint == tips_paint::text ? color_ : settings_.style.background_color);
         FillRect(dc_, &r, brush);
         if (mask_) {
-            SetDCBrushColor(mask_, paint == tips_paint::text ? mask_ink : mask_paper);
+            SetDCBrushColor(mask_, paint == tips_paint::background ? mask_paper : mask_ink);
             FillRect(mask_, &r, brush);
         }
     }

@@ -284,7 +284,7 @@ TEST(markup, continuous_bar_geometry_and_slider) {
     EXPECT_EQ(r.canvas.fills[1].rect, (tips_rect{17, 5, 161, 49}));
     EXPECT_EQ(r.canvas.fills[1].paint, tips_paint::text);
     EXPECT_EQ(r.canvas.fills[2].rect, (tips_rect{21 + 136 / 2, 9, 157, 45}));
-    EXPECT_EQ(r.canvas.fills[2].paint, tips_paint::background);
+    EXPECT_EQ(r.canvas.fills[2].paint, tips_paint::backdrop);
     ASSERT_EQ(r.layout.region_count, 1u);
     EXPECT_EQ(r.layout.regions[0].command, 0x00010521u);
     EXPECT_EQ(r.layout.regions[0].rect, (tips_rect{21, 9, 157, 45}));
