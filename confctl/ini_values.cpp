@@ -6,14 +6,18 @@ namespace {
 bool is_digit(wchar_t c) noexcept {
     return c >= L'0' && c <= L'9';
 }
+} // namespace
 
-int hex_value(wchar_t c) noexcept {
+int hex_digit_value(wchar_t c) noexcept {
     if (c >= L'0' && c <= L'9') return c - L'0';
     if (c >= L'a' && c <= L'f') return c - L'a' + 10;
     if (c >= L'A' && c <= L'F') return c - L'A' + 10;
     return -1;
 }
-} // namespace
+
+uint32_t swap_red_blue(uint32_t color) noexcept {
+    return ((color >> 16) & 0xFFu) | (color & 0xFF00u) | ((color & 0xFFu) << 16);
+}
 
 uint32_t parse_ulong(const wchar_t* text) noexcept {
     uint32_t value = 0;
@@ -35,12 +39,12 @@ uint32_t parse_color(const wchar_t* text, uint32_t fallback) noexcept {
     uint32_t rgb = 0;
     ++text;
     for (int i = 0; i < 6; ++i, ++text) {
-        int digit = hex_value(*text);
+        int digit = hex_digit_value(*text);
         if (digit < 0) break;
         rgb = (rgb << 4) | static_cast<uint32_t>(digit);
     }
     // rgb is 0xRRGGBB as written; COLORREF keeps red in the low byte.
-    return ((rgb >> 16) & 0xFFu) | (rgb & 0xFF00u) | ((rgb & 0xFFu) << 16);
+    return swap_red_blue(rgb);
 }
 
 void format_color(uint32_t colorref, wchar_t* out, size_t capacity) noexcept {

@@ -13,6 +13,12 @@ uint32_t parse_ulong(const wchar_t* text) noexcept;
 // The same after one optional "-" or "+"; the result is negated after "-".
 int32_t parse_long(const wchar_t* text) noexcept;
 
+// 0..15 for a hexadecimal digit (either case), -1 for anything else.
+int hex_digit_value(wchar_t c) noexcept;
+// Exchanges the red and blue bytes: a COLORREF (0x00bbggrr) becomes the
+// number that "rrggbb" is written as, and back.
+uint32_t swap_red_blue(uint32_t color) noexcept;
+
 // "#rrggbb" -> COLORREF (0x00bbggrr). Up to 6 hex digits after "#" are
 // accumulated and stop at the first other character; a text not starting
 // with "#" yields `fallback`.

@@ -1,5 +1,7 @@
 #include "main/tips_format.h"
 
+#include "confctl/ini_values.h"
+
 // Escapes of a format line:
 //   %%      "%"
 //   %l      the control's name
@@ -148,8 +150,7 @@ size_t expand_tips_line(std::wstring_view line_format, size_t slot, const tips_l
             }
             const uint32_t colorref = info.has_color ? info.color : text_color;
             // COLORREF is 0x00bbggrr; the markup wants rrggbb.
-            const uint32_t rgb =
-                ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
+            const uint32_t rgb = ini_values::swap_red_blue(colorref);
             w.put(L"C#");
             w.put_hex(rgb, 6);
             break;

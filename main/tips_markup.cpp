@@ -1,5 +1,7 @@
 #include "main/tips_markup.h"
 
+#include "confctl/ini_values.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -20,13 +22,6 @@ bool is_break(wchar_t c) noexcept {
 
 int32_t clamp_coordinate(int64_t value) noexcept {
     return static_cast<int32_t>(std::clamp<int64_t>(value, -coordinate_limit, coordinate_limit));
-}
-
-int hex_value(wchar_t c) noexcept {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
 }
 
 // One pass over the text: the measure pass finds line widths and bottoms,
@@ -109,7 +104,7 @@ private:
     uint32_t read_hex(int max_digits) noexcept {
         uint32_t value = 0;
         for (int i = 0; i < max_digits && pos_ < text_.size(); ++i) {
-            const int digit = hex_value(text_[pos_]);
+            const int digit = ini_values::hex_digit_value(text_[pos_]);
             if (digit < 0) break;
             value = (value << 4) | static_cast<uint32_t>(digit);
             ++pos_;
@@ -276,7 +271,7 @@ private:
         if (peek() == L'#') {
             ++pos_;
             const uint32_t rgb = read_hex(6);
-            colorref = ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+            colorref = ini_values::swap_red_blue(rgb);
         } else {
             bool any = false;
             const uint32_t which = read_decimal(&any);

@@ -2,7 +2,8 @@
 // texts from resource.ini are unescaped and expanded. Built natively, not by
 // the MinGW build:
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
-//     tests/fuzz/tips_markup_fuzz.cpp main/tips_markup.cpp main/tips_format.cpp -o tips_markup_fuzz
+//     tests/fuzz/tips_markup_fuzz.cpp main/tips_markup.cpp main/tips_format.cpp \
+//     confctl/ini_values.cpp -o tips_markup_fuzz
 // The first bytes choose the metrics, EdgeSize and screen; the rest is the
 // text. Both passes run, every region is clicked, the halo is drawn on a
 // small picture, and the same text serves as a format line. The checks: the
