@@ -8,20 +8,20 @@
 #include <cstdint>
 
 constexpr uint16_t CMD_NONE = 0x0500;
-constexpr uint16_t CMD_REFRESH = 0x0501;
+constexpr uint16_t CMD_REFRESH = ZUVO_CMD_REFRESH;
 constexpr uint16_t CMD_RELEASE_IDLE = 0x0502;
 constexpr uint16_t CMD_TIPS_HIDE = 0x0503;
-constexpr uint16_t CMD_EXIT = 0x0504;
+constexpr uint16_t CMD_EXIT = ZUVO_CMD_EXIT;
 constexpr uint16_t CMD_ABOUT = 0x0505;
 constexpr uint16_t CMD_SETUP = 0x0506;
 constexpr uint16_t CMD_TRAY_UPDATE = 0x0507;
 constexpr uint16_t CMD_TRAY_CLICK = 0x0508;
 constexpr uint16_t CMD_BALLOON_CLEAR = 0x0509;
 constexpr uint16_t CMD_TRIM = 0x050A;
-constexpr uint16_t CMD_CONTROL = 0x0520; // + control index 0..15
-constexpr uint16_t CMD_VOLUME_UP = 0x0580;
-constexpr uint16_t CMD_VOLUME_DOWN = 0x0581;
-constexpr uint16_t CMD_MUTE = 0x0582;
+constexpr uint16_t CMD_CONTROL = ZUVO_CMD_CONTROL; // + control index 0..15
+constexpr uint16_t CMD_VOLUME_UP = ZUVO_CMD_VOLUME_UP;
+constexpr uint16_t CMD_VOLUME_DOWN = ZUVO_CMD_VOLUME_DOWN;
+constexpr uint16_t CMD_MUTE = ZUVO_CMD_MUTE;
 constexpr uint16_t CMD_CONTROL_NEXT = 0x0583;
 constexpr uint16_t CMD_POPUP = 0x0584;
 constexpr uint16_t CMD_CONTROL_SELECT = 0x0585;

@@ -53,7 +53,7 @@ struct tips_format {
 // What a line says about one control.
 struct tips_line_info {
     const wchar_t* name = nullptr; // caption, or the line name for a "#" caption
-    int32_t volume = 0;            // percent; negative when it could not be read
+    int32_t volume = 0;            // percent, 0 when it could not be read
     bool usable = false;
     bool muted = false;
     bool has_color = false; // the control's own Color

@@ -5,6 +5,7 @@
 #include <propsys.h>
 
 #include <algorithm>
+#include <new>
 #include <cwchar>
 
 using Microsoft::WRL::ComPtr;
@@ -304,9 +305,10 @@ bool m_mxrctl_ca::m_devs::open_master() {
         return false;
     endpoint_volume_ = volume;
     if (owner_.notify_window_) {
+        // Called from the window procedure: no exception may come out of here.
         ComPtr<Ccallback_audep> callback(
-            new Ccallback_audep(owner_.notify_window_, endpoint_volume_.Get()));
-        if (SUCCEEDED(endpoint_volume_->RegisterControlChangeNotify(callback.Get())))
+            new (std::nothrow) Ccallback_audep(owner_.notify_window_, endpoint_volume_.Get()));
+        if (callback && SUCCEEDED(endpoint_volume_->RegisterControlChangeNotify(callback.Get())))
             endpoint_callback_ = callback;
     }
     name_ = owner_.name_;
@@ -347,8 +349,9 @@ bool m_mxrctl_ca::m_devs::bind_line(uint32_t source) {
 bool m_mxrctl_ca::m_devs::watch_part(IPart* part, REFIID iid, void* identity,
                                      ComPtr<Ccallback_ctlchg>& callback) {
     if (!owner_.notify_window_) return false;
-    ComPtr<Ccallback_ctlchg> created(new Ccallback_ctlchg(owner_.notify_window_, identity));
-    if (FAILED(part->RegisterControlChangeCallback(iid, created.Get()))) return false;
+    ComPtr<Ccallback_ctlchg> created(new (std::nothrow)
+                                         Ccallback_ctlchg(owner_.notify_window_, identity));
+    if (!created || FAILED(part->RegisterControlChangeCallback(iid, created.Get()))) return false;
     callback = created;
     return true;
 }
@@ -384,10 +387,14 @@ int32_t m_mxrctl_ca::m_devs::volume() {
     if (FAILED(volume_->GetChannelCount(&count)) || count == 0) return 0;
     float min_db = 0, max_db = 0, step_db = 0;
     if (FAILED(volume_->GetLevelRange(0, &min_db, &max_db, &step_db))) return 0;
-    std::vector<float> levels(count);
+    // No allocation on this path, and a driver's wild channel count cannot
+    // ask for one: the loudest of the first channels decides.
+    constexpr UINT max_read_channels = 32;
+    count = std::min(count, max_read_channels);
+    float levels[max_read_channels];
     for (UINT i = 0; i < count; ++i)
         if (FAILED(volume_->GetLevel(i, &levels[i]))) return 0;
-    return mxrctl_math::percent_from_levels(levels.data(), count, min_db, max_db);
+    return mxrctl_math::percent_from_levels(levels, count, min_db, max_db);
 }
 
 bool m_mxrctl_ca::m_devs::set_volume(int32_t percent) {

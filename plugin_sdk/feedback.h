@@ -24,7 +24,8 @@ public:
     bool has_balloon() const noexcept { return has_balloon_; }
 
     // Each line as a tips block and as a balloon line, posted for each
-    // buffer that exists.
+    // buffer that exists. The caller checks its ShowTips and ShowBalloon
+    // settings first: with both off nothing is to be shown.
     void show(HWND main_window, uint32_t display_ms,
               std::initializer_list<feedback_line> lines) noexcept;
 

@@ -1,5 +1,7 @@
 #include "plugin_sdk/settings_exchange.h"
 
+#include "confctl/ini_values.h"
+
 #include <strsafe.h>
 
 plugin_ini_exchange::plugin_ini_exchange(const wchar_t* name, bool write) noexcept : write_(write) {
@@ -60,6 +62,13 @@ void plugin_ini_exchange::text(const wchar_t* key, wchar_t* field, size_t capaci
 }
 
 void plugin_ini_exchange::color(const wchar_t* key, uint32_t& field, uint32_t fallback) noexcept {
+    // The direction is this exchange's, even when the store failed to open.
+    if (write_) {
+        wchar_t text[16];
+        ini_values::format_color(field, text, 16);
+        ini_.write_string(key, text);
+        return;
+    }
     COLORREF value = field;
     ini_.exchange_color(key, value, fallback);
     field = value;

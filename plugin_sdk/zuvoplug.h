@@ -11,7 +11,8 @@
 
 #define ZUVOPLUG_CALL __cdecl
 
-// Private messages of the main window (all in the WM_USER range).
+// Private messages of the main window (977, the mixer change, is the value of
+// the system's MM_MIXM_CONTROL_CHANGE; the others are in the WM_USER range).
 constexpr UINT ZUVOMSG_TIPS = 0x0800;        // wParam: markup text, lParam: display time in ms
 constexpr UINT ZUVOMSG_DELAYED = 0x0801;     // wParam: command value, lParam: delay in ms
 constexpr UINT ZUVOMSG_TRAY_NOTIFY = 0x0802; // wParam: 1384, lParam: mouse or key message
