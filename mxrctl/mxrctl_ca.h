@@ -127,17 +127,38 @@ private:
 
 // Both callbacks run on the audio system's threads: they touch only their own
 // reference count and post one message carrying the pointer they watch.
-class m_mxrctl_ca::Ccallback_audep final : public IAudioEndpointVolumeCallback {
+template <typename Interface> class mxrctl_change_callback : public Interface {
 public:
-    Ccallback_audep(HWND window, void* identity) noexcept : window_(window), identity_(identity) {}
-    Ccallback_audep(const Ccallback_audep&) = delete;
-    Ccallback_audep& operator=(const Ccallback_audep&) = delete;
-    virtual ~Ccallback_audep() = default;
+    mxrctl_change_callback(HWND window, void* identity) noexcept
+        : window_(window), identity_(identity) {}
+    mxrctl_change_callback(const mxrctl_change_callback&) = delete;
+    mxrctl_change_callback& operator=(const mxrctl_change_callback&) = delete;
+    virtual ~mxrctl_change_callback() = default;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
-    HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA data) noexcept override;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
+        if (!out) return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(Interface)) {
+            *out = static_cast<Interface*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override {
+        return static_cast<ULONG>(InterlockedIncrement(&refs_));
+    }
+    ULONG STDMETHODCALLTYPE Release() noexcept override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+protected:
+    HRESULT post() noexcept {
+        PostMessageW(window_, mxrctl_change_message, reinterpret_cast<WPARAM>(identity_), 0);
+        return S_OK;
+    }
 
 private:
     LONG refs_ = 0;
@@ -145,22 +166,19 @@ private:
     void* identity_;
 };
 
-class m_mxrctl_ca::Ccallback_ctlchg final : public IControlChangeNotify {
+class m_mxrctl_ca::Ccallback_audep final
+    : public mxrctl_change_callback<IAudioEndpointVolumeCallback> {
 public:
-    Ccallback_ctlchg(HWND window, void* identity) noexcept : window_(window), identity_(identity) {}
-    Ccallback_ctlchg(const Ccallback_ctlchg&) = delete;
-    Ccallback_ctlchg& operator=(const Ccallback_ctlchg&) = delete;
-    virtual ~Ccallback_ctlchg() = default;
+    using mxrctl_change_callback::mxrctl_change_callback;
+    HRESULT STDMETHODCALLTYPE OnNotify(PAUDIO_VOLUME_NOTIFICATION_DATA) noexcept override {
+        return post();
+    }
+};
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
-    HRESULT STDMETHODCALLTYPE OnNotify(DWORD process_id, LPCGUID context) noexcept override;
-
-private:
-    LONG refs_ = 0;
-    HWND window_;
-    void* identity_;
+class m_mxrctl_ca::Ccallback_ctlchg final : public mxrctl_change_callback<IControlChangeNotify> {
+public:
+    using mxrctl_change_callback::mxrctl_change_callback;
+    HRESULT STDMETHODCALLTYPE OnNotify(DWORD, LPCGUID) noexcept override { return post(); }
 };
 
 // Builds the device's list of source lines while the topology is walked.
