@@ -79,3 +79,20 @@ function(quellbar_gtest target)
     set_tests_properties(${target} PROPERTIES RESOURCE_LOCK "${arg_LOCK}")
   endif()
 endfunction()
+
+# The program icon, drawn at build time by resource/CMakeLists.txt, for a
+# program's resource script (as QUELLBAR_PROGRAM_ICON). windres hands
+# definitions to its preprocessor through a shell, which eats one level of
+# quotes. Further files the script includes go in EXTRA_DEPENDS.
+function(quellbar_program_icon target rc_file)
+  cmake_parse_arguments(arg "" "" "EXTRA_DEPENDS" ${ARGN})
+  set(icon ${CMAKE_BINARY_DIR}/generated/zuvo.ico)
+  set(icon_text "\"${icon}\"")
+  if(CMAKE_RC_COMPILER MATCHES "windres")
+    set(icon_text "\\\"${icon}\\\"")
+  endif()
+  set_source_files_properties(${rc_file} PROPERTIES
+    OBJECT_DEPENDS "${icon};${arg_EXTRA_DEPENDS}"
+    COMPILE_DEFINITIONS "QUELLBAR_PROGRAM_ICON=${icon_text}")
+  add_dependencies(${target} quellbar_resources)
+endfunction()

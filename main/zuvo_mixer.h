@@ -6,7 +6,7 @@
 #include "confctl/config.h"
 #include "main/popmenu.h"
 #include "main/tips_format.h"
-#include "main/trayimage.h"
+#include "trayimage/trayimage.h"
 #include "mxrctl/mxrctl.h"
 #include "plugin_sdk/zuvoplug.h"
 

@@ -1,12 +1,12 @@
 // libFuzzer target for the tray icon's pixel arithmetic. Built natively, not
 // by the MinGW build:
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
-//     tests/fuzz/trayimage_pixels_fuzz.cpp main/trayimage_pixels.cpp -o trayimage_pixels_fuzz
+//     tests/fuzz/trayimage_pixels_fuzz.cpp trayimage/trayimage_pixels.cpp -o trayimage_pixels_fuzz
 // Every picture size, digit offset, volume and colour the input names is
 // composed into a work picture; the sanitizers catch any read or write
 // outside the pictures and any overflow.
 
-#include "main/trayimage_pixels.h"
+#include "trayimage/trayimage_pixels.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The tray icon's pixel arithmetic, checked pixel by pixel with expected
 // values worked out by hand from the rules (not from the code).
 
-#include "main/trayimage_pixels.h"
+#include "trayimage/trayimage_pixels.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // program folder and loaded through GDI+, and the pictures the build ships.
 
 #include "common/gdiplus_include.h"
-#include "main/trayimage.h"
+#include "trayimage/trayimage.h"
 #include "tests/support/files.h"
 #include "tests/unit/picture_files.h"
 

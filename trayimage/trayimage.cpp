@@ -1,4 +1,4 @@
-#include "main/trayimage.h"
+#include "trayimage/trayimage.h"
 
 #include "confctl/confctl.h"
 #include "confctl/ini_values.h"

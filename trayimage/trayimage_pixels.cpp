@@ -1,4 +1,4 @@
-#include "main/trayimage_pixels.h"
+#include "trayimage/trayimage_pixels.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // a digit set) and the composition of the tray icon from them.
 
 #include "common/unique_resource.h"
-#include "main/trayimage_pixels.h"
+#include "trayimage/trayimage_pixels.h"
 
 #include <windows.h>
 #include <cstdint>
