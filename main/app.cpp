@@ -4,6 +4,7 @@
 #include "main/commands.h"
 #include "common/gdiplus_include.h"
 #include "main/resource.h"
+#include "plugin_sdk/ui_language.h"
 
 #include <objbase.h>
 #include <strsafe.h>
@@ -17,13 +18,8 @@ Czuvo_plugproc g_plugproc;
 Capp g_app;
 
 void show_warning(UINT string_id, const wchar_t* argument) noexcept {
-    wchar_t format[256];
-    if (LoadStringW(g_app.instance, string_id, format, 256) <= 0) return;
     wchar_t text[512];
-    DWORD_PTR arguments[1] = {reinterpret_cast<DWORD_PTR>(argument ? argument : L"")};
-    if (!FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format, 0, 0,
-                        text, 512, reinterpret_cast<va_list*>(arguments)))
-        return;
+    if (!format_ui_string(g_app.instance, string_id, argument, text, 512)) return;
     MessageBoxW(nullptr, text, Capp::caption, MB_OK | MB_ICONWARNING);
 }
 

@@ -1,6 +1,7 @@
 #include "plugin_sdk/dialog_template.h"
 
 #include "plugin_sdk/dialog_font.h"
+#include "plugin_sdk/ui_language.h"
 
 #include <cstring>
 
@@ -22,7 +23,7 @@ DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id) noexcept {
 }
 
 DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id, const LOGFONTW* font) noexcept {
-    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5) /* RT_DIALOG */);
+    HRSRC found = find_ui_resource(module, RT_DIALOG, id);
     if (!found) return nullptr;
     const DWORD size = SizeofResource(module, found);
     HGLOBAL loaded = LoadResource(module, found);

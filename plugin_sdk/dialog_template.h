@@ -5,7 +5,8 @@
 
 // A copy of dialog resource `id` of `module` in global memory, with the
 // message font of the system. Show it with DialogBoxIndirectParamW, then
-// GlobalFree it. Null when the resource is missing or not an extended
+// GlobalFree it. The resource is taken in the user's language (ui_language.h)
+// when the module has it in that language. Null when the resource is missing or not an extended
 // dialog template with a font, or when no memory is left.
 DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id) noexcept;
 
