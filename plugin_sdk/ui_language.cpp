@@ -12,14 +12,22 @@ LANGID ui_language() noexcept {
     return ui_language_for(GetUserDefaultUILanguage());
 }
 
-HRSRC find_ui_resource(HMODULE module, LPCWSTR type, UINT id) noexcept {
+namespace {
+
+constexpr LANGID english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr LANGID japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN);
+
+// The user's language first, then the other one we write, then whatever the
+// loader finds (resources of plug-ins made in one language only).
+template <typename Found> bool in_ui_languages(Found found) noexcept {
     const LANGID wanted = ui_language();
-    if (HRSRC found = FindResourceExW(module, type, MAKEINTRESOURCEW(id), wanted)) return found;
-    // Resources made for one language only (plug-ins of other authors).
-    return FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    return found(wanted) || found(wanted == english ? japanese : english) || found(LANGID{0xFFFF});
 }
 
-namespace {
+HRSRC find_in(HMODULE module, LPCWSTR type, UINT id, LANGID language) noexcept {
+    if (language == 0xFFFF) return FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    return FindResourceExW(module, type, MAKEINTRESOURCEW(id), language);
+}
 
 // A string table block holds 16 counted strings; string `id` lives in block
 // id / 16 + 1 at position id % 16.
@@ -45,17 +53,28 @@ bool string_from_block(HMODULE module, HRSRC block, UINT id, const wchar_t*& tex
 
 } // namespace
 
+HRSRC find_ui_resource(HMODULE module, LPCWSTR type, UINT id) noexcept {
+    HRSRC result = nullptr;
+    in_ui_languages([&](LANGID language) {
+        result = find_in(module, type, id, language);
+        return result != nullptr;
+    });
+    return result;
+}
+
 size_t load_ui_string(HMODULE module, UINT id, wchar_t* buffer, size_t capacity) noexcept {
     if (!buffer || capacity == 0) return 0;
     buffer[0] = L'\0';
+    // Each language has its own blocks, so a string missing from the user's
+    // block is looked for in the others.
     const UINT block_id = (id >> 4) + 1;
     const wchar_t* text = nullptr;
     size_t length = 0;
-    HRSRC block = FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(block_id), ui_language());
-    if (!string_from_block(module, block, id, text, length)) {
-        block = FindResourceW(module, MAKEINTRESOURCEW(block_id), RT_STRING);
-        if (!string_from_block(module, block, id, text, length)) return 0;
-    }
+    if (!in_ui_languages([&](LANGID language) {
+            return string_from_block(module, find_in(module, RT_STRING, block_id, language), id,
+                                     text, length);
+        }))
+        return 0;
     if (length > capacity - 1) length = capacity - 1;
     std::memcpy(buffer, text, length * sizeof(wchar_t));
     buffer[length] = L'\0';

@@ -15,3 +15,7 @@
 #define IDC_HOTKEY2 1130
 #define IDC_NUMBER 1140
 #define IDC_LABEL 1141
+
+#define IDS_BOTH_LANGUAGES 900 // in English and in Japanese
+#define IDS_JAPANESE_ONLY 901
+#define IDS_FORMATTED 902 // "%1!s! failed%0" / Japanese

@@ -7,6 +7,7 @@
 #include "plugin_sdk/edit_number.h"
 #include "plugin_sdk/feedback_text.h"
 #include "plugin_sdk/hotkey_value.h"
+#include "plugin_sdk/ui_language.h"
 
 #include <windows.h>
 #include <strsafe.h>
@@ -300,3 +301,19 @@ TEST(dialog_font, point_sizes) {
 }
 
 } // namespace
+
+TEST(ui_language, japanese_only_for_japanese_users) {
+    const struct {
+        LANGID user;
+        LANGID shown;
+    } cases[] = {
+        {MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN), 0x0411},
+        {MAKELANGID(LANG_JAPANESE, SUBLANG_NEUTRAL), 0x0411},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), 0x0409},
+        {MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), 0x0409},
+        {MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), 0x0409},
+        {MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED), 0x0409},
+        {MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL), 0x0409},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ui_language_for(c.user), c.shown) << c.user;
+}
