@@ -10,6 +10,8 @@
 #include "plugin_sdk/host_link.h"
 #include "plugin_sdk/menu_items.h"
 #include "plugin_sdk/settings_exchange.h"
+#include "plugin_sdk/ui_language.h"
+#include "tests/support/dialog_walk.h"
 #include "tests/support/files.h"
 #include "tests/support/probe.h"
 #include "tests/unit/plugin_sdk_test_ids.h"
@@ -50,17 +52,6 @@ LOGFONTW font_of(int32_t height, const wchar_t* face = L"Tahoma") {
     return font;
 }
 
-uint16_t word_at(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-// Offset just past a sz_Or_Ord field at `offset`.
-size_t skip_name(const uint8_t* t, size_t offset) {
-    if (word_at(t + offset) == 0xFFFF) return offset + 4;
-    while (word_at(t + offset) != 0) offset += 2;
-    return offset + 2;
-}
-
 struct parsed_template {
     uint16_t point_size = 0;
     std::wstring face;
@@ -68,25 +59,10 @@ struct parsed_template {
     size_t end = 0;            // just past the last item
 };
 
-// Walks an extended template as the dialog manager does.
 parsed_template parse(const uint8_t* t) {
-    parsed_template p;
-    size_t offset = skip_name(t, 30); // the title
-    p.point_size = word_at(t + offset);
-    offset += 6;
-    for (; word_at(t + offset); offset += 2)
-        p.face.push_back(static_cast<wchar_t>(word_at(t + offset)));
-    offset += 2;
-    const uint16_t count = word_at(t + 16);
-    for (uint16_t i = 0; i < count; ++i) {
-        offset = (offset + 3) & ~size_t{3};
-        p.items.push_back(offset);
-        offset += 24;                      // help id, styles, position, id
-        offset = skip_name(t, offset);     // class
-        offset = skip_name(t, offset);     // title
-        offset += 2 + word_at(t + offset); // creation data
-    }
-    p.end = offset;
+    const parsed_dialog dialog = parse_dialog(t);
+    parsed_template p{dialog.point_size, dialog.face, {}, dialog.end};
+    for (const auto& item : dialog.items) p.items.push_back(item.offset);
     return p;
 }
 
@@ -630,3 +606,24 @@ TEST(plugin_module, configuration_works_from_the_module_alone) {
 }
 
 } // namespace
+
+// Texts in the user's language ---------------------------------------------------
+
+TEST(ui_language, strings_follow_the_user_language_and_fall_back_to_any) {
+    // The test session runs Wine in an English locale.
+    ASSERT_EQ(ui_language(), MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    wchar_t text[64];
+    EXPECT_EQ(load_ui_string(self(), IDS_BOTH_LANGUAGES, text, 64), 7u);
+    EXPECT_STREQ(text, L"English");
+    EXPECT_GT(load_ui_string(self(), IDS_JAPANESE_ONLY, text, 64), 0u);
+    EXPECT_STREQ(text, L"日本語だけ");
+    EXPECT_EQ(load_ui_string(self(), IDS_BOTH_LANGUAGES, text, 4), 3u);
+    EXPECT_STREQ(text, L"Eng");
+    EXPECT_EQ(load_ui_string(self(), 903, text, 64), 0u);
+    EXPECT_STREQ(text, L"");
+
+    ASSERT_TRUE(format_ui_string(self(), IDS_FORMATTED, L"zuvo.exe", text, 64));
+    EXPECT_STREQ(text, L"Starting zuvo.exe failed");
+    EXPECT_FALSE(format_ui_string(self(), 903, L"zuvo.exe", text, 64));
+    EXPECT_STREQ(text, L"");
+}
