@@ -1,0 +1,378 @@
+#include "mxrctl/control_select.h"
+
+#include "common/unique_resource.h"
+#include "mxrctl/control_select_ids.h"
+#include "mxrctl/control_select_text.h"
+#include "mxrctl/mxrctl_ca.h"
+#include "plugin_sdk/dialog_template.h"
+#include "plugin_sdk/ui_language.h"
+
+#include <commctrl.h>
+#include <strsafe.h>
+
+#include <iterator>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr size_t mixer_capacity = sizeof(control_choice::mixer) / sizeof(wchar_t);
+constexpr size_t caption_capacity = sizeof(control_choice::caption) / sizeof(wchar_t);
+constexpr size_t label_capacity = 64;
+// FormatMessageW's output is bounded by this, whatever the caller offers.
+constexpr DWORD description_limit = 1024;
+constexpr int32_t balance_step = 10;
+
+void copy_text(wchar_t* out, size_t capacity, std::wstring_view text) noexcept {
+    // Cuts what does not fit and always terminates.
+    StringCchCopyNW(out, capacity, text.data(), text.size());
+}
+
+std::wstring ui_string(HMODULE module, UINT id) {
+    wchar_t text[label_capacity];
+    const size_t length = load_ui_string(module, id, text, label_capacity);
+    return std::wstring(text, length);
+}
+
+// The text of a list entry, whatever its length.
+std::wstring combo_entry(HWND list, LRESULT index) {
+    if (index < 0) return {};
+    const LRESULT length = SendMessageW(list, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length <= 0) return {};
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(list, CB_GETLBTEXT, static_cast<WPARAM>(index),
+                                        reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 && copied <= length ? static_cast<size_t>(copied) : 0);
+    return text;
+}
+
+LRESULT add_entry(HWND list, const wchar_t* text) {
+    return SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+}
+
+bool format_message(const std::wstring& format, const DWORD_PTR* arguments, wchar_t* out,
+                    DWORD capacity) noexcept {
+    if (FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format.c_str(),
+                       0, 0, out, capacity,
+                       reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments))))
+        return true;
+    out[0] = L'\0';
+    return false;
+}
+
+DWORD_PTR text_argument(const wchar_t* text) noexcept {
+    return reinterpret_cast<DWORD_PTR>(text);
+}
+
+DWORD_PTR number_argument(int64_t number) noexcept {
+    return static_cast<DWORD_PTR>(static_cast<INT_PTR>(number));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The dialog
+
+m_control_select::m_control_select(HMODULE module, const control_choice& start) : module_(module) {
+    copy_text(choice_.mixer, mixer_capacity,
+              std::wstring_view(start.mixer, wcsnlen(start.mixer, mixer_capacity - 1)));
+    choice_.destination = start.destination;
+    choice_.source = start.source;
+    choice_.balance = start.balance;
+    copy_text(choice_.caption, caption_capacity,
+              std::wstring_view(start.caption, wcsnlen(start.caption, caption_capacity - 1)));
+    const std::wstring default_mixer = ui_string(module, IDS_DEFAULT_MIXER);
+    copy_text(default_entry_, std::size(default_entry_), default_mixer_entry(default_mixer));
+    copy_text(default_caption_, std::size(default_caption_), default_mixer_caption(default_mixer));
+}
+
+m_control_select::~m_control_select() = default;
+
+bool m_control_select::run(HWND owner) noexcept {
+    try {
+        device_.reset(new m_mxrctl_ca);
+        control_.reset(device_->create_control());
+    } catch (...) {
+        return false;
+    }
+    if (!control_) return false;
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
+    InitCommonControlsEx(&classes);
+    unique_hglobal dialog(build_dialog_template(module_, IDD_CONTROL_SELECT));
+    if (!dialog) return false;
+    accepted_ = false;
+    const INT_PTR result =
+        DialogBoxIndirectParamW(module_, static_cast<LPCDLGTEMPLATEW>(dialog.get()), owner,
+                                procedure_thunk, reinterpret_cast<LPARAM>(this));
+    control_.reset();
+    device_.reset();
+    return result != -1 && accepted_;
+}
+
+INT_PTR CALLBACK m_control_select::procedure_thunk(HWND dialog, UINT message, WPARAM wparam,
+                                                   LPARAM lparam) noexcept {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrW(dialog, DWLP_USER, lparam);
+        reinterpret_cast<m_control_select*>(lparam)->dialog_ = dialog;
+    }
+    auto* self = reinterpret_cast<m_control_select*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!self) return FALSE;
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(dialog, DWLP_USER, 0);
+        self->dialog_ = nullptr;
+        return FALSE;
+    }
+    try {
+        return self->procedure(message, wparam, lparam);
+    } catch (...) {
+        // Out of memory while listing: the dialog stays as it is.
+        return message == WM_INITDIALOG ? TRUE : FALSE;
+    }
+}
+
+INT_PTR m_control_select::procedure(UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        on_init();
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wparam)) {
+        case IDC_SELECT_MIXER:
+            if (HIWORD(wparam) == CBN_SELCHANGE) on_device_changed();
+            return TRUE;
+        case IDC_SELECT_CONTROL:
+            if (HIWORD(wparam) == CBN_SELCHANGE) on_control_changed();
+            return TRUE;
+        case IDOK:
+            accepted_ = true;
+            EndDialog(dialog_, IDOK);
+            return TRUE;
+        case IDCANCEL:
+            accepted_ = false;
+            EndDialog(dialog_, IDCANCEL);
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lparam);
+        if (header && header->idFrom == IDC_SELECT_BALANCE) on_balance_moved();
+        return FALSE;
+    }
+    case WM_HSCROLL:
+        if (reinterpret_cast<HWND>(lparam) == GetDlgItem(dialog_, IDC_SELECT_BALANCE))
+            on_balance_moved();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void m_control_select::on_init() {
+    HWND bar = GetDlgItem(dialog_, IDC_SELECT_BALANCE);
+    SendMessageW(bar, TBM_SETRANGEMIN, FALSE, -balance_step);
+    SendMessageW(bar, TBM_SETRANGEMAX, FALSE, balance_step);
+    SendMessageW(bar, TBM_SETTICFREQ, 1, 0);
+    fill_devices();
+    fill_controls();
+    update_caption();
+    update_channels();
+    show_balance();
+}
+
+void m_control_select::fill_devices() {
+    HWND list = GetDlgItem(dialog_, IDC_SELECT_MIXER);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    add_entry(list, default_entry_);
+    LRESULT selected = 0;
+    // Opening any index takes the device list, which the count needs.
+    device_->open_index(0, nullptr);
+    const uint32_t count = device_->device_count();
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!device_->open_index(i, nullptr)) continue;
+        const LRESULT at = add_entry(list, device_->name());
+        // The last device the stored name matches wins; opening by that
+        // name later takes the first (see name_matches).
+        if (at >= 0 && choice_.mixer[0] && device_->name_matches(choice_.mixer)) selected = at;
+    }
+    device_->close();
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+    keeping_stored_device_ = choice_.mixer[0] != L'\0' && selected == 0;
+}
+
+void m_control_select::fill_controls() {
+    HWND list = GetDlgItem(dialog_, IDC_SELECT_CONTROL);
+    SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    const bool named = named_device_selected();
+    EnableWindow(list, named);
+    if (!named) return;
+    if (device_->open(choice_.mixer, nullptr)) {
+        const uint32_t lines = device_->source_count(static_cast<uint32_t>(choice_.destination));
+        auto add = [&](int32_t source) {
+            const LRESULT at =
+                add_entry(list, control_list_entry(source, control_->name()).c_str());
+            if (at >= 0)
+                SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at),
+                             static_cast<LPARAM>(source));
+        };
+        if (control_->open(false, choice_.destination, -1)) add(-1);
+        for (uint32_t i = 0; i < lines; ++i) {
+            const auto source = static_cast<int32_t>(i);
+            if (control_->open(true, choice_.destination, source)) add(source);
+        }
+    }
+    control_->close();
+    device_->close();
+    const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    LRESULT selected = 0;
+    for (LRESULT i = 0; i < count; ++i)
+        if (SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) == choice_.source) {
+            selected = i;
+            break;
+        }
+    SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+bool m_control_select::named_device_selected() const {
+    return SendDlgItemMessageW(dialog_, IDC_SELECT_MIXER, CB_GETCURSEL, 0, 0) > 0;
+}
+
+void m_control_select::on_device_changed() {
+    keeping_stored_device_ = false;
+    choice_.mixer[0] = L'\0';
+    choice_.destination = 0;
+    choice_.source = -1;
+    choice_.balance = 0;
+    HWND list = GetDlgItem(dialog_, IDC_SELECT_MIXER);
+    const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    if (selected > 0) copy_text(choice_.mixer, mixer_capacity, combo_entry(list, selected));
+    fill_controls();
+    choice_.source = -1;
+    on_control_changed();
+}
+
+void m_control_select::on_control_changed() {
+    if (named_device_selected()) {
+        HWND list = GetDlgItem(dialog_, IDC_SELECT_CONTROL);
+        const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+        choice_.source = selected < 0
+                             ? -1
+                             : static_cast<int32_t>(SendMessageW(list, CB_GETITEMDATA,
+                                                                 static_cast<WPARAM>(selected), 0));
+    }
+    choice_.balance = 0;
+    update_caption();
+    update_channels();
+    show_balance();
+}
+
+void m_control_select::on_balance_moved() {
+    // The trackbar also notifies when it merely repaints; only a new position
+    // replaces the balance, so a stored value between two steps survives.
+    const auto position =
+        static_cast<int32_t>(SendDlgItemMessageW(dialog_, IDC_SELECT_BALANCE, TBM_GETPOS, 0, 0));
+    if (position == shown_position_) return;
+    shown_position_ = position;
+    choice_.balance = position * balance_step;
+    SetDlgItemTextW(dialog_, IDC_SELECT_BALANCE_TEXT,
+                    balance_percent_text(choice_.balance).c_str());
+}
+
+void m_control_select::update_caption() {
+    if (keeping_stored_device_) return;
+    if (!named_device_selected()) {
+        copy_text(choice_.caption, caption_capacity, default_caption_);
+        return;
+    }
+    HWND list = GetDlgItem(dialog_, IDC_SELECT_CONTROL);
+    const std::wstring entry = combo_entry(list, SendMessageW(list, CB_GETCURSEL, 0, 0));
+    copy_text(choice_.caption, caption_capacity, caption_from_control_entry(entry));
+}
+
+void m_control_select::update_channels() {
+    uint32_t channels = 0;
+    if (named_device_selected()) {
+        if (device_->open(choice_.mixer, nullptr) &&
+            control_->open(choice_.source != -1, choice_.destination, choice_.source))
+            channels = control_->channels();
+        control_->close();
+        device_->close();
+    }
+    wchar_t text[16];
+    StringCchPrintfW(text, std::size(text), L"%u", channels);
+    SetDlgItemTextW(dialog_, IDC_SELECT_CHANNELS, text);
+    // Only a stereo line takes a balance (the master volume ignores it).
+    EnableWindow(GetDlgItem(dialog_, IDC_SELECT_BALANCE), channels == 2);
+}
+
+void m_control_select::show_balance() {
+    shown_position_ = choice_.balance / balance_step;
+    SendDlgItemMessageW(dialog_, IDC_SELECT_BALANCE, TBM_SETPOS, TRUE, shown_position_);
+    SetDlgItemTextW(dialog_, IDC_SELECT_BALANCE_TEXT,
+                    balance_percent_text(choice_.balance).c_str());
+}
+
+bool run_control_select(HMODULE module, HWND owner, control_choice& choice) noexcept {
+    try {
+        m_control_select dialog(module, choice);
+        if (!dialog.run(owner)) return false;
+        const control_choice& chosen = dialog.choice();
+        copy_text(choice.mixer, mixer_capacity, chosen.mixer);
+        choice.destination = chosen.destination;
+        choice.source = chosen.source;
+        choice.balance = chosen.balance;
+        copy_text(choice.caption, caption_capacity, chosen.caption);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The description
+
+void describe_control(HMODULE module, const control_entry& entry, wchar_t* text,
+                      size_t capacity) noexcept {
+    if (!text || capacity == 0) return;
+    text[0] = L'\0';
+    try {
+        if (!entry.caption[0]) {
+            load_ui_string(module, IDS_NOT_REGISTERED, text, capacity);
+            return;
+        }
+        const std::wstring_view stored(entry.mixer, wcsnlen(entry.mixer, mixer_capacity - 1));
+        if (stored.empty()) {
+            copy_text(text, capacity, default_mixer_entry(ui_string(module, IDS_DEFAULT_MIXER)));
+            return;
+        }
+        const std::wstring name(stored);
+        std::unique_ptr<m_mxrctl> device(new m_mxrctl_ca);
+        std::unique_ptr<m_mxrctl::m_devs> control(device->create_control());
+        const bool opened = device->open(name.c_str(), nullptr) &&
+                            control->open(entry.source != -1, entry.destination, entry.source);
+
+        const std::wstring source = source_text(entry.source);
+        const std::wstring format =
+            description_template(ui_string(module, IDS_MIXER), ui_string(module, IDS_CONTROL),
+                                 ui_string(module, IDS_CHANNELS));
+        const wchar_t* error = L"## ERROR ##";
+        wchar_t balance[label_capacity * 2] = L"";
+        if (opened && control->channels() == 2) {
+            const DWORD_PTR value[1] = {number_argument(entry.balance)};
+            format_message(balance_template(ui_string(module, IDS_BALANCE)), value, balance,
+                           static_cast<DWORD>(std::size(balance)));
+        }
+        const DWORD_PTR arguments[7] = {text_argument(opened ? device->name() : name.c_str()),
+                                        number_argument(entry.destination),
+                                        text_argument(opened ? L"" : error),
+                                        text_argument(source.c_str()),
+                                        text_argument(opened ? control->name() : error),
+                                        number_argument(opened ? control->channels() : 0),
+                                        text_argument(balance)};
+        wchar_t description[description_limit];
+        if (format_message(format, arguments, description, description_limit))
+            copy_text(text, capacity, description);
+    } catch (...) {
+        text[0] = L'\0';
+    }
+}
