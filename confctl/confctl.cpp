@@ -1,7 +1,7 @@
 #include "confctl/confctl.h"
 
+#include "confctl/ini_encoding.h"
 #include "confctl/ini_values.h"
-#include "common/unique_resource.h"
 
 #include <strsafe.h>
 
@@ -22,40 +22,29 @@ bool m_confctl_base::exchange_color(const wchar_t* key, COLORREF& color, COLORRE
     return true;
 }
 
-namespace {
-
-// The profile functions write a new file in the ANSI code page, which loses
-// every character outside it. A file that starts with a UTF-16LE byte-order
-// mark stays UTF-16, so a missing file is created that way first.
-void create_unicode_file(const wchar_t* path) noexcept {
-    unique_file file(
-        CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    static const BYTE bom[2] = {0xFF, 0xFE};
-    DWORD written = 0;
-    WriteFile(file.get(), bom, sizeof bom, &written, nullptr);
-}
-
-} // namespace
-
 m_confctl_ini::~m_confctl_ini() {
     close();
 }
 
 bool m_confctl_ini::open(const wchar_t* name, bool for_writing) {
     close();
-    if (!name) return false;
-    DWORD length = GetFullPathNameW(name, 257, path_, nullptr);
+    failed_ = false;
+    // Set even when the name is unusable: an exchange routine must not take a
+    // failed save for a load and overwrite its fields with defaults.
+    if (for_writing) write_mode_ = true;
+    DWORD length = name ? GetFullPathNameW(name, 257, path_, nullptr) : 0;
     if (length == 0 || length >= 257 || FAILED(StringCchCatW(path_, path_capacity, L".ini"))) {
         path_[0] = L'\0';
-        return false;
+        return for_writing ? fail() : false;
     }
     if (for_writing) {
-        write_mode_ = true;
-        if (GetFileAttributesW(path_) == INVALID_FILE_ATTRIBUTES) create_unicode_file(path_);
-    } else if (GetFileAttributesW(path_) == INVALID_FILE_ATTRIBUTES) {
-        return false;
+        select_section(nullptr);
+        // A new file is created in UTF-16 (the profile functions would create
+        // an ANSI one), and a file that cannot be written is found before the
+        // save pass starts.
+        return ini_encoding::prepare_change(path_, nullptr, nullptr, nullptr) || fail();
     }
+    if (GetFileAttributesW(path_) == INVALID_FILE_ATTRIBUTES) return false;
     select_section(nullptr);
     return true;
 }
@@ -71,13 +60,18 @@ bool m_confctl_ini::select_section(const wchar_t* name) {
 }
 
 bool m_confctl_ini::delete_section(const wchar_t* name) {
-    bool done = path_[0] != L'\0' && WritePrivateProfileSectionW(name, nullptr, path_) != FALSE;
+    bool done = ini_encoding::prepare_change(path_, nullptr, nullptr, nullptr) &&
+                WritePrivateProfileSectionW(name, nullptr, path_) != FALSE;
+    if (!done) fail();
     select_section(nullptr);
     return done;
 }
 
 bool m_confctl_ini::delete_key(const wchar_t* key) {
-    return path_[0] != L'\0' && WritePrivateProfileStringW(section_, key, nullptr, path_) != FALSE;
+    if (!ini_encoding::prepare_change(path_, nullptr, nullptr, nullptr) ||
+        !WritePrivateProfileStringW(section_, key, nullptr, path_))
+        return fail();
+    return true;
 }
 
 bool m_confctl_ini::read_string(const wchar_t* key, wchar_t* buffer, size_t capacity) {
@@ -134,8 +128,11 @@ bool m_confctl_ini::get_long(const wchar_t* key, int32_t& value) {
 }
 
 bool m_confctl_ini::write_string(const wchar_t* key, const wchar_t* value) {
-    if (path_[0] == L'\0') return false;
-    return WritePrivateProfileStringW(section_, key, value ? value : L"", path_) != FALSE;
+    const wchar_t* text = value ? value : L"";
+    if (!ini_encoding::prepare_change(path_, section_, key, text) ||
+        !WritePrivateProfileStringW(section_, key, text, path_))
+        return fail();
+    return true;
 }
 
 bool m_confctl_ini::write_ulong(const wchar_t* key, uint32_t value) {

@@ -2,6 +2,12 @@
 // Typed store over Windows profile ("ini") files. One exchange routine can
 // load or save the same list of keys: it tests write_mode() and either puts
 // the value or stores its default and gets it (an absent key keeps the default).
+//
+// Every change first makes sure the file can take it: a file that cannot be
+// written (read-only, held by another program) is left alone, and an ANSI
+// file is rewritten in UTF-16 before it would have to store a character
+// outside its code page as "?". A failed change sets failed(), so a save pass
+// can tell whether everything reached the file.
 
 #include <windows.h>
 #include <cstddef>
@@ -46,9 +52,18 @@ public:
     bool write_mode() const noexcept { return write_mode_; }
     const wchar_t* path() const noexcept { return path_; }
     const wchar_t* section() const noexcept { return section_; }
+    // Whether any put, write, key or section deletion, or opening for writing
+    // failed since the last open.
+    bool failed() const noexcept { return failed_; }
 
 protected:
+    bool fail() noexcept {
+        failed_ = true;
+        return false;
+    }
+
     bool write_mode_ = false;
+    bool failed_ = false;
     wchar_t path_[path_capacity] = {};
     wchar_t section_[section_capacity] = {};
 };
@@ -58,7 +73,8 @@ public:
     ~m_confctl_ini() override;
 
     // `name` is the file's path without ".ini"; relative names resolve
-    // against the current directory.
+    // against the current directory. For writing, a missing file is created in
+    // UTF-16, and false (with failed()) means the file cannot be written.
     bool open(const wchar_t* name, bool for_writing) override;
     void close() override;
     bool select_section(const wchar_t* name) override;

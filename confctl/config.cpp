@@ -270,7 +270,13 @@ void load_from_current_folder(Cconfig& config) {
 bool exchange(Cconfig& config, bool write) {
     Cconfig::m_confctl_zuvo store;
     bool opened = store.open(L"zuvo", write);
-    if (!write) config.file_found = opened;
+    if (!write) {
+        config.file_found = opened;
+        exchange_settings(store, config, false);
+        return opened;
+    }
+    // A file that cannot be written is left as it is, not half saved.
+    if (!opened) return false;
     exchange_settings(store, config, false);
-    return opened;
+    return !store.failed();
 }

@@ -99,7 +99,10 @@ void load(Cconfig& config);
 void load_from_current_folder(Cconfig& config);
 
 // Setup program: reads (write false) or saves (write true) zuvo.ini in the
-// current directory. Read mode puts blank entries into free control slots.
+// current directory. Read mode puts blank entries into free control slots and
+// returns whether the file exists. Write mode returns false when the save did
+// not fully reach the file: read-only, held by another program, or a change
+// that failed; a file that cannot be written at all is left unchanged.
 bool exchange(Cconfig& config, bool write);
 
 // The key walk behind both, on any store already opened or failed to open.

@@ -64,4 +64,13 @@ void format_color(uint32_t colorref, wchar_t* out, size_t capacity) noexcept {
     out[7] = L'\0';
 }
 
+text_mark leading_mark(const uint8_t* bytes, size_t size) noexcept {
+    if (!bytes) return text_mark::none;
+    if (size >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) return text_mark::utf16le;
+    if (size >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) return text_mark::utf16be;
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+        return text_mark::utf8;
+    return text_mark::none;
+}
+
 } // namespace ini_values

@@ -26,4 +26,10 @@ uint32_t parse_color(const wchar_t* text, uint32_t fallback) noexcept;
 // COLORREF -> "#rrggbb" (lower case); `capacity` of at least 8 characters.
 void format_color(uint32_t colorref, wchar_t* out, size_t capacity) noexcept;
 
+// The byte-order mark a file starts with. The profile functions keep a file
+// with the UTF-16LE mark in UTF-16 and take any other as text in the ANSI
+// code page (Wine also honours the UTF-8 and UTF-16BE marks).
+enum class text_mark { none, utf8, utf16le, utf16be };
+text_mark leading_mark(const uint8_t* bytes, size_t size) noexcept;
+
 } // namespace ini_values

@@ -11,7 +11,8 @@
 //     }
 //
 // Writing puts every field; reading first stores the default, so a missing
-// file or key leaves it.
+// file or key leaves it. After writing, failed() tells whether the save was
+// incomplete.
 
 #include "confctl/confctl.h"
 
@@ -39,6 +40,10 @@ public:
               const wchar_t* fallback) noexcept;
     // "#rrggbb"
     void color(const wchar_t* key, uint32_t& field, uint32_t fallback) noexcept;
+
+    // Write mode: whether anything failed to reach the file (read-only, held
+    // by another program, ...), so that a plug-in can tell the user.
+    bool failed() const noexcept { return ini_.failed(); }
 
     m_confctl_ini& store() noexcept { return ini_; }
 

@@ -1,12 +1,16 @@
 #include "confctl/config.h"
 #include "confctl/confctl.h"
+#include "confctl/ini_encoding.h"
 #include "confctl/ini_values.h"
 #include "tests/support/files.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
+using test_support::read_bytes;
 using test_support::read_text;
 using test_support::temp_folder;
 using test_support::write_ascii;
@@ -223,6 +227,122 @@ TEST(store, existing_ansi_file_is_read_as_it_is) {
     auto bytes = test_support::read_bytes(folder.file(L"a.ini"));
     EXPECT_EQ(bytes[0], '[');
 }
+
+// Text forms ----------------------------------------------------------------
+
+// The lines that are not blank, in order: Wine's profile writer drops blank
+// lines and spaces around "=" whenever it writes, Windows keeps them.
+::testing::AssertionResult keeps_in_order(const std::wstring& text,
+                                          const std::vector<std::wstring>& expected) {
+    std::vector<std::wstring> lines;
+    for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+        end = std::min(text.find_first_of(L"\r\n", start), text.size());
+        if (end > start) lines.push_back(text.substr(start, end - start));
+    }
+    size_t at = 0;
+    for (const auto& line : expected) {
+        while (at < lines.size() && lines[at] != line) ++at;
+        if (at++ >= lines.size()) return ::testing::AssertionFailure() << "lost: " << line;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+bool starts_with_utf16_mark(const std::wstring& path) {
+    auto bytes = read_bytes(path);
+    return bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+}
+
+bool temp_file_left(const temp_folder& folder) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(folder.file(L"*.tmp").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    return find != INVALID_HANDLE_VALUE;
+}
+
+struct value_case {
+    const wchar_t* section;
+    const wchar_t* key;
+    const wchar_t* value;
+    const char* ansi; // the bytes stored when the file stays ANSI; null: UTF-16
+};
+
+class store_values : public ::testing::TestWithParam<value_case> {};
+
+TEST_P(store_values, ansi_file_stays_ansi_or_becomes_utf16_keeping_every_line) {
+    if (GetACP() != 1252) GTEST_SKIP() << "the bytes are those of code page 1252";
+    const auto& c = GetParam();
+    temp_folder folder;
+    const auto path = folder.file(L"h.ini");
+    const std::string before =
+        "; by hand\r\n# too\r\n[Mystery]\r\nkeep=me\r\n[s]\r\nk=old\r\nz=caf\xE9\r\n";
+    write_ascii(path, before);
+    {
+        m_confctl_ini out;
+        ASSERT_TRUE(out.open(stem(folder, L"h").c_str(), true));
+        out.select_section(c.section);
+        EXPECT_TRUE(out.write_string(c.key, c.value));
+        EXPECT_FALSE(out.failed());
+    }
+    if (c.ansi) {
+        std::string after = before;
+        after.replace(after.find("old"), 3, c.ansi);
+        EXPECT_EQ(read_bytes(path), std::vector<uint8_t>(after.begin(), after.end()));
+        return;
+    }
+    EXPECT_TRUE(starts_with_utf16_mark(path));
+    EXPECT_TRUE(keeps_in_order(read_text(path), {L"; by hand", L"# too", L"[Mystery]", L"keep=me",
+                                                 L"[s]", L"z=caf\u00e9"}));
+    m_confctl_ini in;
+    ASSERT_TRUE(in.open(stem(folder, L"h").c_str(), false));
+    in.select_section(c.section);
+    wchar_t value[64];
+    ASSERT_TRUE(in.read_string(c.key, value, 64));
+    EXPECT_STREQ(value, c.value);
+    EXPECT_FALSE(temp_file_left(folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    table, store_values,
+    ::testing::Values(value_case{L"s", L"k", L"plain", "plain"},
+                      value_case{L"s", L"k", L"Kopfh\u00f6rer", "Kopfh\xF6rer"},
+                      value_case{L"s", L"k", L"", ""}, value_case{L"s", L"k", L"スピーカー"},
+                      value_case{L"s", L"k", L"\U0001F3A7 Kopfh\u00f6rer"},
+                      // Best fit would store "Audio".
+                      value_case{L"s", L"k", L"\u0100udio"}, value_case{L"音量", L"k", L"1"},
+                      value_case{L"s", L"名前", L"x"}));
+
+struct conversion_case {
+    std::string bytes;
+    const wchar_t* text; // null: refused
+};
+
+class conversion : public ::testing::TestWithParam<conversion_case> {};
+
+TEST_P(conversion, keeps_the_text_exactly_or_leaves_the_file) {
+    const auto& c = GetParam();
+    temp_folder folder;
+    const auto path = folder.file(L"c.ini");
+    write_ascii(path, c.bytes);
+    EXPECT_EQ(ini_encoding::prepare_change(path.c_str(), L"s", L"k", L"\U0001F3A7"),
+              c.text != nullptr);
+    if (c.text) {
+        EXPECT_TRUE(starts_with_utf16_mark(path));
+        EXPECT_EQ(read_text(path), c.text);
+    } else {
+        EXPECT_EQ(read_bytes(path), std::vector<uint8_t>(c.bytes.begin(), c.bytes.end()));
+    }
+    EXPECT_FALSE(temp_file_left(folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    table, conversion,
+    ::testing::Values(conversion_case{"; c\r\n\r\n[a]\r\n  key = spaced  \r\n\n\rlast",
+                                      L"; c\r\n\r\n[a]\r\n  key = spaced  \r\n\n\rlast"},
+                      conversion_case{"", L""},
+                      conversion_case{"\xEF\xBB\xBF[a]\r\n\r\nk=K\xC3\xB6pf \xF0\x9F\x8E\xA7\r\n",
+                                      L"[a]\r\n\r\nk=K\u00f6pf \U0001F3A7\r\n"},
+                      // Broken UTF-8 behind the mark would not survive.
+                      conversion_case{"\xEF\xBB\xBF[a]\r\nk=\xC3(\r\n", nullptr}));
 
 // Settings model ------------------------------------------------------------
 
@@ -487,6 +607,76 @@ TEST_F(settings, write_then_load_round_trip) {
     exchange(again, true);
     EXPECT_EQ(read_text(ini()), before);
 }
+
+struct blocked_case {
+    const char* name;
+    bool read_only;
+    DWORD holder_access; // 0: no other handle
+    DWORD holder_share;
+    bool file_unchanged;
+};
+
+class blocked_save : public settings, public ::testing::WithParamInterface<blocked_case> {};
+
+TEST_P(blocked_save, is_reported_and_loses_nothing) {
+    const auto& c = GetParam();
+    const std::string before = "; my settings\r\n# kept\r\n\r\n[Basic]\r\nVolStepSize=5\r\n\r\n"
+                               "[Mine]\r\nnote=hi\r\n";
+    write_ascii(ini(), before);
+    Cconfig config;
+    ASSERT_TRUE(exchange(config, false));
+    config.vol_step_size = 7;
+    wcscpy_s(config.controls[0]->caption, L"スピーカー");
+    config.launchers[3] = std::make_unique<launcher_entry>();
+    wcscpy_s(config.launchers[3]->caption, L"\U0001F3A7 Kopfh\u00f6rer");
+    if (c.read_only) SetFileAttributesW(ini().c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (c.holder_access) {
+        holder = CreateFileW(ini().c_str(), c.holder_access, c.holder_share, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+        ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    }
+    EXPECT_FALSE(exchange(config, true));
+    if (c.file_unchanged) {
+        // Found before the save pass.
+        m_confctl_ini store;
+        EXPECT_FALSE(store.open(L"zuvo", true));
+        EXPECT_TRUE(store.failed());
+    }
+    if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+    SetFileAttributesW(ini().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    auto after = read_bytes(ini());
+    ASSERT_FALSE(after.empty());
+    if (c.file_unchanged) {
+        EXPECT_EQ(after, std::vector<uint8_t>(before.begin(), before.end()));
+    }
+    EXPECT_EQ(std::find(after.begin(), after.end(), '?'), after.end()) << "nothing stored as ?";
+    EXPECT_FALSE(temp_file_left(folder_));
+
+    // Once the file can be written the same save succeeds, in UTF-16.
+    EXPECT_TRUE(exchange(config, true));
+    EXPECT_TRUE(starts_with_utf16_mark(ini()));
+    EXPECT_TRUE(keeps_in_order(read_text(ini()), {L"; my settings", L"# kept", L"[Basic]",
+                                                  L"VolStepSize=7", L"[Mine]", L"note=hi"}));
+    Cconfig m;
+    load_from_current_folder(m);
+    EXPECT_EQ(m.vol_step_size, 7u);
+    ASSERT_TRUE(m.controls[0] && m.launchers[3]);
+    EXPECT_STREQ(m.controls[0]->caption, L"スピーカー");
+    EXPECT_STREQ(m.launchers[3]->caption, L"\U0001F3A7 Kopfh\u00f6rer");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    table, blocked_save,
+    ::testing::Values(blocked_case{"read_only", true, 0, 0, true},
+                      blocked_case{"locked", false, GENERIC_READ | GENERIC_WRITE, 0, true},
+                      blocked_case{"held_for_reading", false, GENERIC_READ, FILE_SHARE_READ, true},
+                      // Plain values are written, but the UTF-16 rewrite cannot
+                      // replace a file held without delete sharing.
+                      blocked_case{"held_without_delete_sharing", false, GENERIC_READ,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, false}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(settings, plugin_count_beyond_keys_leaves_empty_names_and_is_bounded) {
     write_ascii(ini(), "[Plugin]\r\nNum=4000000000\r\n00=a.dll\r\n");
