@@ -1,0 +1,131 @@
+// The Basic page: volume step, menu and tray icon behaviour, icon pictures.
+
+#include "plugin_sdk/dialog_helpers.h"
+#include "setup/page_tools.h"
+#include "setup/pages.h"
+#include "setup/resource.h"
+#include "setup/setup_logic.h"
+
+#include <commctrl.h>
+#include <strsafe.h>
+
+namespace {
+
+constexpr COLORREF digit_green = RGB(0, 255, 0);
+
+struct check_setting {
+    int id;
+    bool Cconfig::*field;
+};
+// The boxes the page copies back on OK (the digit colour box is taken at once).
+constexpr check_setting checks[] = {
+    {IDC_BASIC_STEP_FIT, &Cconfig::vol_step_fit},
+    {IDC_BASIC_VOL_MENU, &Cconfig::vol_menu},
+    {IDC_BASIC_TRAY_SHOW, &Cconfig::trayicon_show},
+    {IDC_BASIC_BALLOON, &Cconfig::trayicon_balloon},
+    {IDC_BASIC_WHEEL, &Cconfig::trayicon_wheel},
+    {IDC_BASIC_WHEEL_REVERSE, &Cconfig::trayicon_wheel_reverse},
+    {IDC_BASIC_SWAP, &Cconfig::swap_mode},
+};
+
+class Cpage_basic final : public Csetup_page {
+public:
+    using Csetup_page::Csetup_page;
+    UINT dialog_id() const noexcept override { return IDD_PAGE_BASIC; }
+
+protected:
+    INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) override {
+        switch (message) {
+        case WM_INITDIALOG:
+            initialize();
+            return TRUE;
+        case WM_HSCROLL:
+            if (reinterpret_cast<HWND>(lparam) == item(IDC_BASIC_STEP_TRACK)) {
+                const auto position = static_cast<int32_t>(
+                    SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_GETPOS, 0, 0));
+                if (position != track_position_) set_step(step_from_track(position));
+                return TRUE;
+            }
+            return FALSE;
+        case WM_COMMAND:
+            return command(LOWORD(wparam), HIWORD(wparam));
+        default:
+            return FALSE;
+        }
+    }
+
+    void apply() override {
+        // A number typed and confirmed with Enter never left the edit.
+        set_step(read_edit_number(window(), IDC_BASIC_STEP_EDIT));
+        config().vol_step_size = static_cast<uint32_t>(step_);
+        for (const auto& check : checks) config().*check.field = is_box_ticked(window(), check.id);
+        config().trayicon_digit_color_link_tips = is_box_ticked(window(), IDC_BASIC_DIGIT_LINK);
+    }
+
+private:
+    void initialize() {
+        SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
+        SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_SETTICFREQ, 1, 0);
+        SendMessageW(item(IDC_BASIC_STEP_EDIT), EM_LIMITTEXT, 2, 0);
+        set_step(static_cast<int64_t>(config().vol_step_size));
+        for (const auto& check : checks) tick_box(window(), check.id, config().*check.field);
+        tick_box(window(), IDC_BASIC_DIGIT_LINK, config().trayicon_digit_color_link_tips);
+        fill_resource_list(item(IDC_BASIC_ICON_IMAGE), state_.icons, config().trayicon_image);
+        fill_resource_list(item(IDC_BASIC_DIGIT_IMAGE), state_.digits, config().trayicon_digit);
+        draw_previews();
+    }
+
+    INT_PTR command(int id, int code) {
+        switch (id) {
+        case IDC_BASIC_STEP_EDIT:
+            if (code == EN_KILLFOCUS) set_step(read_edit_number(window(), IDC_BASIC_STEP_EDIT));
+            return TRUE;
+        case IDC_BASIC_ICON_IMAGE:
+        case IDC_BASIC_DIGIT_IMAGE:
+            take_image_sets();
+            return TRUE;
+        case IDC_BASIC_DIGIT_LINK:
+            config().trayicon_digit_color_link_tips = is_box_ticked(window(), IDC_BASIC_DIGIT_LINK);
+            draw_previews();
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+
+    void set_step(int64_t step) {
+        step_ = clamp_step(step);
+        wchar_t text[16];
+        StringCchPrintfW(text, 16, L"%d", static_cast<int>(step_));
+        SetDlgItemTextW(window(), IDC_BASIC_STEP_EDIT, text);
+        track_position_ = step_track_position(step_);
+        SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_SETPOS, TRUE, track_position_);
+    }
+
+    void take_image_sets() {
+        if (const wchar_t* icons = selected_resource(item(IDC_BASIC_ICON_IMAGE), state_.icons))
+            StringCchCopyW(config().trayicon_image, 64, icons);
+        if (const wchar_t* digits = selected_resource(item(IDC_BASIC_DIGIT_IMAGE), state_.digits))
+            StringCchCopyW(config().trayicon_digit, 64, digits);
+        draw_previews();
+    }
+
+    void draw_previews() {
+        const bool linked = config().trayicon_digit_color_link_tips;
+        full_.show(item(IDC_BASIC_PREVIEW_FULL), config().trayicon_image, config().trayicon_digit,
+                   100, linked ? config().text_color : digit_green, false);
+        muted_.show(item(IDC_BASIC_PREVIEW_MUTE), config().trayicon_image, config().trayicon_digit,
+                    0, linked ? config().text_color2 : digit_green, true);
+    }
+
+    int32_t step_ = 10;
+    int32_t track_position_ = 2;
+    icon_preview full_;
+    icon_preview muted_;
+};
+
+} // namespace
+
+std::unique_ptr<Csetup_page> make_basic_page(setup_state& state) {
+    return std::make_unique<Cpage_basic>(state);
+}

@@ -1,0 +1,153 @@
+// The Launcher page: the 16 launcher slots, edited in place. The editors
+// belong to the current slot and are stored into it before anything else
+// happens to the list.
+
+#include "plugin_sdk/dialog_helpers.h"
+#include "setup/list_logic.h"
+#include "setup/pages.h"
+#include "setup/resource.h"
+
+#include <strsafe.h>
+
+namespace {
+
+// Ctrl+Shift without a key: what a free slot offers to start from.
+constexpr uint32_t free_slot_hotkey = 0x0500;
+
+constexpr hotkey_editor launcher_hotkey{IDC_LAUNCH_HOTKEY, IDC_LAUNCH_CTRL, IDC_LAUNCH_SHIFT,
+                                        IDC_LAUNCH_ALT, IDC_LAUNCH_WIN};
+
+class Cpage_launcher final : public Csetup_page {
+public:
+    using Csetup_page::Csetup_page;
+    UINT dialog_id() const noexcept override { return IDD_PAGE_LAUNCHER; }
+
+protected:
+    INT_PTR handle(UINT message, WPARAM wparam, LPARAM) override {
+        switch (message) {
+        case WM_INITDIALOG:
+            initialize();
+            return TRUE;
+        case WM_COMMAND:
+            return command(LOWORD(wparam), HIWORD(wparam));
+        default:
+            return FALSE;
+        }
+    }
+
+    void apply() override {
+        if (initialized_) store_editors();
+    }
+
+private:
+    launcher_entry& current() { return *config().launchers[current_]; }
+
+    void initialize() {
+        // Free slots are null after loading; every slot gets an entry so
+        // that a free one can be filled in place (an empty caption keeps it
+        // out of the file).
+        for (auto& entry : config().launchers)
+            if (!entry) entry = std::make_unique<launcher_entry>();
+        SendMessageW(item(IDC_LAUNCH_CAPTION), EM_LIMITTEXT, 63, 0);
+        SendMessageW(item(IDC_LAUNCH_COMMAND), EM_LIMITTEXT, 1023, 0);
+        launcher_hotkey.bind(window());
+        current_ = 0;
+        initialized_ = true;
+        show_slot();
+    }
+
+    INT_PTR command(int id, int code) {
+        if (!initialized_) return FALSE;
+        switch (id) {
+        case IDC_LAUNCH_LIST:
+            // Focus changes and clicks alike: what was typed for the slot
+            // being left is kept before another slot can be shown.
+            store_editors();
+            if (code == LBN_SELCHANGE) select_listed();
+            return TRUE;
+        case IDC_LAUNCH_CAPTION:
+        case IDC_LAUNCH_COMMAND:
+            if (code != EN_KILLFOCUS) return FALSE;
+            store_editors();
+            fill_list();
+            return TRUE;
+        case IDC_LAUNCH_UP:
+            move(slot_move::up);
+            return TRUE;
+        case IDC_LAUNCH_DOWN:
+            move(slot_move::down);
+            return TRUE;
+        case IDC_LAUNCH_DELETE: {
+            launcher_entry& entry = current();
+            entry.caption[0] = L'\0';
+            entry.command_line[0] = L'\0';
+            entry.hotkey = free_slot_hotkey;
+            show_slot();
+            return TRUE;
+        }
+        default:
+            return FALSE;
+        }
+    }
+
+    void select_listed() {
+        const LRESULT selected = SendMessageW(item(IDC_LAUNCH_LIST), LB_GETCURSEL, 0, 0);
+        if (selected < 0 || static_cast<size_t>(selected) >= launcher_slots) return;
+        current_ = static_cast<size_t>(selected);
+        show_slot();
+    }
+
+    void move(slot_move direction) {
+        const auto partner = slot_swap_partner(current_, direction, launcher_slots);
+        if (!partner) return;
+        // A hot key changed in the editor loses no focus to the edits, so
+        // nothing has stored it yet; it moves with its slot.
+        store_editors();
+        config().launchers[current_].swap(config().launchers[*partner]);
+        current_ = *partner;
+        show_slot();
+    }
+
+    void store_editors() {
+        launcher_entry& entry = current();
+        wchar_t caption[64] = {};
+        GetDlgItemTextW(window(), IDC_LAUNCH_CAPTION, caption, 64);
+        StringCchCopyW(entry.caption, 64, caption);
+        GetDlgItemTextW(window(), IDC_LAUNCH_COMMAND, entry.command_line, 1024);
+        entry.hotkey = launcher_hotkey.read(window());
+    }
+
+    void fill_list() {
+        HWND list = item(IDC_LAUNCH_LIST);
+        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+        SendMessageW(list, LB_RESETCONTENT, 0, 0);
+        for (size_t slot = 0; slot < launcher_slots; ++slot) {
+            wchar_t text[80];
+            format_slot_text(slot, config().launchers[slot]->caption, text, 80);
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        }
+        SendMessageW(list, LB_SETCURSEL, current_, 0);
+        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(list, nullptr, TRUE);
+    }
+
+    void show_slot() {
+        fill_list();
+        const launcher_entry& entry = current();
+        const bool used = entry.caption[0] != L'\0';
+        SetDlgItemTextW(window(), IDC_LAUNCH_CAPTION, used ? entry.caption : L"");
+        SetDlgItemTextW(window(), IDC_LAUNCH_COMMAND, used ? entry.command_line : L"");
+        launcher_hotkey.show(window(), used ? entry.hotkey : free_slot_hotkey);
+    }
+
+    size_t current_ = 0;
+    // Every slot has its entry; until then (or when memory ran out making
+    // them) the controls are left alone.
+    bool initialized_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<Csetup_page> make_launcher_page(setup_state& state) {
+    return std::make_unique<Cpage_launcher>(state);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// Pieces several pages are made of: lists of resource sets, colour choice
+// and swatches, and tray icon previews.
+
+#include "setup/setup_state.h"
+#include "trayimage/trayimage.h"
+
+#include <windows.h>
+#include <cstdint>
+#include <memory>
+
+// One item per named entry of `list` (text: description, data: entry
+// index); selects the item whose section equals `selected` exactly, else
+// the first.
+void fill_resource_list(HWND combo, const resource_set_list& list,
+                        const wchar_t* selected) noexcept;
+// The section of the selected item, or null when nothing usable is selected
+// (no selection, an index of 20 or more, an entry without a name).
+const wchar_t* selected_resource(HWND combo, const resource_set_list& list) noexcept;
+
+// ChooseColorW starting from `color`, all custom colours white. True and
+// `color` replaced when the user pressed OK.
+bool choose_color(HWND owner, COLORREF& color) noexcept;
+// Fills an owner-drawn swatch (WM_DRAWITEM) with `color`, framed.
+void draw_swatch(const DRAWITEMSTRUCT& item, COLORREF color) noexcept;
+
+// A tray icon as the main program would draw it, shown in an icon picture
+// control. Owns its pictures and the icon the control shows.
+class icon_preview {
+public:
+    icon_preview() = default;
+    icon_preview(const icon_preview&) = delete;
+    icon_preview& operator=(const icon_preview&) = delete;
+
+    // volume < 0: the picture without digits.
+    void show(HWND picture, const wchar_t* icon_set, const wchar_t* digit_set, int32_t volume,
+              COLORREF digit_color, bool muted) noexcept;
+
+private:
+    // Made afresh for each picture: a set of another size needs new work bitmaps.
+    std::unique_ptr<Ctrayimage> image_;
+};

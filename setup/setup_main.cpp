@@ -1,0 +1,91 @@
+// zuvoset.exe: edits zuvo.ini in one dialog and restarts the tray program so
+// that the saved settings take effect.
+
+#include "common/gdiplus_include.h"
+#include "common/unique_resource.h"
+#include "confctl/config.h"
+#include "setup/resource.h"
+#include "setup/restart.h"
+#include "setup/settings_dialog.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <memory>
+#include <new>
+
+namespace {
+
+constexpr wchar_t setup_class[] = L"Quellbar_Setup_Class";
+constexpr int exit_already_running = 100;
+constexpr int exit_no_com = 255;
+
+// The hidden window that marks the running instance and owns the dialog.
+unique_hwnd create_setup_window(HINSTANCE instance) noexcept {
+    WNDCLASSEXW window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = DefWindowProcW;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = setup_class;
+    if (!RegisterClassExW(&window_class)) return {};
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT outer{0, 0, 400, 300};
+    AdjustWindowRectEx(&outer, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_NOACTIVATE);
+    return unique_hwnd(CreateWindowExW(
+        WS_EX_NOACTIVATE, setup_class, L"Quellbar Setup", WS_OVERLAPPEDWINDOW,
+        (work.right - work.left - 400) / 2, (work.bottom - work.top - 300) / 2,
+        outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr));
+}
+
+int run(HINSTANCE instance) noexcept {
+    make_program_folder_current();
+    if (HWND running = FindWindowW(setup_class, nullptr)) {
+        SetForegroundWindow(running);
+        return exit_already_running;
+    }
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                       ICC_BAR_CLASSES | ICC_HOTKEY_CLASS |
+                                                       ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    // Large (the settings hold every control and launcher): not on the stack.
+    std::unique_ptr<setup_state> state(new (std::nothrow) setup_state);
+    if (!state) return 1;
+    state->module = instance;
+    load_resource_sets(L"fmt", state->formats);
+    load_resource_sets(L"icon", state->icons);
+    load_resource_sets(L"dig", state->digits);
+    exchange(state->config, false);
+
+    unique_hwnd owner = create_setup_window(instance);
+    if (!owner) return 1;
+    SetForegroundWindow(owner.get());
+    if (!run_settings_dialog(*state, owner.get())) return 0;
+
+    // A failed save must not restart the tray program: it would come back
+    // with settings the user never saw.
+    if (!exchange(state->config, true)) {
+        wchar_t path[MAX_PATH] = L"zuvo.ini";
+        GetFullPathNameW(L"zuvo.ini", MAX_PATH, path, nullptr);
+        show_setup_message(instance, IDS_SAVE_FAILED, path, MB_ICONERROR);
+        return 0;
+    }
+    const restart_outcome outcome = restart_main_program();
+    if (outcome == restart_outcome::did_not_quit || outcome == restart_outcome::start_failed)
+        warn_restart_failed(instance);
+    return 0;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    if (FAILED(CoInitialize(nullptr))) return exit_no_com;
+    ULONG_PTR gdiplus = 0;
+    Gdiplus::GdiplusStartupInput input;
+    const bool gdiplus_up = Gdiplus::GdiplusStartup(&gdiplus, &input, nullptr) == Gdiplus::Ok;
+    const int code = run(instance);
+    if (gdiplus_up) Gdiplus::GdiplusShutdown(gdiplus);
+    CoUninitialize();
+    return code;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// What the settings editor's frame and pages share: the module with the
+// resources, the settings being edited and the resource sets on offer.
+
+#include "confctl/config.h"
+
+#include <windows.h>
+#include <array>
+#include <cstddef>
+
+// One picture set or tips format of resource\resource.ini.
+struct resource_set {
+    wchar_t section[64] = {};     // empty: no entry in this place
+    wchar_t description[64] = {}; // "desc" of the section, else its name
+};
+constexpr size_t resource_set_count = 20;
+using resource_set_list = std::array<resource_set, resource_set_count>;
+
+// Fills `list` from the [sections] keys prefix00..prefix19 of
+// resource\resource.ini; a missing file leaves every entry empty.
+void load_resource_sets(const wchar_t* prefix, resource_set_list& list) noexcept;
+
+struct setup_state {
+    HMODULE module = nullptr;
+    Cconfig config;
+    resource_set_list formats;
+    resource_set_list icons;
+    resource_set_list digits;
+};

@@ -1,0 +1,262 @@
+// The settings editor's rules and resources: step, opacity and font
+// arithmetic, resource-set lists from real files, and every dialog and
+// string of zuvoset.exe in both languages.
+
+#include "plugin_sdk/ui_language.h"
+#include "setup/resource.h"
+#include "setup/setup_logic.h"
+#include "setup/setup_state.h"
+#include "tests/support/dialog_walk.h"
+#include "tests/support/files.h"
+#include "tests/support/harness.h"
+
+#include "common/unique_resource.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace test_support;
+
+namespace {
+
+// Arithmetic -------------------------------------------------------------------
+
+TEST(setup_logic, step_is_kept_within_one_to_fifty_and_the_trackbar_moves_in_fives) {
+    const struct {
+        int64_t typed;
+        int32_t step;
+        int32_t position;
+    } cases[] = {{37, 37, 7}, {99, 50, 10}, {50, 50, 10}, {1, 1, 0},   {0, 1, 0},
+                 {-5, 1, 0},  {4, 4, 0},    {5, 5, 1},    {10, 10, 2}, {4294967297LL, 50, 10}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(clamp_step(c.typed), c.step) << c.typed;
+        EXPECT_EQ(step_track_position(clamp_step(c.typed)), c.position) << c.typed;
+    }
+    const struct {
+        int32_t position;
+        int32_t step;
+    } moves[] = {{0, 1}, {1, 5}, {7, 35}, {10, 50}, {11, 50}, {-1, 1}};
+    for (const auto& m : moves) EXPECT_EQ(step_from_track(m.position), m.step) << m.position;
+}
+
+TEST(setup_logic, opacity_trackbar_position) {
+    const struct {
+        int32_t rate;
+        int32_t position;
+    } cases[] = {{100, 20}, {0, 0}, {55, 11}, {54, 10}, {-10, 0}, {250, 20}};
+    for (const auto& c : cases) EXPECT_EQ(opacity_track_position(c.rate), c.position) << c.rate;
+}
+
+TEST(setup_logic, font_description) {
+    const struct {
+        const wchar_t* face;
+        int32_t height;
+        int32_t weight;
+        bool italic;
+        const wchar_t* text;
+    } cases[] = {
+        {L"Arial", -32, 400, false, L"Arial,24pt "},
+        {L"Arial", -13, 700, false, L"Arial,10pt Bold"},
+        {L"", 12, 401, true, L",12pt BoldItaric"},
+        {L"MS UI Gothic", -16, 400, true, L"MS UI Gothic,12pt Itaric"},
+        {L"X", 0, 400, false, L"X,0pt "},
+    };
+    for (const auto& c : cases) {
+        wchar_t text[128];
+        describe_font(c.face, c.height, c.weight, c.italic, text, 128);
+        EXPECT_STREQ(text, c.text);
+    }
+    wchar_t small[6];
+    describe_font(L"Arial", -32, 400, false, small, 6);
+    EXPECT_STREQ(small, L"Arial");
+}
+
+TEST(setup_logic, font_height_scaled_to_the_desktop_it_was_chosen_on) {
+    EXPECT_EQ(font_height_for_desktop(-32, 1920, 1024), -60);
+    EXPECT_EQ(font_height_for_desktop(-32, 1024, 1024), -32);
+    EXPECT_EQ(font_height_for_desktop(-32, 1920, 0), -32);
+    EXPECT_EQ(font_height_for_desktop(-2000000000, 2000000000, 1), INT32_MIN);
+    EXPECT_EQ(display_time_from_number(3000), 3000u);
+    EXPECT_EQ(display_time_from_number(-5), 0u);
+}
+
+// Resource sets ----------------------------------------------------------------
+
+class in_folder : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GetCurrentDirectoryW(MAX_PATH, previous_);
+        ASSERT_TRUE(CreateDirectoryW(folder_.file(L"resource").c_str(), nullptr));
+        ASSERT_TRUE(SetCurrentDirectoryW(folder_.path().c_str()));
+    }
+    void TearDown() override { SetCurrentDirectoryW(previous_); }
+
+    temp_folder folder_{L"qbset"};
+    wchar_t previous_[MAX_PATH] = {};
+};
+
+TEST_F(in_folder, resource_sets_take_descriptions_or_section_names) {
+    ASSERT_TRUE(write_ascii(folder_.file(L"resource\\resource.ini"),
+                            "[sections]\r\nicon00=default\r\nicon03=plain\r\nfmt00=x\r\n"
+                            "icon20=beyond\r\n[default]\r\ndesc=Speaker\r\n[plain]\r\n"));
+    resource_set_list icons;
+    load_resource_sets(L"icon", icons);
+    EXPECT_STREQ(icons[0].section, L"default");
+    EXPECT_STREQ(icons[0].description, L"Speaker");
+    EXPECT_STREQ(icons[1].section, L"");
+    EXPECT_STREQ(icons[3].section, L"plain");
+    EXPECT_STREQ(icons[3].description, L"plain");
+    size_t named = 0;
+    for (const auto& entry : icons) named += entry.section[0] != L'\0';
+    EXPECT_EQ(named, 2u);
+}
+
+TEST_F(in_folder, damaged_or_missing_resource_file_leaves_the_lists_empty) {
+    resource_set_list formats;
+    formats[5].section[0] = L'x';
+    load_resource_sets(L"fmt", formats);
+    for (const auto& entry : formats) EXPECT_STREQ(entry.section, L"");
+
+    const uint8_t garbage[] = {0xFF, 0x00, 0x5B, 0x0A, 0xC3, 0x28, 0x00, 0x00, 0x3D, 0x3D};
+    ASSERT_TRUE(write_bytes(folder_.file(L"resource\\resource.ini"), garbage, sizeof garbage));
+    load_resource_sets(L"fmt", formats);
+    for (const auto& entry : formats) EXPECT_STREQ(entry.section, L"");
+}
+
+// Resources of zuvoset.exe -----------------------------------------------------
+
+constexpr LANGID english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
+constexpr LANGID japanese = MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN);
+
+struct program_resources {
+    unique_hmodule module{LoadLibraryExW((build_bin_folder() + L"\\zuvoset.exe").c_str(), nullptr,
+                                         LOAD_LIBRARY_AS_DATAFILE)};
+
+    const uint8_t* dialog(UINT id, LANGID language) const {
+        HRSRC found = FindResourceExW(module.get(), RT_DIALOG, MAKEINTRESOURCEW(id), language);
+        if (!found) return nullptr;
+        return static_cast<const uint8_t*>(LockResource(LoadResource(module.get(), found)));
+    }
+};
+
+constexpr UINT dialogs[] = {IDD_FRAME,        IDD_PAGE_BASIC,    IDD_PAGE_HOTKEYS,
+                            IDD_PAGE_TIPS,    IDD_PAGE_CONTROLS, IDD_PAGE_LAUNCHER,
+                            IDD_PAGE_PLUGINS, IDD_CONTROL_SELECT};
+
+INT_PTR CALLBACK silent_dialog(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG;
+}
+
+TEST(setup_resources, every_dialog_has_the_same_controls_in_both_languages) {
+    program_resources program;
+    ASSERT_TRUE(program.module) << "zuvoset.exe is built beside the tests";
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    // Pages are child dialogs and need a parent.
+    unique_hwnd parent(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 800, 600, nullptr,
+                                       nullptr, nullptr, nullptr));
+    ASSERT_TRUE(parent);
+    for (UINT id : dialogs) {
+        const uint8_t* en = program.dialog(id, english);
+        const uint8_t* ja = program.dialog(id, japanese);
+        ASSERT_TRUE(en && ja) << id;
+        const parsed_dialog english_dialog = parse_dialog(en);
+        const parsed_dialog japanese_dialog = parse_dialog(ja);
+        ASSERT_FALSE(english_dialog.items.empty()) << id;
+        ASSERT_EQ(english_dialog.items.size(), japanese_dialog.items.size()) << id;
+        for (size_t i = 0; i < english_dialog.items.size(); ++i) {
+            EXPECT_EQ(english_dialog.items[i].id, japanese_dialog.items[i].id) << id;
+            EXPECT_EQ(english_dialog.items[i].class_name, japanese_dialog.items[i].class_name);
+        }
+        // Shown, every control is there (a class that fails to register
+        // would leave a hole).
+        for (const uint8_t* layout : {en, ja}) {
+            unique_hwnd shown(CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                                         reinterpret_cast<LPCDLGTEMPLATEW>(layout),
+                                                         parent.get(), silent_dialog, 0));
+            ASSERT_TRUE(shown) << id;
+            size_t children = 0;
+            for (HWND child = GetWindow(shown.get(), GW_CHILD); child;
+                 child = GetWindow(child, GW_HWNDNEXT))
+                ++children;
+            EXPECT_EQ(children, english_dialog.items.size()) << id;
+            for (const auto& item : english_dialog.items) {
+                if (static_cast<uint16_t>(item.id) == 0xFFFF) continue;
+                EXPECT_TRUE(GetDlgItem(shown.get(), static_cast<int>(item.id)))
+                    << id << " item " << item.id;
+            }
+        }
+    }
+}
+
+TEST(setup_resources, page_names_and_texts_are_translated) {
+    program_resources program;
+    ASSERT_TRUE(program.module);
+    const struct {
+        UINT id;
+        const wchar_t* english;
+        const wchar_t* japanese;
+    } pages[] = {{IDD_PAGE_BASIC, L"Basic", L"基本"},
+                 {IDD_PAGE_HOTKEYS, L"Hot keys", L"ホットキー"},
+                 {IDD_PAGE_TIPS, L"Window tips", L"ウインドウTips"},
+                 {IDD_PAGE_CONTROLS, nullptr, L"コントロール"},
+                 {IDD_PAGE_LAUNCHER, nullptr, L"ランチャー"},
+                 {IDD_PAGE_PLUGINS, nullptr, L"プラグイン"}};
+    for (const auto& page : pages) {
+        const parsed_dialog en = parse_dialog(program.dialog(page.id, english));
+        const parsed_dialog ja = parse_dialog(program.dialog(page.id, japanese));
+        EXPECT_EQ(ja.title, page.japanese);
+        if (page.english) {
+            EXPECT_EQ(en.title, page.english);
+        }
+        EXPECT_NE(en.title, ja.title);
+        // Labels with an accelerator must be English in the English page.
+        for (const auto& item : en.items)
+            for (wchar_t c : item.title) EXPECT_LT(c, 0x3000) << page.id << " " << item.id;
+    }
+}
+
+TEST(setup_resources, every_string_exists_in_both_languages) {
+    program_resources program;
+    ASSERT_TRUE(program.module);
+    const UINT strings[] = {IDS_AA_DEFAULT,
+                            IDS_AA_OFF,
+                            IDS_AA_STANDARD,
+                            IDS_AA_CLEARTYPE,
+                            IDS_PLUGIN_COLUMN,
+                            IDS_VERSION_COLUMN,
+                            IDS_NOT_REGISTERED,
+                            IDS_NO_VERSION_INFO,
+                            IDS_FAILED_TO_START,
+                            IDS_SAVE_FAILED,
+                            20000,
+                            20001,
+                            20002,
+                            20003,
+                            20004,
+                            20005};
+    for (LANGID language : {english, japanese}) {
+        for (UINT id : strings) {
+            HRSRC block = FindResourceExW(program.module.get(), RT_STRING,
+                                          MAKEINTRESOURCEW((id >> 4) + 1), language);
+            ASSERT_TRUE(block) << id << " " << language;
+            const auto* words = static_cast<const wchar_t*>(
+                LockResource(LoadResource(program.module.get(), block)));
+            size_t at = 0;
+            for (UINT n = 0; n < (id & 15u); ++n) at += 1 + words[at];
+            EXPECT_GT(words[at], 0) << id << " " << language;
+        }
+    }
+    // The texts the user reads in messages carry the program's name.
+    wchar_t text[256];
+    ASSERT_TRUE(
+        format_ui_string(program.module.get(), IDS_FAILED_TO_START, L"zuvo.exe", text, 256));
+    EXPECT_NE(std::wstring(text).find(L"zuvo.exe"), std::wstring::npos);
+}
+
+} // namespace
