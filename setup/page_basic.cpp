@@ -30,15 +30,11 @@ constexpr check_setting checks[] = {
 
 class Cpage_basic final : public Csetup_page {
 public:
-    using Csetup_page::Csetup_page;
-    UINT dialog_id() const noexcept override { return IDD_PAGE_BASIC; }
+    explicit Cpage_basic(setup_state& state) : Csetup_page(state, IDD_PAGE_BASIC) {}
 
 protected:
     INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) override {
         switch (message) {
-        case WM_INITDIALOG:
-            initialize();
-            return TRUE;
         case WM_HSCROLL:
             if (reinterpret_cast<HWND>(lparam) == item(IDC_BASIC_STEP_TRACK)) {
                 const auto position = static_cast<int32_t>(
@@ -63,7 +59,7 @@ protected:
     }
 
 private:
-    void initialize() {
+    void initialize() override {
         SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_SETRANGE, TRUE, MAKELPARAM(0, 10));
         SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_SETTICFREQ, 1, 0);
         SendMessageW(item(IDC_BASIC_STEP_EDIT), EM_LIMITTEXT, 2, 0);

@@ -19,15 +19,11 @@ void reset_to_blank(control_entry& entry) noexcept {
 
 class Cpage_controls final : public Csetup_page {
 public:
-    using Csetup_page::Csetup_page;
-    UINT dialog_id() const noexcept override { return IDD_PAGE_CONTROLS; }
+    explicit Cpage_controls(setup_state& state) : Csetup_page(state, IDD_PAGE_CONTROLS) {}
 
 protected:
     INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) override {
         switch (message) {
-        case WM_INITDIALOG:
-            initialize();
-            return TRUE;
         case WM_COMMAND:
             if (!ready_) return FALSE;
             return command(LOWORD(wparam), HIWORD(wparam));
@@ -51,7 +47,7 @@ protected:
 private:
     control_entry& current() { return *config().controls[current_]; }
 
-    void initialize() {
+    void initialize() override {
         // Free slots hold blank entries in the setup program; make sure of
         // it, the pages edit every slot in place.
         for (auto& entry : config().controls) {

@@ -25,17 +25,14 @@ constexpr hotkey_row rows[] = {
 
 class Cpage_hotkeys final : public Csetup_page {
 public:
-    using Csetup_page::Csetup_page;
-    UINT dialog_id() const noexcept override { return IDD_PAGE_HOTKEYS; }
+    explicit Cpage_hotkeys(setup_state& state) : Csetup_page(state, IDD_PAGE_HOTKEYS) {}
 
 protected:
-    INT_PTR handle(UINT message, WPARAM, LPARAM) override {
-        if (message != WM_INITDIALOG) return FALSE;
+    void initialize() override {
         for (const auto& row : rows) {
             row.editor.bind(window());
             row.editor.show(window(), config().*row.field);
         }
-        return TRUE;
     }
 
     void apply() override {

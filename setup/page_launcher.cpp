@@ -19,15 +19,11 @@ constexpr hotkey_editor launcher_hotkey{IDC_LAUNCH_HOTKEY, IDC_LAUNCH_CTRL, IDC_
 
 class Cpage_launcher final : public Csetup_page {
 public:
-    using Csetup_page::Csetup_page;
-    UINT dialog_id() const noexcept override { return IDD_PAGE_LAUNCHER; }
+    explicit Cpage_launcher(setup_state& state) : Csetup_page(state, IDD_PAGE_LAUNCHER) {}
 
 protected:
     INT_PTR handle(UINT message, WPARAM wparam, LPARAM) override {
         switch (message) {
-        case WM_INITDIALOG:
-            initialize();
-            return TRUE;
         case WM_COMMAND:
             return command(LOWORD(wparam), HIWORD(wparam));
         default:
@@ -42,7 +38,7 @@ protected:
 private:
     launcher_entry& current() { return *config().launchers[current_]; }
 
-    void initialize() {
+    void initialize() override {
         // Free slots are null after loading; every slot gets an entry so
         // that a free one can be filled in place (an empty caption keeps it
         // out of the file).

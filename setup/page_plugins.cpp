@@ -96,15 +96,11 @@ bool read_version_info(const wchar_t* path, version_info& info) noexcept {
 
 class Cpage_plugins final : public Csetup_page {
 public:
-    using Csetup_page::Csetup_page;
-    UINT dialog_id() const noexcept override { return IDD_PAGE_PLUGINS; }
+    explicit Cpage_plugins(setup_state& state) : Csetup_page(state, IDD_PAGE_PLUGINS) {}
 
 protected:
     INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) override {
         switch (message) {
-        case WM_INITDIALOG:
-            initialize();
-            return TRUE;
         case WM_NOTIFY:
             return notify(reinterpret_cast<const NMHDR*>(lparam));
         case WM_COMMAND:
@@ -134,7 +130,7 @@ private:
         wchar_t file_name[path_capacity] = {};
     };
 
-    void initialize() {
+    void initialize() override {
         HWND list = item(IDC_PLUG_LIST);
         const DWORD extended = LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);

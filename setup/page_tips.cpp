@@ -60,15 +60,11 @@ void set_number(HWND dialog, int id, long long number) {
 
 class Cpage_tips final : public Csetup_page {
 public:
-    using Csetup_page::Csetup_page;
-    UINT dialog_id() const noexcept override { return IDD_PAGE_TIPS; }
+    explicit Cpage_tips(setup_state& state) : Csetup_page(state, IDD_PAGE_TIPS) {}
 
 protected:
     INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) override {
         switch (message) {
-        case WM_INITDIALOG:
-            initialize();
-            return TRUE;
         case WM_HSCROLL:
             if (reinterpret_cast<HWND>(lparam) != item(IDC_TIPS_OPACITY)) return FALSE;
             take_opacity();
@@ -100,7 +96,7 @@ protected:
     }
 
 private:
-    void initialize() {
+    void initialize() override {
         desktop_width_ = desktop_width();
         fill_resource_list(item(IDC_TIPS_FORMAT), state_.formats, config().tips_format);
         set_number(window(), IDC_TIPS_TIMER, config().tips_timer);

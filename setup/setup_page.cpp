@@ -21,6 +21,10 @@ INT_PTR CALLBACK Csetup_page::procedure(HWND window, UINT message, WPARAM wparam
                 return TRUE;
             }
         }
+        if (message == WM_INITDIALOG) {
+            page->initialize();
+            return TRUE;
+        }
         INT_PTR result = page->handle(message, wparam, lparam);
         if (message == WM_NCDESTROY) {
             SetWindowLongPtrW(window, DWLP_USER, 0);

@@ -8,12 +8,13 @@
 
 class Csetup_page {
 public:
-    explicit Csetup_page(setup_state& state) noexcept : state_(state) {}
+    Csetup_page(setup_state& state, UINT dialog_id) noexcept
+        : state_(state), dialog_id_(dialog_id) {}
     Csetup_page(const Csetup_page&) = delete;
     Csetup_page& operator=(const Csetup_page&) = delete;
     virtual ~Csetup_page() = default;
 
-    virtual UINT dialog_id() const noexcept = 0;
+    UINT dialog_id() const noexcept { return dialog_id_; }
     HWND window() const noexcept { return window_; }
     // Set once the page has copied its controls into the settings (OK).
     bool changed() const noexcept { return changed_; }
@@ -24,9 +25,10 @@ public:
                                       LPARAM lparam) noexcept;
 
 protected:
-    // The page's own messages; TRUE when handled. WM_INITDIALOG arrives
-    // here with window() already set.
-    virtual INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) = 0;
+    // WM_INITDIALOG: the controls from the settings.
+    virtual void initialize() = 0;
+    // The page's other messages; TRUE when handled.
+    virtual INT_PTR handle(UINT, WPARAM, LPARAM) { return FALSE; }
     // PSN_APPLY: the controls into the settings.
     virtual void apply() = 0;
 
@@ -36,6 +38,7 @@ protected:
     setup_state& state_;
 
 private:
+    UINT dialog_id_;
     HWND window_ = nullptr;
     bool changed_ = false;
 };
