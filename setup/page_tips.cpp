@@ -34,13 +34,14 @@ constexpr color_button colors[] = {
     {IDC_TIPS_BACK_COLOR, IDC_TIPS_BACK_SWATCH, &Cconfig::background_color},
 };
 
-// The qualities offered, as LOGFONT lfQuality values.
+// The qualities offered, as LOGFONT lfQuality values; "default" is stored as
+// DRAFT_QUALITY (1), which is what the settings file has always held for it.
 struct antialias_choice {
     UINT text;
     uint8_t quality;
 };
 constexpr antialias_choice antialias_choices[] = {
-    {IDS_AA_DEFAULT, DEFAULT_QUALITY},
+    {IDS_AA_DEFAULT, DRAFT_QUALITY},
     {IDS_AA_OFF, NONANTIALIASED_QUALITY},
     {IDS_AA_STANDARD, ANTIALIASED_QUALITY},
     {IDS_AA_CLEARTYPE, CLEARTYPE_QUALITY},

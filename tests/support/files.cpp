@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <strsafe.h>
 
+#include <cstdio>
+
 namespace test_support {
 
 temp_folder::temp_folder(const wchar_t* prefix) {
@@ -124,6 +126,85 @@ std::wstring read_text(const std::wstring& path) {
 
 bool file_exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+std::wstring trimmed(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return {};
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+bool same_text(const std::wstring& a, const std::wstring& b) {
+    return lstrcmpiW(a.c_str(), b.c_str()) == 0;
+}
+std::string printable(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char escaped[12];
+            snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
+            out += escaped;
+        }
+    }
+    return out;
+}
+} // namespace
+
+void PrintTo(const ini_entry& entry, std::ostream* out) {
+    *out << "[" << printable(entry.section) << "] " << printable(entry.key) << "="
+         << printable(entry.value);
+}
+
+std::vector<ini_entry> parse_ini(const std::wstring& text) {
+    std::vector<ini_entry> entries;
+    std::wstring section;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring::npos) end = text.size();
+        const std::wstring line = trimmed(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == L';') continue;
+        if (line[0] == L'[') {
+            const size_t close = line.find(L']');
+            section = trimmed(
+                line.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1));
+            continue;
+        }
+        const size_t equals = line.find(L'=');
+        if (equals == std::wstring::npos) continue;
+        entries.push_back(
+            {section, trimmed(line.substr(0, equals)), trimmed(line.substr(equals + 1))});
+    }
+    return entries;
+}
+
+std::vector<ini_entry> ini_section(const std::vector<ini_entry>& entries,
+                                   const std::wstring& section) {
+    std::vector<ini_entry> found;
+    for (const auto& e : entries)
+        if (same_text(e.section, section)) found.push_back(e);
+    return found;
+}
+
+std::optional<std::wstring> ini_value(const std::vector<ini_entry>& entries,
+                                      const std::wstring& section, const std::wstring& key) {
+    for (const auto& e : entries)
+        if (same_text(e.section, section) && same_text(e.key, key)) return e.value;
+    return std::nullopt;
+}
+
+std::vector<std::wstring> ini_sections(const std::vector<ini_entry>& entries) {
+    std::vector<std::wstring> names;
+    for (const auto& e : entries)
+        if (names.empty() || !same_text(names.back(), e.section)) {
+            bool seen = false;
+            for (const auto& n : names) seen = seen || same_text(n, e.section);
+            if (!seen) names.push_back(e.section);
+        }
+    return names;
 }
 
 std::wstring exe_folder() {

@@ -3,6 +3,9 @@
 #include "tests/support/files.h"
 
 #include "common/gdiplus_include.h"
+#include "common/unique_resource.h"
+
+#include <tlhelp32.h>
 
 #include <memory>
 #include <vector>
@@ -57,6 +60,8 @@ program_folder::program_folder(const options& what) {
     }
     const std::wstring bin = build_bin_folder();
     CopyFileW((bin + L"\\zuvo.exe").c_str(), exe().c_str(), FALSE);
+    // The settings editor must lie beside the main program.
+    CopyFileW((bin + L"\\zuvoset.exe").c_str(), setup_exe().c_str(), FALSE);
     if (what.hook_library)
         CopyFileW((bin + L"\\zuvohook.dll").c_str(), file(L"zuvohook.dll").c_str(), FALSE);
     if (what.resources && file_exists(bin + L"\\resource"))
@@ -105,20 +110,105 @@ process::~process() {
     terminate();
 }
 
-process process::start(const std::wstring& command_line, const std::wstring& current_directory) {
+namespace {
+
+bool same_name(const std::wstring& entry, const std::wstring& name) {
+    return entry.size() > name.size() && entry[name.size()] == L'=' &&
+           CompareStringOrdinal(entry.c_str(), static_cast<int>(name.size()), name.c_str(),
+                                static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Our environment with `changes` applied, as a block for CreateProcessW.
+std::vector<wchar_t> environment_block(const environment_changes& changes) {
+    std::vector<std::wstring> entries;
+    if (wchar_t* own = GetEnvironmentStringsW()) {
+        for (const wchar_t* p = own; *p; p += lstrlenW(p) + 1) entries.emplace_back(p);
+        FreeEnvironmentStringsW(own);
+    }
+    for (const auto& [name, value] : changes) {
+        std::erase_if(entries, [&](const std::wstring& e) { return same_name(e, name); });
+        entries.push_back(name + L"=" + value);
+    }
+    std::vector<wchar_t> block;
+    for (const auto& e : entries) {
+        block.insert(block.end(), e.begin(), e.end());
+        block.push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
+bool create_process(const wchar_t* application, const std::wstring& command_line,
+                    const std::wstring& current_directory, const environment_changes& changes,
+                    PROCESS_INFORMATION& info) {
     // Our own first use of the desktop, when it coincides with the child's,
     // can stall both for 10 s while Wine brings up its desktop process.
     GetDesktopWindow();
-    process started;
     std::vector<wchar_t> writable(command_line.begin(), command_line.end());
     writable.push_back(L'\0');
+    std::vector<wchar_t> block;
+    if (!changes.empty()) block = environment_block(changes);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        current_directory.empty() ? nullptr : current_directory.c_str(), &startup,
-                        &started.info_))
+    return CreateProcessW(application, writable.data(), nullptr, nullptr, FALSE,
+                          block.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT,
+                          block.empty() ? nullptr : block.data(),
+                          current_directory.empty() ? nullptr : current_directory.c_str(), &startup,
+                          &info) != FALSE;
+}
+
+} // namespace
+
+process process::start(const std::wstring& command_line, const std::wstring& current_directory,
+                       const environment_changes& changes) {
+    process started;
+    if (!create_process(nullptr, command_line, current_directory, changes, started.info_))
         started.info_ = {};
     return started;
+}
+
+process process::open(DWORD process_id) {
+    process opened;
+    opened.info_.hProcess = OpenProcess(
+        SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+    if (opened.info_.hProcess) opened.info_.dwProcessId = process_id;
+    return opened;
+}
+
+bool start_in_unix_locale(const std::wstring& command_line, const std::wstring& current_directory,
+                          const std::wstring& locale) {
+    wchar_t loader[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH || loader[0] != L'/') return false;
+    // Wine's drive Z: is the Unix root.
+    std::wstring application = L"Z:" + std::wstring(loader);
+    for (wchar_t& c : application)
+        if (c == L'/') c = L'\\';
+    PROCESS_INFORMATION info{};
+    const bool started =
+        create_process(application.c_str(), L"\"" + std::wstring(loader) + L"\" " + command_line,
+                       current_directory, {{L"LANG", locale}, {L"LC_ALL", locale}}, info);
+    // A Unix child has no Windows handles; close whatever came back.
+    unique_handle child_process(info.hProcess), child_thread(info.hThread);
+    return started;
+}
+
+std::vector<DWORD> process_ids(const wchar_t* exe_name) {
+    std::vector<DWORD> ids;
+    unique_file snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return ids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (lstrcmpiW(entry.szExeFile, exe_name) == 0) ids.push_back(entry.th32ProcessID);
+    return ids;
+}
+
+DWORD window_process(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id;
 }
 
 bool process::running() const {
@@ -181,7 +271,28 @@ HWND find_window(const wchar_t* class_name, const wchar_t* caption, DWORD proces
     return search.found;
 }
 
+struct window_list {
+    const wchar_t* class_name;
+    DWORD process_id;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK collect_window(HWND window, LPARAM context) {
+    auto* list = reinterpret_cast<window_list*>(context);
+    if (list->process_id && window_process(window) != list->process_id) return TRUE;
+    wchar_t name[256];
+    GetClassNameW(window, name, 256);
+    if (lstrcmpW(name, list->class_name) == 0) list->found.push_back(window);
+    return TRUE;
+}
+
 } // namespace
+
+std::vector<HWND> find_windows(const wchar_t* class_name, DWORD process_id) {
+    window_list list{class_name, process_id, {}};
+    EnumWindows(collect_window, reinterpret_cast<LPARAM>(&list));
+    return list.found;
+}
 
 HWND wait_for_window(const wchar_t* class_name, DWORD process_id,
                      std::chrono::milliseconds timeout) {
@@ -274,6 +385,34 @@ bool save_screenshot(const std::wstring& png_path, const RECT* area) {
     DeleteDC(memory);
     ReleaseDC(nullptr, screen_dc);
     return saved;
+}
+
+std::vector<COLORREF> screen_pixels(const RECT& area) {
+    const int width = area.right - area.left, height = area.bottom - area.top;
+    std::vector<COLORREF> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    HDC screen_dc = GetDC(nullptr);
+    unique_hdc memory(CreateCompatibleDC(screen_dc));
+    unique_hbitmap bitmap(CreateCompatibleBitmap(screen_dc, width, height));
+    HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
+    BitBlt(memory.get(), 0, 0, width, height, screen_dc, area.left, area.top, SRCCOPY);
+    SelectObject(memory.get(), old);
+    ReleaseDC(nullptr, screen_dc);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    std::vector<DWORD> raw(static_cast<size_t>(width) * height);
+    if (GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height), raw.data(), &info,
+                  DIB_RGB_COLORS) == height) {
+        pixels.reserve(raw.size());
+        // 0x00RRGGBB in memory order B, G, R; COLORREF is 0x00BBGGRR.
+        for (DWORD p : raw) pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
+    }
+    return pixels;
 }
 
 // zuvo_process ------------------------------------------------------------------

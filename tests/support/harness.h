@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace test_support {
@@ -64,6 +65,7 @@ public:
     const std::wstring& path() const { return path_; }
     std::wstring file(const std::wstring& name) const { return path_ + L"\\" + name; }
     std::wstring exe() const { return file(L"zuvo.exe"); }
+    std::wstring setup_exe() const { return file(L"zuvoset.exe"); }
     // Writes a settings file as the programs create them (UTF-16 with mark).
     bool write_ini(const std::wstring& name, const std::wstring& text) const;
     // Copies a file of the build's program folder (or another path) in.
@@ -73,6 +75,9 @@ public:
 private:
     std::wstring path_;
 };
+
+// Variables to set (or replace) in a child's environment: name, value.
+using environment_changes = std::vector<std::pair<std::wstring, std::wstring>>;
 
 // A started process, terminated at destruction if it still runs.
 class process {
@@ -84,8 +89,15 @@ public:
     process& operator=(const process&) = delete;
     ~process();
 
-    // `command_line` as for CreateProcessW; `current_directory` may be empty.
-    static process start(const std::wstring& command_line, const std::wstring& current_directory);
+    // `command_line` as for CreateProcessW; `current_directory` may be empty;
+    // `changes` are applied to a copy of our environment. Under Wine 8 a
+    // Windows child keeps our Unix environment whatever its block says, so
+    // LANG and LC_ALL there do not change its language: see
+    // start_in_unix_locale.
+    static process start(const std::wstring& command_line, const std::wstring& current_directory,
+                         const environment_changes& changes = {});
+    // A process started by someone else (an empty object when it is gone).
+    static process open(DWORD process_id);
 
     explicit operator bool() const { return info_.hProcess != nullptr; }
     DWORD id() const { return info_.dwProcessId; }
@@ -98,6 +110,20 @@ public:
 private:
     PROCESS_INFORMATION info_{};
 };
+
+// Starts a Windows program through the Wine loader as a Unix program: Wine
+// then builds the child's Unix environment from our environment block, so
+// that LANG and LC_ALL (e.g. "ja_JP.UTF-8") set its language. No handle
+// comes back; find the process through one of its windows (process::open).
+bool start_in_unix_locale(const std::wstring& command_line, const std::wstring& current_directory,
+                          const std::wstring& locale);
+
+// Ids of the running processes whose executable file is `exe_name`.
+std::vector<DWORD> process_ids(const wchar_t* exe_name);
+// The process a window belongs to.
+DWORD window_process(HWND window);
+// Every top-level window of `class_name` (and of `process_id` when not 0).
+std::vector<HWND> find_windows(const wchar_t* class_name, DWORD process_id = 0);
 
 // The first visible or hidden top-level window of `class_name` (any process
 // when `process_id` is 0) that appears within `timeout`.
@@ -122,6 +148,8 @@ bool has_message_box(DWORD process_id);
 
 // Saves the screen (or `area` of it) as a PNG file. False on failure.
 bool save_screenshot(const std::wstring& png_path, const RECT* area = nullptr);
+// The screen's pixels in `area`, row by row (empty on failure).
+std::vector<COLORREF> screen_pixels(const RECT& area);
 
 // zuvo.exe started from a program folder, with another current directory
 // than its own (the program must make its folder current by itself).

@@ -40,6 +40,14 @@
 //       ShowTips=1, ShowBalloon=0, FeedbackLine1=..., FeedbackLine2=...
 //                           the feedback pattern of `feedback` (buffers made
 //                           at entry only, as every plug-in does)
+//     Read by ZUVOPLUG_config each time it runs (in the setup program):
+//       ConfigSelect=1      it also calls MXRCTL_ControlSelect of its host
+//                           (looked up in GetModuleHandleW(nullptr), which is
+//                           passed as the module) with its owner window and
+//                           a selection block of these values:
+//       ConfigMixer=Speakers, ConfigDestination=0, ConfigSource=-1,
+//       ConfigBalance=0
+//       ConfigCalls         counted up by every call (written by the probe)
 //  2. Commands: post WM_COMMAND to the main window with wParam
 //     (code << 16) | (0x0600 + index); the probe acts on these event codes.
 //
@@ -59,6 +67,9 @@
 //      action     what(end|escape|choose|missing) keys-sent(decimal)
 //      release    (also for a copy built without entry that was never entered)
 //      config     owner entry-ran(0/1)
+//      select     chosen(0/1) destination source balance mixer  (after
+//                 config with ConfigSelect=1: the returned block, numbers
+//                 signed decimal; just "absent" without the export)
 //  A record's text field is the last one and may contain anything but tabs
 //  and line breaks (which are written as spaces).
 

@@ -11,6 +11,7 @@
 #include "tests/support/probe_protocol.h"
 
 #include "common/unique_resource.h"
+#include "mxrctl/mxrctl_exports.h"
 
 #include <strsafe.h>
 
@@ -424,6 +425,43 @@ ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {
     g_probe = nullptr;
 }
 
+namespace {
+
+// What ZUVOPLUG_config does besides counting its calls.
+struct probe_config_settings {
+    bool select = false;
+    wchar_t mixer[mxrctl_name_length] = {};
+    int32_t destination = 0;
+    int32_t source = -1;
+    int32_t balance = 0;
+};
+
+// Runs the host's control selection the way a plug-in's configuration
+// dialog does, and writes down what came back.
+void run_control_select(HWND owner, const wchar_t* log_path, const wchar_t* name,
+                        const probe_config_settings& settings) {
+    HMODULE host = GetModuleHandleW(nullptr);
+    const auto select = reinterpret_cast<MXRCTL_ControlSelect_fn>(
+        reinterpret_cast<void*>(GetProcAddress(host, "MXRCTL_ControlSelect")));
+    if (!select) {
+        write_record(log_path, name, L"select", L"absent");
+        return;
+    }
+    mxrctl_selection block{};
+    StringCchCopyW(block.mixer, mxrctl_name_length, settings.mixer);
+    block.destination = settings.destination;
+    block.source = settings.source;
+    block.balance = settings.balance;
+    const bool chosen = select(host, owner, &block);
+    block.mixer[mxrctl_name_length - 1] = L'\0';
+    wchar_t fields[512];
+    StringCchPrintfW(fields, 512, L"%d\t%d\t%d\t%d\t%ls", chosen ? 1 : 0, block.destination,
+                     block.source, block.balance, block.mixer);
+    write_record(log_path, name, L"select", fields);
+}
+
+} // namespace
+
 // Works without the entry, in the setup program: notes the call and counts
 // it in the probe's settings file, which is all a configuration needs.
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
@@ -437,11 +475,18 @@ ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
                      g_probe ? 1 : 0);
     write_record(log_path, name, L"config", fields);
     uint32_t calls = 0;
+    probe_config_settings settings;
     {
         plugin_ini_exchange reading(name, false);
         reading.section(probe_protocol::section);
         reading.number(L"ConfigCalls", calls, 0u);
+        reading.flag(L"ConfigSelect", settings.select, false);
+        reading.text(L"ConfigMixer", settings.mixer, mxrctl_name_length, L"");
+        reading.number(L"ConfigDestination", settings.destination, 0);
+        reading.number(L"ConfigSource", settings.source, -1);
+        reading.number(L"ConfigBalance", settings.balance, 0);
     }
+    if (settings.select) run_control_select(owner, log_path, name, settings);
     ++calls;
     plugin_ini_exchange writing(name, true);
     writing.section(probe_protocol::section);

@@ -1,0 +1,312 @@
+#include "tests/support/setup_driver.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <utility>
+
+namespace test_support {
+
+namespace {
+
+constexpr int tree_id = 31001;
+constexpr UINT send_timeout_ms = 10000;
+
+std::wstring class_of(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// The frame is the dialog with the page tree; a message box of the program
+// has the same class and caption.
+HWND find_frame(DWORD process_id) {
+    for (HWND window : find_windows(L"#32770", process_id))
+        if (text_of(window) == setup_caption && GetDlgItem(window, tree_id)) return window;
+    return nullptr;
+}
+
+struct page_search {
+    HWND frame;
+    std::vector<HWND> visible;
+};
+
+BOOL CALLBACK collect_page(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<page_search*>(context);
+    if (GetParent(window) == search->frame && class_of(window) == L"#32770" &&
+        IsWindowVisible(window))
+        search->visible.push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+const wchar_t* setup_page_name(setup_page page) {
+    static const wchar_t* const names[setup_page_count] = {L"basic",    L"hotkeys",  L"tips",
+                                                           L"controls", L"launcher", L"plugins"};
+    const int index = static_cast<int>(page);
+    return index >= 0 && index < setup_page_count ? names[index] : L"";
+}
+
+// setup_process -------------------------------------------------------------------
+
+setup_process::setup_process(const program_folder& folder, const options& how) {
+    std::wstring directory = how.current_directory;
+    if (directory.empty()) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        directory = temp;
+    }
+    const std::wstring command = L"\"" + folder.setup_exe() + L"\"";
+    if (how.locale.empty()) {
+        process_ = process::start(command, directory);
+    } else {
+        // Started through the loader there is no handle: the program's hidden
+        // single-instance window tells which process it is.
+        const auto before = find_windows(L"Quellbar_Setup_Class");
+        if (!start_in_unix_locale(command, directory, how.locale)) return;
+        HWND owner = nullptr;
+        wait_until([&] {
+            for (HWND window : find_windows(L"Quellbar_Setup_Class"))
+                if (std::find(before.begin(), before.end(), window) == before.end()) {
+                    owner = window;
+                    return true;
+                }
+            return false;
+        });
+        if (!owner) return;
+        process_ = process::open(window_process(owner));
+    }
+    if (how.wait_for_frame) wait_for_frame();
+}
+
+setup_process::setup_process(process running) : process_(std::move(running)) {
+    wait_for_frame();
+}
+
+void setup_process::wait_for_frame() {
+    if (!process_) return;
+    // The dialog exists during WM_INITDIALOG already; it is shown after.
+    wait_until([&] {
+        frame_ = find_frame(process_.id());
+        return frame_ && IsWindowVisible(frame_);
+    });
+    sync();
+}
+
+HWND setup_process::tree() const {
+    return frame_ ? GetDlgItem(frame_, tree_id) : nullptr;
+}
+
+HWND setup_process::show(setup_page page) {
+    HWND items = tree();
+    if (!items) return nullptr;
+    auto next = [&](WPARAM relation, LRESULT from) {
+        const LRESULT item = send_to(items, TVM_GETNEXTITEM, relation, from);
+        return item == -1 ? 0 : item;
+    };
+    LRESULT item = next(TVGN_ROOT, 0);
+    for (int i = 0; i < static_cast<int>(page) && item; ++i) item = next(TVGN_NEXT, item);
+    if (!item) return nullptr;
+    send_to(items, TVM_SELECTITEM, TVGN_CARET, item);
+    return shown_page();
+}
+
+HWND setup_process::shown_page() const {
+    page_search search{frame_, {}};
+    if (frame_) EnumChildWindows(frame_, collect_page, reinterpret_cast<LPARAM>(&search));
+    return search.visible.size() == 1 ? search.visible.front() : nullptr;
+}
+
+bool setup_process::sync() const {
+    DWORD_PTR ignored = 0;
+    return frame_ &&
+           SendMessageTimeoutW(frame_, WM_NULL, 0, 0, SMTO_NORMAL, send_timeout_ms, &ignored) != 0;
+}
+
+void setup_process::press(int id) const {
+    if (frame_) PostMessageW(GetDlgItem(frame_, id), BM_CLICK, 0, 0);
+}
+
+std::optional<DWORD> setup_process::ok(std::chrono::milliseconds timeout) {
+    press(IDOK);
+    return process_.wait(timeout);
+}
+
+std::optional<DWORD> setup_process::cancel(std::chrono::milliseconds timeout) {
+    press(IDCANCEL);
+    return process_.wait(timeout);
+}
+
+HWND setup_process::wait_for_dialog(std::chrono::milliseconds timeout) const {
+    HWND found = nullptr;
+    wait_until(
+        [&] {
+            for (HWND window : find_windows(L"#32770", process_.id()))
+                if (window != frame_ && IsWindowVisible(window)) {
+                    found = window;
+                    return true;
+                }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+void setup_process::settle() const {
+    if (!frame_) return;
+    SetWindowPos(frame_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    RedrawWindow(frame_, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    // Painting follows once the program's queue is empty.
+    sync();
+    Sleep(150);
+    sync();
+}
+
+bool setup_process::screenshot(const std::wstring& png_path) const {
+    if (!frame_) return false;
+    settle();
+    RECT area{};
+    GetWindowRect(frame_, &area);
+    return save_screenshot(png_path, &area);
+}
+
+// controls ------------------------------------------------------------------------
+
+LRESULT send_to(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    DWORD_PTR result = 0;
+    if (!window || !SendMessageTimeoutW(window, message, wparam, lparam, SMTO_NORMAL,
+                                        send_timeout_ms, &result))
+        return -1;
+    return static_cast<LRESULT>(result);
+}
+
+HWND control(HWND dialog, int id) {
+    return dialog ? GetDlgItem(dialog, id) : nullptr;
+}
+
+void set_text(HWND dialog, int id, const std::wstring& text) {
+    send_to(control(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void leave_edit(HWND dialog, int id) {
+    send_to(dialog, WM_COMMAND, MAKEWPARAM(id, EN_KILLFOCUS),
+            reinterpret_cast<LPARAM>(control(dialog, id)));
+}
+
+void type_into(HWND dialog, int id, const std::wstring& text) {
+    set_text(dialog, id, text);
+    leave_edit(dialog, id);
+}
+
+void choose_combo(HWND dialog, int id, int index) {
+    send_to(control(dialog, id), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    send_to(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+            reinterpret_cast<LPARAM>(control(dialog, id)));
+}
+
+void choose_list(HWND dialog, int id, int index) {
+    send_to(control(dialog, id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    send_to(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),
+            reinterpret_cast<LPARAM>(control(dialog, id)));
+}
+
+void move_trackbar(HWND dialog, int id, int position) {
+    HWND bar = control(dialog, id);
+    send_to(bar, TBM_SETPOS, TRUE, position);
+    const auto from = reinterpret_cast<LPARAM>(bar);
+    send_to(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, position), from);
+    send_to(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position), from);
+    send_to(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), from);
+}
+
+void click(HWND dialog, int id) {
+    send_to(control(dialog, id), BM_CLICK);
+}
+
+void click_later(HWND dialog, int id) {
+    PostMessageW(control(dialog, id), BM_CLICK, 0, 0);
+}
+
+void press_key(HWND dialog, int id, UINT virtual_key) {
+    HWND target = control(dialog, id);
+    send_to(target, WM_KEYDOWN, virtual_key, 1);
+    send_to(target, WM_KEYUP, virtual_key, 0xC0000001);
+}
+
+std::wstring text_of(HWND window) {
+    wchar_t text[2048] = L"";
+    if (window) {
+        // WM_GETTEXT reaches controls that keep their own text (edits do).
+        send_to(window, WM_GETTEXT, 2048, reinterpret_cast<LPARAM>(text));
+        text[2047] = L'\0';
+    }
+    return text;
+}
+
+std::wstring text_of(HWND dialog, int id) {
+    return text_of(control(dialog, id));
+}
+
+std::vector<std::wstring> combo_items(HWND dialog, int id) {
+    std::vector<std::wstring> items;
+    HWND combo = control(dialog, id);
+    const auto count = send_to(combo, CB_GETCOUNT);
+    for (LRESULT i = 0; i < count; ++i) {
+        const auto length = send_to(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
+        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        send_to(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(wcsnlen(text.c_str(), text.size()));
+        items.push_back(text);
+    }
+    return items;
+}
+
+std::vector<std::wstring> list_items(HWND dialog, int id) {
+    std::vector<std::wstring> items;
+    HWND list = control(dialog, id);
+    const auto count = send_to(list, LB_GETCOUNT);
+    for (LRESULT i = 0; i < count; ++i) {
+        const auto length = send_to(list, LB_GETTEXTLEN, static_cast<WPARAM>(i));
+        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        send_to(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(wcsnlen(text.c_str(), text.size()));
+        items.push_back(text);
+    }
+    return items;
+}
+
+int combo_selection(HWND dialog, int id) {
+    return static_cast<int>(send_to(control(dialog, id), CB_GETCURSEL));
+}
+
+int list_selection(HWND dialog, int id) {
+    return static_cast<int>(send_to(control(dialog, id), LB_GETCURSEL));
+}
+
+int trackbar_position(HWND dialog, int id) {
+    return static_cast<int>(send_to(control(dialog, id), TBM_GETPOS));
+}
+
+bool checked(HWND dialog, int id) {
+    return send_to(control(dialog, id), BM_GETCHECK) == BST_CHECKED;
+}
+
+bool enabled(HWND dialog, int id) {
+    HWND window = control(dialog, id);
+    return window && IsWindowEnabled(window);
+}
+
+int list_view_count(HWND dialog, int id) {
+    return static_cast<int>(send_to(control(dialog, id), LVM_GETITEMCOUNT));
+}
+
+bool list_view_ticked(HWND dialog, int id, int item) {
+    // State image 2 is the ticked box, 1 the empty one.
+    const auto state = send_to(control(dialog, id), LVM_GETITEMSTATE, static_cast<WPARAM>(item),
+                               LVIS_STATEIMAGEMASK);
+    return ((static_cast<UINT>(state) & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+} // namespace test_support

@@ -1,0 +1,998 @@
+// The settings editor as a whole: a real zuvoset.exe in a program folder,
+// driven through its controls' own messages and through the probe plug-in's
+// configuration call inside it. Observed: the settings file it writes (or
+// leaves alone), the zuvo.exe it restarts, its windows, texts and pixels.
+
+#include "tests/support/fakeaudio/fake_audio.h"
+#include "tests/support/files.h"
+#include "tests/support/harness.h"
+#include "tests/support/probe.h"
+#include "tests/support/setup_driver.h"
+
+#include "common/unique_resource.h"
+
+#include <commctrl.h>
+#include <strsafe.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace test_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr WPARAM exit_command = 0x0504;
+constexpr WPARAM setup_command = 0x0506;
+constexpr WPARAM volume_up_command = 0x0580;
+
+// Basic page.
+constexpr int step_track = 1005, step_edit = 1162, icon_list = 1007, digit_list = 1008,
+              preview_full = 1000, preview_mute = 1001;
+// Window tips page.
+constexpr int format_list = 1125, tips_timer = 1166, font_text = 1005, antialias_list = 1124,
+              resolution_check = 1075, opacity_track = 1072, opacity_text = 1073;
+// Controls page.
+constexpr int control_list = 1029, control_up = 1046, control_down = 1047, control_delete = 1059,
+              control_caption = 1031, control_select = 1108, control_description = 1109;
+// Launcher page.
+constexpr int launcher_list = 1116, launcher_caption = 1120, launcher_command = 1122,
+              launcher_hotkey = 1126, launcher_ctrl = 1127, launcher_shift = 1128,
+              launcher_alt = 1129, launcher_win = 1131;
+// Plug-ins page.
+constexpr int plugin_list = 1146, plugin_settings = 1161;
+// The control selection dialog.
+constexpr int device_list = 21101, source_list = 21103;
+
+const std::vector<std::wstring> fake_devices = {L"<DefaultMixer>", L"Speakers", L"Microphone"};
+
+std::string ascii(const std::wstring& text) {
+    std::string narrow;
+    for (wchar_t c : text) narrow += static_cast<char>(c);
+    return narrow;
+}
+
+std::string random_bytes(size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (auto& b : bytes) b = static_cast<char>(generator() & 0xFF);
+    return bytes;
+}
+
+int desktop_width() {
+    RECT desktop{};
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    return desktop.right - desktop.left;
+}
+
+int percent(float scalar) {
+    return static_cast<int>(std::lround(scalar * 100.0f));
+}
+
+// Pixels of a control as the screen shows it, without its border.
+std::vector<COLORREF> picture(const setup_process& editor, HWND page, int id) {
+    editor.settle();
+    RECT area{};
+    GetWindowRect(control(page, id), &area);
+    InflateRect(&area, -3, -3);
+    return screen_pixels(area);
+}
+
+// How many pixels differ from the most common colour (the background).
+size_t drawn_pixels(const std::vector<COLORREF>& pixels) {
+    std::map<COLORREF, size_t> counts;
+    for (COLORREF p : pixels) ++counts[p];
+    size_t background = 0;
+    for (const auto& [colour, count] : counts) background = std::max(background, count);
+    return pixels.size() - background;
+}
+
+// The picture or format sets resource\resource.ini offers under `prefix`,
+// in the order of their keys: section name and description.
+std::vector<std::pair<std::wstring, std::wstring>> offered_sets(const program_folder& folder,
+                                                                const wchar_t* prefix) {
+    const auto entries = parse_ini(read_text(folder.file(L"resource\\resource.ini")));
+    std::vector<std::pair<std::wstring, std::wstring>> sets;
+    for (int i = 0; i < 20; ++i) {
+        wchar_t key[16];
+        StringCchPrintfW(key, 16, L"%ls%02d", prefix, i);
+        const auto name = ini_value(entries, L"sections", key);
+        if (!name || name->empty()) continue;
+        sets.emplace_back(*name, ini_value(entries, *name, L"desc").value_or(*name));
+    }
+    return sets;
+}
+
+std::vector<std::wstring>
+descriptions(const std::vector<std::pair<std::wstring, std::wstring>>& sets) {
+    std::vector<std::wstring> texts;
+    for (const auto& set : sets) texts.push_back(set.second);
+    return texts;
+}
+
+int index_of(const std::vector<std::pair<std::wstring, std::wstring>>& sets,
+             const std::wstring& name) {
+    for (size_t i = 0; i < sets.size(); ++i)
+        if (sets[i].first == name) return static_cast<int>(i);
+    return -1;
+}
+
+// A zuvo.exe window of another process than `old`, once there is one.
+HWND wait_for_other_zuvo(DWORD old, std::chrono::milliseconds timeout = 10s) {
+    HWND found = nullptr;
+    wait_until(
+        [&] {
+            for (HWND window : find_windows(L"Quellbar_Class"))
+                if (window_process(window) != old) {
+                    found = window;
+                    return true;
+                }
+            return false;
+        },
+        timeout);
+    return found;
+}
+
+// A zuvo.exe the editor started, ended with its exit command.
+class started_zuvo {
+public:
+    explicit started_zuvo(HWND window)
+        : window_(window), process_(process::open(window_process(window))) {}
+    started_zuvo(const started_zuvo&) = delete;
+    started_zuvo& operator=(const started_zuvo&) = delete;
+    ~started_zuvo() {
+        if (process_.running()) {
+            PostMessageW(window_, WM_COMMAND, exit_command, 0);
+            process_.wait(5s);
+        }
+    }
+    HWND window() const { return window_; }
+
+private:
+    HWND window_;
+    process process_;
+};
+
+std::wstring image_path(const process& running) {
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    QueryFullProcessImageNameW(running.handle(), 0, path, &size);
+    return path;
+}
+
+// Every key the editor writes into a new file, in order, with the defaults.
+// The resolution box is ticked for the default base, so OK stores the
+// desktop width measured then.
+std::vector<ini_entry> default_file(int desktop) {
+    return parse_ini(
+        L"[Basic]\nVolStepSize=10\nVolStepFit=1\nVolMenu=0\nTipsFormat=flatbar_ml\n"
+        L"TipsTimer=3000\nTipsVol0OnMute=0\nTrayiconShow=1\nTrayiconWheel=0\n"
+        L"TrayiconWheelReverse=0\nTrayiconImage=default\nTrayiconDigit=default\n"
+        L"TrayiconDigitColorLinkTips=0\nTrayiconBaloon=0\nTrayiconBaloonTimer=1000\nSwapMode=0\n"
+        L"[Tips]\nTextColor=#00ff00\nTextColor2=#ff0000\nBackgroundColor=#000000\nEdgeSize=1\n"
+        L"FontFace=\nFontPointSz=-32\nFontWeight=400\nFontItalic=0\nFontAntialias=1\n"
+        L"FontResolutionBase=" +
+        std::to_wstring(desktop) +
+        L"\nLayerWindow=1\nLayerBackgroundThrough=1\nLayerTransparentRate=100\n"
+        L"[Hotkey]\nRegistMax=64\nVolumeUp=1470\nVolumeDown=1468\nMute=1357\n"
+        L"ControlChange=1347\nPopupMenu=1366\n"
+        L"[Launcher00]\nCaption=&Volume Control\nCmdLine=SndVol.exe\nHotKey=1280\n"
+        L"[Launcher01]\nCaption=&Audio Property\n"
+        L"CmdLine=rundll32.exe shell32.dll,Control_RunDLL mmsys.cpl\nHotKey=1280\n"
+        L"[Plugin]\nNum=0\n");
+}
+
+class setup_program : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(PRIMARYLANGID(GetUserDefaultUILanguage()), LANG_JAPANESE)
+            << "the English texts expected here need a session that is not Japanese";
+        ASSERT_TRUE(file_exists(folder_.setup_exe())) << "zuvoset.exe is not in the build";
+        ASSERT_TRUE(fake_.installed());
+    }
+
+    std::wstring ini_path() const { return folder_.file(L"zuvo.ini"); }
+    std::vector<ini_entry> saved() const { return parse_ini(read_text(ini_path())); }
+    std::optional<std::wstring> saved_value(const std::wstring& section,
+                                            const std::wstring& key) const {
+        return ini_value(saved(), section, key);
+    }
+
+    // Every process sees the fake devices "Speakers" and "Microphone".
+    fakeaudio::installed_fake fake_;
+    program_folder folder_;
+};
+
+// Cancel -------------------------------------------------------------------------
+
+TEST_F(setup_program, cancel_leaves_the_settings_file_byte_for_byte) {
+    const std::wstring hand_written =
+        L"; kept by hand\r\n[Basic]\r\nVolStepSize=15 ; fifteen\r\n\r\n[Mine]\r\nanswer=42\r\n"
+        L"[Control00]\r\nCaption=Mic\r\nMixer=Microphone\r\n; trailing words\r\n";
+    enum class form { utf16, ascii, missing };
+    for (form f : {form::utf16, form::ascii, form::missing}) {
+        SCOPED_TRACE(static_cast<int>(f));
+        folder_.remove(L"zuvo.ini");
+        if (f == form::utf16) folder_.write_ini(L"zuvo.ini", hand_written);
+        if (f == form::ascii) write_ascii(ini_path(), ascii(hand_written));
+        const auto before = read_bytes(ini_path());
+        setup_process editor(folder_);
+        ASSERT_TRUE(editor.frame());
+        // Values the pages take over at once must not reach the file either.
+        HWND basic = editor.show(setup_page::basic);
+        ASSERT_TRUE(basic);
+        type_into(basic, step_edit, L"37");
+        EXPECT_EQ(trackbar_position(basic, step_track), 7);
+        choose_combo(basic, icon_list, 1);
+        HWND controls = editor.show(setup_page::controls);
+        ASSERT_TRUE(controls);
+        click(controls, control_delete);
+        EXPECT_EQ(list_items(controls, control_list).at(0), L"00: ");
+        EXPECT_EQ(editor.cancel(), 0u);
+        EXPECT_EQ(file_exists(ini_path()), f != form::missing);
+        EXPECT_EQ(read_bytes(ini_path()), before);
+    }
+}
+
+// OK, saving and restarting ------------------------------------------------------------
+
+TEST_F(setup_program, ok_without_changes_creates_every_key_and_starts_no_zuvo) {
+    ASSERT_FALSE(file_exists(ini_path()));
+    ASSERT_TRUE(process_ids(L"zuvo.exe").empty());
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    EXPECT_EQ(editor.ok(), 0u);
+    const auto bytes = read_bytes(ini_path());
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xFE);
+    EXPECT_EQ(saved(), default_file(desktop_width()));
+    // The editor has ended, so whatever it was going to start has started.
+    EXPECT_TRUE(process_ids(L"zuvo.exe").empty());
+}
+
+TEST_F(setup_program, ok_restarts_a_running_zuvo_that_then_steps_by_the_saved_size) {
+    struct restart_case {
+        const wchar_t* typed_step; // null: OK with nothing touched
+        int volume_after_step;
+    };
+    const int speakers = fake_.device(L"Speakers");
+    for (const restart_case& c : {restart_case{nullptr, 30}, restart_case{L"37", 57}}) {
+        SCOPED_TRACE(c.volume_after_step);
+        fake_.set_master(speakers, 0.20f);
+        folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nVolStepSize=10\r\nVolStepFit=0\r\n"
+                                       L"[Control00]\r\nCaption=#\r\nMixer=Speakers\r\n");
+        zuvo_process zuvo(folder_);
+        ASSERT_TRUE(zuvo.window());
+        const DWORD old_id = zuvo.proc().id();
+        {
+            setup_process editor(folder_);
+            ASSERT_TRUE(editor.frame());
+            if (c.typed_step) type_into(editor.show(setup_page::basic), step_edit, c.typed_step);
+            EXPECT_EQ(editor.ok(), 0u);
+        }
+        EXPECT_EQ(zuvo.proc().wait(5s), 0u) << "the running zuvo.exe was told to quit";
+        HWND window = wait_for_other_zuvo(old_id);
+        ASSERT_TRUE(window) << "no new zuvo.exe";
+        started_zuvo restarted(window);
+        EXPECT_EQ(saved_value(L"Basic", L"TrayiconBaloonTimer"), L"1000") << "not saved in full";
+        PostMessageW(window, WM_COMMAND, volume_up_command, 0);
+        EXPECT_TRUE(
+            wait_until([&] { return percent(fake_.master(speakers)) == c.volume_after_step; }, 5s))
+            << "volume " << percent(fake_.master(speakers));
+    }
+}
+
+TEST_F(setup_program, zuvo_that_does_not_quit_is_warned_about_once_and_the_file_is_saved) {
+    // The probe swallows every command, the exit command included.
+    ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Swallow=0x111"}));
+    folder_.write_ini(L"zuvo.ini", plugin_section({L"probe.dll"}));
+    zuvo_process zuvo(folder_);
+    ASSERT_TRUE(zuvo.window());
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    editor.press(IDOK);
+    // The frame has the same class and caption as the box.
+    ASSERT_TRUE(wait_for_window_gone(editor.frame()));
+    auto box = wait_for_message_box(setup_caption, editor.proc().id());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"Starting zuvo.exe failed");
+    ASSERT_TRUE(close_message_box(box->window));
+    // A second box would keep it from ending.
+    EXPECT_EQ(editor.proc().wait(10s), 0u);
+    EXPECT_EQ(process_ids(L"zuvo.exe"), std::vector<DWORD>{zuvo.proc().id()});
+    bool exit_seen = false;
+    for (const auto& record : probe_records(folder_, L"msg"))
+        exit_seen =
+            exit_seen || (record.number(0) == WM_COMMAND && record.number(1) == exit_command);
+    EXPECT_TRUE(exit_seen) << "the editor never sent the exit command";
+    EXPECT_EQ(saved_value(L"Basic", L"VolStepSize"), L"10");
+    EXPECT_EQ(saved_value(L"Plugin", L"00"), L"probe.dll");
+    zuvo.proc().terminate();
+}
+
+// A file another program holds open cannot be written. (A read-only file is
+// no obstacle in this session: Wine runs as root here and root writes it.)
+TEST_F(setup_program, a_save_that_fails_is_reported_and_zuvo_is_not_restarted) {
+    folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nVolStepSize=15\r\n");
+    zuvo_process zuvo(folder_);
+    ASSERT_TRUE(zuvo.window());
+    const auto before = read_bytes(ini_path());
+    unique_file holder(CreateFileW(ini_path().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND basic = editor.show(setup_page::basic);
+    ASSERT_TRUE(basic);
+    EXPECT_EQ(text_of(basic, step_edit), L"15") << "the held file is still readable";
+    type_into(basic, step_edit, L"25");
+    editor.press(IDOK);
+    ASSERT_TRUE(wait_for_window_gone(editor.frame()));
+    auto box = wait_for_message_box(setup_caption, editor.proc().id());
+    ASSERT_TRUE(box) << "the failed save was not reported";
+    EXPECT_EQ(box->text.rfind(L"The settings could not be saved to ", 0), 0u) << box->text;
+    EXPECT_NE(box->text.find(L"zuvo.ini"), std::wstring::npos) << box->text;
+    ASSERT_TRUE(close_message_box(box->window));
+    EXPECT_TRUE(editor.proc().wait(10s).has_value());
+    EXPECT_TRUE(zuvo.proc().running());
+    EXPECT_EQ(find_windows(L"Quellbar_Class"), std::vector<HWND>{zuvo.window()});
+    EXPECT_EQ(read_bytes(ini_path()), before);
+}
+
+TEST_F(setup_program, a_second_instance_exits_with_100_and_the_first_stays) {
+    setup_process first(folder_);
+    ASSERT_TRUE(first.frame());
+    setup_process second(folder_, {.wait_for_frame = false});
+    ASSERT_TRUE(second.proc());
+    EXPECT_EQ(second.proc().wait(10s), 100u);
+    EXPECT_TRUE(first.sync());
+    EXPECT_TRUE(first.proc().running());
+    EXPECT_TRUE(IsWindowVisible(first.frame()));
+    EXPECT_EQ(first.cancel(), 0u);
+}
+
+TEST_F(setup_program, setup_command_of_zuvo_started_elsewhere_starts_the_editor_beside_it) {
+    temp_folder elsewhere;
+    zuvo_process zuvo(folder_, {.current_directory = elsewhere.path()});
+    ASSERT_TRUE(zuvo.window());
+    ASSERT_TRUE(process_ids(L"zuvoset.exe").empty());
+    zuvo.post_command(setup_command);
+    std::vector<DWORD> ids;
+    ASSERT_TRUE(wait_until([&] { return !(ids = process_ids(L"zuvoset.exe")).empty(); }, 10s));
+    setup_process editor(process::open(ids.front()));
+    ASSERT_TRUE(editor.frame());
+    EXPECT_EQ(lstrcmpiW(image_path(editor.proc()).c_str(), folder_.setup_exe().c_str()), 0)
+        << image_path(editor.proc());
+    EXPECT_EQ(editor.cancel(), 0u);
+    EXPECT_TRUE(zuvo.proc().running());
+}
+
+// Basic page ----------------------------------------------------------------------
+
+TEST_F(setup_program, step_edit_and_trackbar_follow_each_other) {
+    folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nVolStepSize=10\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::basic);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(send_to(control(page, step_edit), EM_GETLIMITTEXT), 2);
+    EXPECT_EQ(text_of(page, step_edit), L"10");
+    EXPECT_EQ(trackbar_position(page, step_track), 2);
+    struct step {
+        const wchar_t* typed; // or, when null, the trackbar moved to:
+        int moved_to;
+        const wchar_t* shown;
+        int position;
+    };
+    const step steps[] = {
+        {L"37", 0, L"37", 7},
+        {nullptr, 7, L"37", 7}, // where it already is: the typed value stays
+        {L"99", 0, L"50", 10},
+        {nullptr, 0, L"1", 0},
+        {nullptr, 3, L"15", 3},
+        {L"0", 0, L"1", 0},
+        {L"abc", 0, L"1", 0},
+        {L"-7", 0, L"1", 0},
+        {L"4", 0, L"4", 0},
+        {nullptr, 10, L"50", 10},
+        {L"123", 0, L"50", 10}, // more than the edit takes from the keyboard
+        {L"12", 0, L"12", 2},
+    };
+    for (const step& s : steps) {
+        SCOPED_TRACE(s.typed ? ascii(s.typed) : "moved to " + std::to_string(s.moved_to));
+        if (s.typed)
+            type_into(page, step_edit, s.typed);
+        else
+            move_trackbar(page, step_track, s.moved_to);
+        EXPECT_EQ(text_of(page, step_edit), s.shown);
+        EXPECT_EQ(trackbar_position(page, step_track), s.position);
+    }
+    EXPECT_EQ(editor.ok(), 0u);
+    EXPECT_EQ(saved_value(L"Basic", L"VolStepSize"), L"12");
+}
+
+TEST_F(setup_program, image_lists_select_the_stored_sets_and_the_previews_are_drawn) {
+    folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nTrayiconImage=classic\r\nTrayiconDigit=large\r\n");
+    const auto icons = offered_sets(folder_, L"icon");
+    const auto digits = offered_sets(folder_, L"dig");
+    ASSERT_GE(index_of(icons, L"classic"), 1);
+    ASSERT_GE(index_of(digits, L"large"), 1);
+    ASSERT_GE(index_of(icons, L"default"), 0);
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::basic);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(combo_items(page, icon_list), descriptions(icons));
+    EXPECT_EQ(combo_items(page, digit_list), descriptions(digits));
+    EXPECT_EQ(combo_selection(page, icon_list), index_of(icons, L"classic"));
+    EXPECT_EQ(combo_selection(page, digit_list), index_of(digits, L"large"));
+
+    const auto full = picture(editor, page, preview_full);
+    const auto muted = picture(editor, page, preview_mute);
+    ASSERT_FALSE(full.empty());
+    EXPECT_GE(drawn_pixels(full), 20u) << "volume 100 preview is blank";
+    EXPECT_GE(drawn_pixels(muted), 20u) << "muted preview is blank";
+    EXPECT_NE(full, muted);
+    EXPECT_TRUE(editor.screenshot(test_output_folder() + L"\\setup-basic-previews.png"));
+
+    // Another icon set is taken over at once and drawn.
+    choose_combo(page, icon_list, index_of(icons, L"default"));
+    const auto redrawn = picture(editor, page, preview_full);
+    EXPECT_GE(drawn_pixels(redrawn), 20u);
+    EXPECT_NE(redrawn, full);
+    EXPECT_EQ(editor.ok(), 0u);
+    EXPECT_EQ(saved_value(L"Basic", L"TrayiconImage"), L"default");
+    EXPECT_EQ(saved_value(L"Basic", L"TrayiconDigit"), L"large");
+}
+
+// Window tips page -------------------------------------------------------------------
+
+TEST_F(setup_program, font_description_and_quality_follow_the_stored_font) {
+    struct font_case {
+        const wchar_t* face;
+        int height;
+        int weight;
+        int italic;
+        const wchar_t* quality; // FontAntialias as stored, null: absent
+        const wchar_t* described;
+        int quality_item; // -1: none of the offered qualities
+    };
+    const font_case cases[] = {
+        {L"", -32, 400, 0, nullptr, L",24pt ", 0},
+        {L"Arial", -13, 700, 0, L"5", L"Arial,10pt Bold", 3},
+        {L"Tahoma", 12, 401, 1, L"3", L"Tahoma,12pt BoldItaric", 1},
+        {L"Courier New", -3, 400, 1, L"7", L"Courier New,2pt Itaric", -1},
+    };
+    const std::vector<std::wstring> qualities = {L"Default", L"Off", L"Standard", L"ClearType"};
+    for (const font_case& c : cases) {
+        SCOPED_TRACE(ascii(c.described));
+        std::wstring ini = std::wstring(L"[Tips]\r\nFontFace=") + c.face + L"\r\nFontPointSz=" +
+                           std::to_wstring(c.height) + L"\r\nFontWeight=" +
+                           std::to_wstring(c.weight) + L"\r\nFontItalic=" +
+                           std::to_wstring(c.italic) + L"\r\n";
+        if (c.quality) ini += std::wstring(L"FontAntialias=") + c.quality + L"\r\n";
+        folder_.write_ini(L"zuvo.ini", ini);
+        setup_process editor(folder_);
+        ASSERT_TRUE(editor.frame());
+        HWND page = editor.show(setup_page::tips);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(text_of(page, font_text), c.described);
+        EXPECT_EQ(combo_items(page, antialias_list), qualities);
+        EXPECT_EQ(combo_selection(page, antialias_list), c.quality_item);
+        // A quality we do not offer is kept, not replaced by a guess.
+        EXPECT_EQ(editor.ok(), 0u);
+        EXPECT_EQ(ini_value(saved(), L"Tips", L"FontAntialias"), c.quality ? c.quality : L"1");
+    }
+}
+
+TEST_F(setup_program, resolution_box_stores_the_desktop_width_and_opacity_label_waits_for_the_bar) {
+    struct tips_case {
+        int stored_base;
+        int move_opacity_to; // -1: leave the bar alone
+        const wchar_t* label_after;
+        std::wstring saved_base;
+        const wchar_t* saved_rate;
+    };
+    const tips_case cases[] = {
+        {0, 7, L"35%", std::to_wstring(desktop_width()), L"35"},
+        {1024, -1, L"000%", L"0", L"100"},
+    };
+    for (const tips_case& c : cases) {
+        SCOPED_TRACE(c.stored_base);
+        folder_.write_ini(L"zuvo.ini", L"[Tips]\r\nFontResolutionBase=" +
+                                           std::to_wstring(c.stored_base) +
+                                           L"\r\nLayerTransparentRate=100\r\n");
+        setup_process editor(folder_);
+        ASSERT_TRUE(editor.frame());
+        HWND page = editor.show(setup_page::tips);
+        ASSERT_TRUE(page);
+        EXPECT_EQ(checked(page, resolution_check), c.stored_base != 0);
+        EXPECT_EQ(text_of(page, opacity_text), L"000%");
+        EXPECT_EQ(trackbar_position(page, opacity_track), 20);
+        click(page, resolution_check);
+        EXPECT_EQ(checked(page, resolution_check), c.stored_base == 0);
+        if (c.move_opacity_to >= 0) move_trackbar(page, opacity_track, c.move_opacity_to);
+        EXPECT_EQ(text_of(page, opacity_text), c.label_after);
+        EXPECT_EQ(editor.ok(), 0u);
+        EXPECT_EQ(saved_value(L"Tips", L"FontResolutionBase"), c.saved_base);
+        EXPECT_EQ(saved_value(L"Tips", L"LayerTransparentRate"), c.saved_rate);
+    }
+}
+
+// Controls page ---------------------------------------------------------------------
+
+std::vector<std::wstring> slot_items(std::initializer_list<std::pair<int, const wchar_t*>> used) {
+    std::vector<std::wstring> items;
+    for (int slot = 0; slot < 16; ++slot) {
+        wchar_t number[8];
+        StringCchPrintfW(number, 8, L"%02d: ", slot);
+        items.push_back(number);
+        for (const auto& [at, caption] : used)
+            if (at == slot) items.back() += caption;
+    }
+    return items;
+}
+
+TEST_F(setup_program, moving_controls_swaps_neighbours_but_never_past_the_ends) {
+    folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=A\r\n[Control01]\r\nCaption=B\r\n"
+                                   L"[Control15]\r\nCaption=P\r\nMixer=Speakers\r\nSource=1\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::controls);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(list_items(page, control_list), slot_items({{0, L"A"}, {1, L"B"}, {15, L"P"}}));
+    struct move {
+        int slot;
+        int button;
+        int current_after;
+        std::vector<std::wstring> items_after;
+    };
+    const move moves[] = {
+        {0, control_up, 0, slot_items({{0, L"A"}, {1, L"B"}, {15, L"P"}})},
+        {15, control_down, 15, slot_items({{0, L"A"}, {1, L"B"}, {15, L"P"}})},
+        {1, control_up, 0, slot_items({{0, L"B"}, {1, L"A"}, {15, L"P"}})},
+        {15, control_up, 14, slot_items({{0, L"B"}, {1, L"A"}, {14, L"P"}})},
+    };
+    for (const move& m : moves) {
+        SCOPED_TRACE(std::to_string(m.slot) + (m.button == control_up ? " up" : " down"));
+        choose_list(page, control_list, m.slot);
+        click(page, m.button);
+        EXPECT_EQ(list_items(page, control_list), m.items_after);
+        EXPECT_EQ(list_selection(page, control_list), m.current_after);
+    }
+    EXPECT_EQ(editor.ok(), 0u);
+    const auto entries = saved();
+    EXPECT_EQ(ini_value(entries, L"Control00", L"Caption"), L"B");
+    EXPECT_EQ(ini_value(entries, L"Control01", L"Caption"), L"A");
+    EXPECT_EQ(ini_value(entries, L"Control14", L"Caption"), L"P");
+    EXPECT_EQ(ini_value(entries, L"Control14", L"Source"), L"1");
+    EXPECT_TRUE(ini_section(entries, L"Control15").empty());
+}
+
+TEST_F(setup_program, deleting_a_control_removes_its_section_and_keeps_the_other_numbers) {
+    folder_.write_ini(L"zuvo.ini",
+                      L"[Control00]\r\nCaption=A\r\nMixer=Speakers\r\n"
+                      L"[Control01]\r\nCaption=B\r\nMixer=Microphone\r\nSource=0\r\n"
+                      L"[Control02]\r\nCaption=C\r\nMixer=Speakers\r\nSource=1\r\nBalance=-20\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::controls);
+    ASSERT_TRUE(page);
+    choose_list(page, control_list, 1);
+    EXPECT_EQ(text_of(page, control_caption), L"B");
+    click(page, control_delete);
+    EXPECT_EQ(list_items(page, control_list), slot_items({{0, L"A"}, {2, L"C"}}));
+    EXPECT_EQ(text_of(page, control_caption), L"");
+    EXPECT_EQ(text_of(page, control_description), L"---- not registered ----");
+    EXPECT_EQ(editor.ok(), 0u);
+    EXPECT_EQ(read_text(ini_path()).find(L"[Control01]"), std::wstring::npos);
+    const auto entries = saved();
+    EXPECT_TRUE(ini_section(entries, L"Control01").empty());
+    EXPECT_EQ(ini_section(entries, L"Control00"),
+              parse_ini(L"[Control00]\nCaption=A\nMixer=Speakers\nDestination=0\nSource=-1\n"
+                        L"Balance=0\nColor=\nIconImage=\n"));
+    EXPECT_EQ(ini_section(entries, L"Control02"),
+              parse_ini(L"[Control02]\nCaption=C\nMixer=Speakers\nSource=1\nBalance=-20\n"
+                        L"Destination=0\nColor=\nIconImage=\n"));
+}
+
+TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_and_caption) {
+    folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Old\r\n"
+                                   L"[Control01]\r\nCaption=Second\r\nMixer=Microphone\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::controls);
+    ASSERT_TRUE(page);
+
+    // Slot 0, on the default device: the speakers' master volume.
+    choose_list(page, control_list, 0);
+    click_later(page, control_select);
+    HWND dialog = editor.wait_for_dialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(combo_items(dialog, device_list), fake_devices);
+    EXPECT_EQ(combo_selection(dialog, device_list), 0);
+    EXPECT_FALSE(enabled(dialog, source_list));
+    choose_combo(dialog, device_list, 1);
+    const auto sources = combo_items(dialog, source_list);
+    ASSERT_GE(sources.size(), 2u);
+    EXPECT_EQ(sources[0], L"[M] Speakers");
+    EXPECT_EQ(combo_selection(dialog, source_list), 0);
+    click_later(dialog, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(dialog));
+    ASSERT_TRUE(editor.sync());
+    EXPECT_EQ(text_of(page, control_caption), L"Speakers");
+    EXPECT_EQ(text_of(page, control_description),
+              L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1 ");
+
+    // Slot 1, stored on the microphone: moved to the speakers' last line.
+    choose_list(page, control_list, 1);
+    click_later(page, control_select);
+    dialog = editor.wait_for_dialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(combo_selection(dialog, device_list), 2);
+    choose_combo(dialog, device_list, 1);
+    const auto lines = combo_items(dialog, source_list);
+    ASSERT_EQ(lines, sources);
+    const int last = static_cast<int>(lines.size()) - 1;
+    const std::wstring prefix = L"[" + std::to_wstring(last - 1) + L"] ";
+    ASSERT_EQ(lines[last].rfind(prefix, 0), 0u);
+    const std::wstring line_name = lines[last].substr(prefix.size());
+    choose_combo(dialog, source_list, last);
+    click_later(dialog, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(dialog));
+    ASSERT_TRUE(editor.sync());
+    EXPECT_EQ(text_of(page, control_caption), line_name);
+    EXPECT_EQ(list_items(page, control_list).at(1), L"01: " + line_name);
+    EXPECT_EQ(text_of(page, control_description), L"Mixer : Speakers\r\nControl : " + prefix +
+                                                      line_name +
+                                                      L"\r\nChannels : 2 (Balance: 0%)");
+
+    EXPECT_EQ(editor.ok(), 0u);
+    const auto entries = saved();
+    EXPECT_EQ(ini_section(entries, L"Control00"),
+              parse_ini(L"[Control00]\nCaption=Speakers\nMixer=Speakers\nDestination=0\n"
+                        L"Source=-1\nBalance=0\nColor=\nIconImage=\n"));
+    EXPECT_EQ(ini_value(entries, L"Control01", L"Caption"), line_name);
+    EXPECT_EQ(ini_value(entries, L"Control01", L"Mixer"), L"Speakers");
+    EXPECT_EQ(ini_value(entries, L"Control01", L"Source"), std::to_wstring(last - 1));
+}
+
+TEST_F(setup_program,
+       a_stored_device_that_is_gone_is_described_as_an_error_and_comes_back_unchanged) {
+    folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Headset\r\nMixer=USB Headset\r\n"
+                                   L"Destination=0\r\nSource=2\r\nBalance=30\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::controls);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(text_of(page, control_description),
+              L"Mixer : USB Headset\r\nControl : [2] ## ERROR ##\r\nChannels : 0 ");
+    click_later(page, control_select);
+    HWND dialog = editor.wait_for_dialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(combo_items(dialog, device_list), fake_devices);
+    EXPECT_EQ(combo_selection(dialog, device_list), 0);
+    click_later(dialog, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(dialog));
+    EXPECT_EQ(editor.ok(), 0u);
+    // Nothing was chosen, so device and caption stay as the user had them.
+    EXPECT_EQ(ini_section(saved(), L"Control00"),
+              parse_ini(L"[Control00]\nCaption=Headset\nMixer=USB Headset\n"
+                        L"Destination=0\nSource=2\nBalance=30\nColor=\nIconImage=\n"));
+}
+
+// Launcher page --------------------------------------------------------------------
+
+TEST_F(setup_program, launcher_edits_left_by_choosing_another_item_stay_in_their_slot) {
+    folder_.write_ini(L"zuvo.ini",
+                      L"[Launcher00]\r\nCaption=A\r\nCmdLine=a.exe\r\nHotKey=1280\r\n"
+                      L"[Launcher01]\r\nCaption=B\r\nCmdLine=b.exe\r\nHotKey=1357\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::launcher);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(list_selection(page, launcher_list), 0);
+    EXPECT_EQ(text_of(page, launcher_caption), L"A");
+    // 1280: Ctrl and Shift, no key.
+    EXPECT_TRUE(checked(page, launcher_ctrl));
+    EXPECT_TRUE(checked(page, launcher_shift));
+    EXPECT_FALSE(checked(page, launcher_alt));
+    EXPECT_EQ(send_to(control(page, launcher_hotkey), HKM_GETHOTKEY) & 0xFF, 0);
+
+    // Typed, never left: Ctrl+Alt+K and a new caption.
+    const std::wstring caption = L"起動 &K";
+    set_text(page, launcher_caption, caption);
+    send_to(control(page, launcher_hotkey), HKM_SETHOTKEY, 'K');
+    click(page, launcher_shift);
+    click(page, launcher_alt);
+    choose_list(page, launcher_list, 1);
+
+    EXPECT_EQ(list_items(page, launcher_list).at(0), L"00: " + caption);
+    EXPECT_EQ(text_of(page, launcher_caption), L"B");
+    EXPECT_EQ(text_of(page, launcher_command), L"b.exe");
+    // 1357: Ctrl+Shift+M.
+    EXPECT_EQ(send_to(control(page, launcher_hotkey), HKM_GETHOTKEY) & 0xFF, 'M');
+    EXPECT_TRUE(checked(page, launcher_ctrl));
+    EXPECT_TRUE(checked(page, launcher_shift));
+    EXPECT_FALSE(checked(page, launcher_alt));
+    EXPECT_FALSE(checked(page, launcher_win));
+
+    EXPECT_EQ(editor.ok(), 0u);
+    const auto entries = saved();
+    EXPECT_EQ(ini_section(entries, L"Launcher00"),
+              parse_ini(L"[Launcher00]\nCaption=" + caption + L"\nCmdLine=a.exe\nHotKey=843\n"));
+    EXPECT_EQ(ini_section(entries, L"Launcher01"),
+              parse_ini(L"[Launcher01]\nCaption=B\nCmdLine=b.exe\nHotKey=1357\n"));
+}
+
+// Plug-ins page ---------------------------------------------------------------------
+
+// The plug-in folder as FindFirstFileW lists "*.dll" there.
+std::vector<std::wstring> listed_order(const program_folder& folder,
+                                       const std::vector<std::wstring>& plugins) {
+    std::vector<std::wstring> order;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(folder.file(L"plugin\\*.dll").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return order;
+    do {
+        if (std::find(plugins.begin(), plugins.end(), found.cFileName) != plugins.end())
+            order.push_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return order;
+}
+
+class plugins_page : public setup_program {
+protected:
+    // Three probes, and three files that are no plug-ins: a library without
+    // the entry, a text and an empty file.
+    void SetUp() override {
+        setup_program::SetUp();
+        for (const wchar_t* name : probes) ASSERT_TRUE(install_probe(folder_, name));
+        ASSERT_TRUE(install_probe(folder_, L"noentry.dll", {}, probe_library_without_entry()));
+        ASSERT_TRUE(write_ascii(folder_.file(L"plugin\\readme.dll"), "not a library\r\n"));
+        ASSERT_TRUE(write_bytes(folder_.file(L"plugin\\empty.dll"), "", 0));
+        order_ = listed_order(folder_, {std::begin(probes), std::end(probes)});
+        ASSERT_EQ(order_.size(), 3u);
+    }
+    int item_of(const std::wstring& name) const {
+        return static_cast<int>(std::find(order_.begin(), order_.end(), name) - order_.begin());
+    }
+    // [Plugin] as it should be saved: the probes named in `enabled`, in the
+    // order of the list.
+    std::vector<ini_entry> saved_plugins(std::initializer_list<std::wstring> enabled) const {
+        std::vector<std::wstring> names;
+        for (const auto& name : order_)
+            if (std::find(enabled.begin(), enabled.end(), name) != enabled.end())
+                names.push_back(name);
+        std::wstring text = L"[Plugin]\nNum=" + std::to_wstring(names.size()) + L"\n";
+        for (size_t i = 0; i < names.size(); ++i)
+            text += L"0" + std::to_wstring(i) + L"=" + names[i] + L"\n";
+        return parse_ini(text);
+    }
+    // Makes `item` the current one, as the arrow keys do.
+    static void go_to(HWND page, int item) {
+        press_key(page, plugin_list, VK_HOME);
+        for (int i = 0; i < item; ++i) press_key(page, plugin_list, VK_DOWN);
+    }
+
+    static constexpr const wchar_t* probes[] = {L"probe.dll", L"probe_b.dll", L"probe_c.dll"};
+    std::vector<std::wstring> order_;
+};
+
+TEST_F(plugins_page, lists_plugins_only_ticks_them_ignoring_case_and_saves_in_list_order) {
+    folder_.write_ini(L"zuvo.ini", plugin_section({L"PROBE_C.DLL", L"gone.dll", L"Probe.dll"}));
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::plugins);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(list_view_count(page, plugin_list), 3);
+    EXPECT_TRUE(list_view_ticked(page, plugin_list, item_of(L"probe.dll")));
+    EXPECT_FALSE(list_view_ticked(page, plugin_list, item_of(L"probe_b.dll")));
+    EXPECT_TRUE(list_view_ticked(page, plugin_list, item_of(L"probe_c.dll")));
+    EXPECT_EQ(editor.ok(), 0u);
+    EXPECT_EQ(ini_section(saved(), L"Plugin"), saved_plugins({L"probe.dll", L"probe_c.dll"}));
+}
+
+TEST_F(plugins_page, unticking_drops_a_plugin_and_settings_button_follows_the_tick) {
+    folder_.write_ini(L"zuvo.ini", plugin_section({L"probe.dll", L"probe_b.dll"}));
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::plugins);
+    ASSERT_TRUE(page);
+    EXPECT_FALSE(enabled(page, plugin_settings));
+    go_to(page, item_of(L"probe_c.dll"));
+    EXPECT_FALSE(enabled(page, plugin_settings)) << "not ticked";
+    const int b = item_of(L"probe_b.dll");
+    go_to(page, b);
+    EXPECT_TRUE(enabled(page, plugin_settings));
+    press_key(page, plugin_list, VK_SPACE);
+    EXPECT_FALSE(list_view_ticked(page, plugin_list, b));
+    EXPECT_FALSE(enabled(page, plugin_settings));
+    EXPECT_EQ(editor.ok(), 0u);
+    EXPECT_EQ(ini_section(saved(), L"Plugin"), parse_ini(plugin_section({L"probe.dll"})));
+}
+
+TEST_F(plugins_page, settings_button_calls_the_plugins_configuration_inside_the_editor) {
+    folder_.write_ini(L"zuvo.ini", plugin_section({L"probe_b.dll"}));
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::plugins);
+    ASSERT_TRUE(page);
+    go_to(page, item_of(L"probe_b.dll"));
+    ASSERT_TRUE(enabled(page, plugin_settings));
+    click_later(page, plugin_settings);
+    ASSERT_TRUE(wait_for_probe_records(folder_, L"config", 1, L"probe_b"));
+    const auto call = probe_records(folder_, L"config", L"probe_b").front();
+    EXPECT_EQ(call.number(0), reinterpret_cast<uintptr_t>(page)) << "owner is the page";
+    EXPECT_EQ(call.number(1), 0u) << "the editor never enters plug-ins";
+    EXPECT_TRUE(probe_records(folder_, L"config", L"probe").empty());
+    EXPECT_TRUE(probe_records(folder_, L"select").empty());
+    EXPECT_EQ(editor.cancel(), 0u);
+}
+
+TEST_F(plugins_page, plugin_configuration_runs_the_control_selection_of_the_editor) {
+    folder_.write_ini(L"zuvo.ini", plugin_section({L"probe.dll"}));
+    ASSERT_TRUE(install_probe(
+        folder_, L"probe.dll",
+        {L"ConfigSelect=1", L"ConfigMixer=Microphone", L"ConfigSource=-1", L"ConfigBalance=0"}));
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND page = editor.show(setup_page::plugins);
+    ASSERT_TRUE(page);
+    go_to(page, item_of(L"probe.dll"));
+    ASSERT_TRUE(enabled(page, plugin_settings));
+    struct choice {
+        int device; // -1: Cancel
+        const wchar_t* logged;
+    };
+    const choice choices[] = {
+        {1, L"1 0 -1 0 Speakers"},
+        {-1, L"0 0 -1 0 Microphone"},
+    };
+    size_t calls = 0;
+    for (const choice& c : choices) {
+        SCOPED_TRACE(c.device);
+        click_later(page, plugin_settings);
+        HWND dialog = editor.wait_for_dialog();
+        ASSERT_TRUE(dialog);
+        EXPECT_EQ(combo_items(dialog, device_list), fake_devices);
+        EXPECT_EQ(combo_selection(dialog, device_list), 2) << "the block passed in";
+        if (c.device >= 0) choose_combo(dialog, device_list, c.device);
+        click_later(dialog, c.device >= 0 ? IDOK : IDCANCEL);
+        ASSERT_TRUE(wait_for_window_gone(dialog));
+        ASSERT_TRUE(wait_for_probe_records(folder_, L"select", ++calls));
+        const auto record = probe_records(folder_, L"select").back();
+        std::wstring logged;
+        for (const auto& field : record.fields) logged += (logged.empty() ? L"" : L" ") + field;
+        EXPECT_EQ(logged, c.logged);
+    }
+    EXPECT_EQ(editor.cancel(), 0u);
+}
+
+// Damaged input ---------------------------------------------------------------------
+
+TEST_F(setup_program, damaged_settings_open_with_defaults_and_cancel_keeps_them) {
+    write_ascii(ini_path(), random_bytes(64 * 1024, 5));
+    const auto before = read_bytes(ini_path());
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND basic = editor.show(setup_page::basic);
+    ASSERT_TRUE(basic);
+    EXPECT_EQ(text_of(basic, step_edit), L"10");
+    EXPECT_EQ(trackbar_position(basic, step_track), 2);
+    for (int page = 0; page < setup_page_count; ++page)
+        EXPECT_TRUE(editor.show(static_cast<setup_page>(page))) << page;
+    EXPECT_EQ(editor.cancel(), 0u);
+    EXPECT_EQ(read_bytes(ini_path()), before);
+}
+
+TEST_F(setup_program, huge_values_are_shown_clamped_and_saved_as_shown) {
+    const std::wstring long_caption(200, L'c');
+    folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nVolStepSize=4000000000\r\nTipsTimer=99999999999\r\n"
+                                   L"[Tips]\r\nLayerTransparentRate=9999\r\nFontPointSz=-99999\r\n"
+                                   L"[Control15]\r\nCaption=" +
+                                       long_caption + L"\r\n[Plugin]\r\nNum=4000000000\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND basic = editor.show(setup_page::basic);
+    ASSERT_TRUE(basic);
+    EXPECT_EQ(text_of(basic, step_edit), L"50");
+    EXPECT_EQ(trackbar_position(basic, step_track), 10);
+    HWND tips = editor.show(setup_page::tips);
+    ASSERT_TRUE(tips);
+    // Eleven digits wrap around in 32 bits.
+    EXPECT_EQ(text_of(tips, tips_timer), L"1215752191");
+    EXPECT_EQ(trackbar_position(tips, opacity_track), 20);
+    EXPECT_EQ(text_of(tips, font_text), L",74999pt ");
+    HWND controls = editor.show(setup_page::controls);
+    ASSERT_TRUE(controls);
+    EXPECT_EQ(list_items(controls, control_list).at(15), L"15: " + long_caption.substr(0, 63));
+    HWND plugins = editor.show(setup_page::plugins);
+    ASSERT_TRUE(plugins);
+    EXPECT_EQ(list_view_count(plugins, plugin_list), 0);
+    EXPECT_EQ(editor.ok(), 0u);
+    const auto entries = saved();
+    EXPECT_EQ(ini_value(entries, L"Basic", L"VolStepSize"), L"50");
+    EXPECT_EQ(ini_value(entries, L"Basic", L"TipsTimer"), L"1215752191");
+    EXPECT_EQ(ini_value(entries, L"Control15", L"Caption"), long_caption.substr(0, 63));
+    EXPECT_EQ(ini_section(entries, L"Plugin"), parse_ini(L"[Plugin]\nNum=0\n"));
+}
+
+TEST_F(setup_program, damaged_resource_file_offers_what_it_can_and_nothing_unchosen_is_saved) {
+    const std::wstring long_name(70, L'n');
+    write_ascii(folder_.file(L"resource\\resource.ini"),
+                random_bytes(512, 9) + "\r\n[sections]\r\nicon00=nodesc\r\nicon07=" +
+                    ascii(long_name) + "\r\ndig03=default\r\nfmt00=\r\n" + random_bytes(256, 3) +
+                    "\r\n[default]\r\ndesc=Default digits\r\n");
+    setup_process editor(folder_);
+    ASSERT_TRUE(editor.frame());
+    HWND basic = editor.show(setup_page::basic);
+    ASSERT_TRUE(basic);
+    EXPECT_EQ(combo_items(basic, icon_list),
+              (std::vector<std::wstring>{L"nodesc", long_name.substr(0, 63)}));
+    EXPECT_EQ(combo_selection(basic, icon_list), 0);
+    EXPECT_EQ(combo_items(basic, digit_list), std::vector<std::wstring>{L"Default digits"});
+    HWND tips = editor.show(setup_page::tips);
+    ASSERT_TRUE(tips);
+    EXPECT_TRUE(combo_items(tips, format_list).empty());
+    EXPECT_EQ(editor.ok(), 0u);
+    const auto entries = saved();
+    EXPECT_EQ(ini_value(entries, L"Basic", L"TrayiconImage"), L"default");
+    EXPECT_EQ(ini_value(entries, L"Basic", L"TrayiconDigit"), L"default");
+    EXPECT_EQ(ini_value(entries, L"Basic", L"TipsFormat"), L"flatbar_ml");
+}
+
+// Languages ---------------------------------------------------------------------------
+
+TEST_F(setup_program, every_page_in_both_languages) {
+    folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Speakers\r\nMixer=Speakers\r\n"
+                                   L"[Launcher00]\r\nCaption=&Mixer\r\nCmdLine=sndvol.exe\r\n" +
+                                       plugin_section({L"probe.dll"}));
+    ASSERT_TRUE(install_probe(folder_, L"probe.dll"));
+    struct language {
+        const wchar_t* locale;
+        const wchar_t* tag; // screenshots setup-<tag>-<page>.png, or none
+        std::array<const wchar_t*, setup_page_count> pages;
+        const wchar_t* cancel;
+    };
+    const std::array<const wchar_t*, setup_page_count> english = {
+        L"Basic", L"Hot keys", L"Window tips", L"Controls", L"Launcher", L"Plug-ins"};
+    const language languages[] = {
+        {L"ja_JP.UTF-8",
+         L"ja",
+         {L"基本", L"ホットキー", L"ウインドウTips", L"コントロール", L"ランチャー", L"プラグイン"},
+         L"キャンセル"},
+        {L"en_US.UTF-8", L"en", english, L"Cancel"},
+        {L"C", nullptr, english, L"Cancel"},
+    };
+    for (const language& l : languages) {
+        SCOPED_TRACE(ascii(l.locale));
+        setup_process editor(folder_, {.locale = l.locale});
+        ASSERT_TRUE(editor.frame()) << "the editor did not come up";
+        EXPECT_EQ(text_of(editor.frame()), setup_caption);
+        EXPECT_EQ(text_of(editor.frame(), IDCANCEL), l.cancel);
+        for (int i = 0; i < setup_page_count; ++i) {
+            const auto page = static_cast<setup_page>(i);
+            HWND shown = editor.show(page);
+            ASSERT_TRUE(shown) << i;
+            EXPECT_EQ(text_of(shown), l.pages[i]);
+            if (l.tag) {
+                EXPECT_TRUE(editor.screenshot(test_output_folder() + L"\\setup-" + l.tag + L"-" +
+                                              setup_page_name(page) + L".png"));
+            }
+        }
+        EXPECT_EQ(editor.cancel(), 0u);
+    }
+}
+
+} // namespace
