@@ -6,12 +6,7 @@
 #define IDC_ABOUT_CONTROL 1019
 #define IDC_ABOUT_VERSION 1020
 
-#define IDS_MIXER 20000
-#define IDS_DESTINATION 20001
-#define IDS_CONTROL 20002
-#define IDS_CHANNELS 20003
-#define IDS_BALANCE 20004
-#define IDS_DEFAULT_MIXER 20005
+#include "mxrctl/mixer_string_ids.h"
 
 #define IDS_MENU_SETUP 40000
 #define IDS_MENU_INFO 40001

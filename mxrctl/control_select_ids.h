@@ -10,12 +10,7 @@
 #define IDC_SELECT_BALANCE 21105
 #define IDC_SELECT_BALANCE_TEXT 21106
 
-#define IDS_MIXER 20000
-#define IDS_DESTINATION 20001
-#define IDS_CONTROL 20002
-#define IDS_CHANNELS 20003
-#define IDS_BALANCE 20004
-#define IDS_DEFAULT_MIXER 20005
+#include "mxrctl/mixer_string_ids.h"
 
 // The setup program's own string table holds it; the description borrows it.
 #define IDS_NOT_REGISTERED 40010
