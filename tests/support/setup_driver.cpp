@@ -249,32 +249,32 @@ std::wstring text_of(HWND dialog, int id) {
     return text_of(control(dialog, id));
 }
 
-std::vector<std::wstring> combo_items(HWND dialog, int id) {
+namespace {
+
+// The items of a list or combo box through its own count, length and text
+// messages (which Windows copies across processes).
+std::vector<std::wstring> items_of(HWND box, UINT count_message, UINT length_message,
+                                   UINT text_message) {
     std::vector<std::wstring> items;
-    HWND combo = control(dialog, id);
-    const auto count = send_to(combo, CB_GETCOUNT);
+    const auto count = send_to(box, count_message);
     for (LRESULT i = 0; i < count; ++i) {
-        const auto length = send_to(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i));
+        const auto length = send_to(box, length_message, static_cast<WPARAM>(i));
         std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-        send_to(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        send_to(box, text_message, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
         text.resize(wcsnlen(text.c_str(), text.size()));
         items.push_back(text);
     }
     return items;
 }
 
+} // namespace
+
+std::vector<std::wstring> combo_items(HWND dialog, int id) {
+    return items_of(control(dialog, id), CB_GETCOUNT, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+}
+
 std::vector<std::wstring> list_items(HWND dialog, int id) {
-    std::vector<std::wstring> items;
-    HWND list = control(dialog, id);
-    const auto count = send_to(list, LB_GETCOUNT);
-    for (LRESULT i = 0; i < count; ++i) {
-        const auto length = send_to(list, LB_GETTEXTLEN, static_cast<WPARAM>(i));
-        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-        send_to(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(wcsnlen(text.c_str(), text.size()));
-        items.push_back(text);
-    }
-    return items;
+    return items_of(control(dialog, id), LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 int combo_selection(HWND dialog, int id) {
