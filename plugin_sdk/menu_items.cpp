@@ -39,8 +39,13 @@ void add_menu_separator(HMENU menu) noexcept {
 }
 
 void add_menu_popup(HMENU menu, const wchar_t* text, uint32_t id, HMENU popup) noexcept {
+    add_menu_popup(menu, text, id, popup, false);
+}
+
+void add_menu_popup(HMENU menu, const wchar_t* text, uint32_t id, HMENU popup,
+                    bool greyed) noexcept {
     const bool empty = !popup || GetMenuItemCount(popup) <= 0;
-    MENUITEMINFOW item = string_item(text, id, empty ? MFS_DISABLED | MFS_GRAYED : 0u);
+    MENUITEMINFOW item = string_item(text, id, greyed || empty ? MFS_DISABLED | MFS_GRAYED : 0u);
     if (popup) {
         item.fMask |= MIIM_SUBMENU;
         item.hSubMenu = popup;

@@ -14,3 +14,7 @@ void add_menu_separator(HMENU menu) noexcept;
 // A string item that opens `popup`, which the host's menu then owns; greyed
 // (MFS_DISABLED | MFS_GRAYED) when `popup` has no items.
 void add_menu_popup(HMENU menu, const wchar_t* text, uint32_t id, HMENU popup) noexcept;
+// The same, greyed also when `greyed` although `popup` has items: a submenu
+// with fixed entries may have nothing to act on at the moment.
+void add_menu_popup(HMENU menu, const wchar_t* text, uint32_t id, HMENU popup,
+                    bool greyed) noexcept;

@@ -357,6 +357,23 @@ TEST(menu_items, appended_at_the_end_with_their_state) {
     EXPECT_EQ(item_at(menu.get(), 5).fType & MFT_SEPARATOR, static_cast<UINT>(MFT_SEPARATOR));
 }
 
+TEST(menu_items, a_popup_with_items_greyed_on_request) {
+    unique_hmenu menu(CreatePopupMenu());
+    for (bool greyed : {true, false}) {
+        HMENU popup = CreatePopupMenu();
+        add_menu_string(popup, L"fixed entry", 0x01030601);
+        add_menu_popup(menu.get(), L"Undo", 4, popup, greyed);
+    }
+    add_menu_popup(menu.get(), L"Empty", 5, CreatePopupMenu(), false);
+    ASSERT_EQ(GetMenuItemCount(menu.get()), 3);
+    const UINT grey = MFS_DISABLED | MFS_GRAYED;
+    const MENUITEMINFOW greyed = item_at(menu.get(), 0);
+    EXPECT_EQ(greyed.fState & grey, grey);
+    EXPECT_EQ(GetMenuItemCount(greyed.hSubMenu), 1) << "the entries stay";
+    EXPECT_EQ(item_at(menu.get(), 1).fState & grey, 0u);
+    EXPECT_EQ(item_at(menu.get(), 2).fState & grey, grey) << "empty is always greyed";
+}
+
 // feedback requests -------------------------------------------------------------------
 
 class message_window {

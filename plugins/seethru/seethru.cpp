@@ -1,0 +1,348 @@
+// SeeThru: the window in front becomes translucent in steps on a hot key.
+// The windows it changed are listed in the host's popup menu, from which
+// they can be made opaque again, and all of them are made opaque when the
+// plug-in is released.
+
+#include "plugins/seethru/alpha_steps.h"
+#include "plugins/seethru/resource.h"
+#include "plugins/seethru/seethru_settings.h"
+
+#include "common/unique_resource.h"
+#include "plugin_sdk/feedback.h"
+#include "plugin_sdk/host_link.h"
+#include "plugin_sdk/menu_items.h"
+#include "plugin_sdk/plugin_module.h"
+#include "plugin_sdk/ui_language.h"
+#include "plugin_sdk/zuvoplug.h"
+
+#include <strsafe.h>
+
+#include <iterator>
+#include <list>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t event_step = 257;
+constexpr uint32_t event_check = 258;
+constexpr uint32_t event_all_windows = 259;
+constexpr uint32_t event_window_base = 512;
+
+constexpr const wchar_t* display_name = L"SeeThru";
+constexpr int class_capacity = 62;
+constexpr int title_capacity = 64;
+constexpr size_t text_capacity = plugin_feedback::capacity;
+
+bool has_layered_style(HWND window) noexcept {
+    return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
+}
+
+void set_layered_style(HWND window, bool layered) noexcept {
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if (((style & WS_EX_LAYERED) != 0) == layered) return;
+    SetWindowLongPtrW(window, GWL_EXSTYLE,
+                      layered ? (style | WS_EX_LAYERED) : (style & ~LONG_PTR{WS_EX_LAYERED}));
+}
+
+// What the user knows a window by: its title, or "<class>" without one.
+// False when the window no longer exists.
+bool window_label(HWND window, wchar_t* label, size_t capacity) noexcept {
+    wchar_t class_name[class_capacity] = {};
+    if (!RealGetWindowClassW(window, class_name, class_capacity)) return false;
+    wchar_t title[title_capacity] = {};
+    GetWindowTextW(window, title, title_capacity);
+    if (title[0])
+        StringCchCopyW(label, capacity, title);
+    else
+        StringCchPrintfW(label, capacity, L"<%ls>", class_name);
+    return true;
+}
+
+// A window made translucent. Its handle alone does not name it for long: the
+// window may close and its handle value come back for another window, which
+// must never be touched. So the record also keeps the window's thread, class
+// and process (open, so that its id cannot be reused meanwhile), and expects
+// the window to still carry the alpha it was given.
+class tracked_window {
+public:
+    explicit tracked_window(HWND window) noexcept : handle_(window) {
+        DWORD process_id = 0;
+        thread_id_ = GetWindowThreadProcessId(window, &process_id);
+        process_id_ = process_id;
+        process_.reset(
+            OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+        RealGetWindowClassW(window, class_name_, class_capacity);
+    }
+    tracked_window(const tracked_window&) = delete;
+    tracked_window& operator=(const tracked_window&) = delete;
+    // The window is opaque again when it stops being tracked, unless it has
+    // gone meanwhile.
+    ~tracked_window() {
+        if (still_there()) set_layered_style(handle_, false);
+    }
+
+    HWND handle() const noexcept { return handle_; }
+    uint32_t percent = seethru::opaque_percent;
+
+    bool still_there() const noexcept {
+        wchar_t class_name[class_capacity] = {};
+        if (!RealGetWindowClassW(handle_, class_name, class_capacity)) return false;
+        DWORD process_id = 0;
+        if (GetWindowThreadProcessId(handle_, &process_id) != thread_id_ ||
+            process_id != process_id_)
+            return false;
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0) return false;
+        if (lstrcmpW(class_name, class_name_) != 0) return false;
+        if (percent >= seethru::opaque_percent) return true;
+        // Translucent by us, it still has our alpha. Without it this is a new
+        // window of the same program under the old handle, or the program
+        // took the window's transparency into its own hands.
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        return has_layered_style(handle_) &&
+               GetLayeredWindowAttributes(handle_, nullptr, &alpha, &flags) &&
+               (flags & LWA_ALPHA) && alpha == seethru::alpha_of_percent(percent);
+    }
+
+private:
+    HWND handle_;
+    DWORD thread_id_ = 0;
+    DWORD process_id_ = 0;
+    unique_handle process_;
+    wchar_t class_name_[class_capacity] = {};
+};
+
+class seethru_plugin {
+public:
+    seethru_plugin() {
+        exchange_seethru_settings(settings_, false);
+        steps_ = seethru::parse_alpha_steps(settings_.alpha_steps);
+        feedback_.create(settings_.show_tips, settings_.show_balloon, display_name);
+    }
+    seethru_plugin(const seethru_plugin&) = delete;
+    seethru_plugin& operator=(const seethru_plugin&) = delete;
+
+    bool enter(uint32_t index, HWND main_window) noexcept {
+        index_ = index;
+        main_window_ = main_window;
+        return register_plugin_hotkey(settings_.hotkey_alpha, command(event_step));
+    }
+
+    bool event(uint32_t code) {
+        switch (code) {
+        case event_step:
+            step();
+            return true;
+        case event_check:
+            check(nullptr);
+            return true;
+        case event_all_windows:
+            release_all();
+            return true;
+        default:
+            if (code >= event_window_base) release_listed(code - event_window_base);
+            return false;
+        }
+    }
+
+    void menu(HMENU host_menu);
+
+    // In list order, so that the windows become opaque as they were tracked.
+    void release_all() noexcept {
+        listed_.clear();
+        while (!tracked_.empty()) tracked_.pop_front();
+    }
+
+private:
+    uint32_t command(uint32_t code) const noexcept { return zuvo_command_value(index_, code); }
+
+    void step();
+    void check(HMENU submenu);
+    void show_feedback(HWND window, uint32_t percent) noexcept;
+    void release_listed(uint32_t k) noexcept;
+    // The record of `window` if it is still the window that was tracked; a
+    // record whose window has gone is dropped here.
+    std::list<tracked_window>::iterator find(HWND window) noexcept;
+
+    seethru_settings settings_;
+    std::vector<uint32_t> steps_;
+    plugin_feedback feedback_;
+    uint32_t index_ = 0;
+    HWND main_window_ = nullptr;
+    std::list<tracked_window> tracked_;
+    // The windows of the last submenu, by item; its item k names listed_[k]
+    // even when a check has dropped an earlier window since.
+    std::vector<HWND> listed_;
+};
+
+std::list<tracked_window>::iterator seethru_plugin::find(HWND window) noexcept {
+    for (auto it = tracked_.begin(); it != tracked_.end(); ++it) {
+        if (it->handle() != window) continue;
+        if (it->still_there()) return it;
+        tracked_.erase(it);
+        break;
+    }
+    return tracked_.end();
+}
+
+void seethru_plugin::step() {
+    HWND window = GetForegroundWindow();
+    if (!window) return;
+    auto record = find(window);
+    const bool added = record == tracked_.end();
+    if (added) {
+        // A window that manages its own transparency is none of ours.
+        if (has_layered_style(window)) return;
+        tracked_.emplace_back(window);
+        record = std::prev(tracked_.end());
+    }
+    const uint32_t percent = seethru::next_percent(steps_, record->percent);
+    if (percent >= seethru::opaque_percent) {
+        set_layered_style(window, false);
+    } else {
+        set_layered_style(window, true);
+        if (!SetLayeredWindowAttributes(window, 0, seethru::alpha_of_percent(percent), LWA_ALPHA) &&
+            added) {
+            // Not ours to change (another desktop, a higher integrity level).
+            tracked_.erase(record);
+            return;
+        }
+    }
+    record->percent = percent;
+    show_feedback(window, percent);
+    if (percent >= seethru::opaque_percent) tracked_.erase(record);
+    check(nullptr);
+}
+
+void seethru_plugin::show_feedback(HWND window, uint32_t percent) noexcept {
+    if (!settings_.show_tips && !settings_.show_balloon) return;
+    wchar_t label[title_capacity + 2] = {};
+    if (!window_label(window, label, std::size(label))) return;
+    if (wchar_t* tips = feedback_.tips_buffer()) {
+        StringCchPrintfW(tips, text_capacity, L"&{M0,%.32ls - %3u%%\n}", label, percent);
+        feedback_.post_tips(main_window_, settings_.tips_timer);
+    }
+    if (wchar_t* balloon = feedback_.balloon_buffer()) {
+        StringCchPrintfW(balloon, text_capacity, L"%.32ls - %3u%%\n", label, percent);
+        feedback_.post_balloon(main_window_, settings_.tips_timer);
+    }
+}
+
+// A menu shows '&' as the underline of the next character; doubled, it is
+// itself.
+void double_ampersands(const wchar_t* text, wchar_t* out, size_t capacity) noexcept {
+    size_t length = 0;
+    for (; *text && length + 2 < capacity; ++text) {
+        if (*text == L'&') out[length++] = L'&';
+        out[length++] = *text;
+    }
+    out[length] = L'\0';
+}
+
+void seethru_plugin::check(HMENU submenu) {
+    if (submenu) listed_.clear();
+    uint32_t k = 0;
+    for (auto it = tracked_.begin(); it != tracked_.end();) {
+        if (!it->still_there()) {
+            it = tracked_.erase(it);
+            continue;
+        }
+        if (submenu) {
+            wchar_t label[title_capacity + 2] = {};
+            window_label(it->handle(), label, std::size(label));
+            wchar_t cut[33] = {};
+            StringCchCopyNW(cut, std::size(cut), label, 32);
+            wchar_t shown[2 * std::size(cut)] = {};
+            double_ampersands(cut, shown, std::size(shown));
+            wchar_t text[text_capacity];
+            StringCchPrintfW(text, text_capacity, L"%ls - %3u%%", shown, it->percent);
+            add_menu_string(submenu, text, command(event_window_base + k));
+            listed_.push_back(it->handle());
+        }
+        ++k;
+        ++it;
+    }
+    // Every check arms the next; a value of 0 would check without pause.
+    uint64_t delay = uint64_t{settings_.window_check_interval} * 1000u;
+    if (delay < 1000u) delay = 1000u;
+    if (delay > 0x7FFFFFFFu) delay = 0x7FFFFFFFu;
+    post_delayed_command(main_window_, command(event_check), static_cast<uint32_t>(delay));
+}
+
+void seethru_plugin::release_listed(uint32_t k) noexcept {
+    if (k >= listed_.size()) return;
+    auto record = find(listed_[k]);
+    listed_[k] = nullptr;
+    if (record != tracked_.end()) tracked_.erase(record);
+}
+
+// The menu in the user's language, whatever the thread's locale says.
+unique_hmenu load_ui_menu(UINT id) noexcept {
+    if (HRSRC found = find_ui_resource(g_plugin_module, RT_MENU, id))
+        if (HGLOBAL data = LoadResource(g_plugin_module, found))
+            if (const void* menu = LockResource(data)) return unique_hmenu(LoadMenuIndirectW(menu));
+    return unique_hmenu(LoadMenuW(g_plugin_module, MAKEINTRESOURCEW(id)));
+}
+
+void seethru_plugin::menu(HMENU host_menu) {
+    unique_hmenu loaded = load_ui_menu(IDM_SEETHRU);
+    HMENU submenu = loaded ? GetSubMenu(loaded.get(), 0) : nullptr;
+    if (!submenu) return;
+    MENUITEMINFOW all{};
+    all.cbSize = sizeof all;
+    all.fMask = MIIM_ID;
+    all.wID = command(event_all_windows);
+    SetMenuItemInfoW(submenu, IDM_ALL_WINDOWS, FALSE, &all);
+    check(submenu);
+
+    wchar_t text[512] = {};
+    MENUITEMINFOW popup{};
+    popup.cbSize = sizeof popup;
+    popup.fMask = MIIM_STRING;
+    popup.dwTypeData = text;
+    popup.cch = static_cast<UINT>(std::size(text));
+    GetMenuItemInfoW(loaded.get(), 0, TRUE, &popup);
+    // Detached first: destroying the loaded menu must leave the submenu,
+    // which belongs to the host's menu from now on.
+    RemoveMenu(loaded.get(), 0, MF_BYPOSITION);
+    add_menu_popup(host_menu, text, IDM_SEETHRU, submenu, tracked_.empty());
+    add_menu_separator(host_menu);
+}
+
+seethru_plugin* g_seethru = nullptr;
+
+} // namespace
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND main_window) noexcept {
+    try {
+        if (!g_seethru) g_seethru = new seethru_plugin;
+    } catch (...) {
+        return false;
+    }
+    return g_seethru->enter(index, main_window);
+}
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND, uint32_t code) noexcept {
+    if (!g_seethru) return false;
+    try {
+        return g_seethru->event(code);
+    } catch (...) {
+        return false;
+    }
+}
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
+    if (!g_seethru) return false;
+    try {
+        g_seethru->menu(menu);
+    } catch (...) {
+    }
+    return true;
+}
+
+ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {
+    if (!g_seethru) return;
+    g_seethru->release_all();
+    delete g_seethru;
+    g_seethru = nullptr;
+}

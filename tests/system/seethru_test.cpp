@@ -1,0 +1,247 @@
+// The transparency plug-in inside a running zuvo.exe: Ctrl+Alt+A typed while
+// another program's window is in front, the alpha read back from that window,
+// the tips text read from zuvo.exe where the request points, and the popup
+// menu read through the probe plug-in.
+
+#include "tests/support/fakeaudio/fake_audio.h"
+#include "tests/support/harness.h"
+#include "tests/support/keyboard.h"
+#include "tests/support/probe.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+using namespace test_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr WPARAM popup_command = 0x0584;
+constexpr uint32_t seethru_index = 1; // the probe is plug-in 0
+constexpr uint32_t submenu_item = 4;
+
+uint32_t seethru_command(uint32_t code) {
+    return static_cast<uint32_t>(probe_command(seethru_index, static_cast<uint16_t>(code)));
+}
+
+// The window's alpha, or nothing when it is not layered (opaque).
+std::optional<int> alpha(HWND window) {
+    if (!(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED)) return std::nullopt;
+    BYTE value = 0;
+    DWORD flags = 0;
+    if (!GetLayeredWindowAttributes(window, nullptr, &value, &flags) || !(flags & LWA_ALPHA))
+        return -1;
+    return value;
+}
+
+class seethru : public ::testing::Test {
+protected:
+    seethru() : folder_({.plugins = true}) {}
+
+    void start(const std::wstring& seethru_ini = L"[SeeThru]\r\nShowBalloon=1\r\n") {
+        ASSERT_TRUE(
+            install_probe(folder_, L"probe.dll", {L"Log=0x800,0x820,0x801", L"MenuAction=end"}));
+        ASSERT_TRUE(folder_.write_ini(L"seethru.ini", seethru_ini));
+        folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" +
+                                           plugin_section({L"probe.dll", L"seethru.dll"}));
+        zuvo_ = std::make_unique<zuvo_process>(folder_);
+        ASSERT_TRUE(zuvo_->window());
+        front_ = open_target();
+    }
+    std::unique_ptr<key_target> open_target(const wchar_t* title = nullptr) {
+        auto target = std::make_unique<key_target>();
+        // Once more when zuvo.exe, just started, took the foreground back.
+        if (!*target) target = std::make_unique<key_target>();
+        EXPECT_TRUE(*target) << "no program in front";
+        if (title && *target) SetWindowTextW(target->window(), title);
+        return target;
+    }
+    // Ctrl+Alt+A into `target`, and everything it caused handled.
+    void press(key_target& target) {
+        // The popup menu takes the foreground to zuvo.exe.
+        if (GetForegroundWindow() != target.window()) {
+            SetForegroundWindow(target.window());
+            ASSERT_TRUE(wait_until([&] { return GetForegroundWindow() == target.window(); }));
+            target.pause(200); // as when it started: Wine resets the modifiers first
+            target.sync();
+        }
+        ASSERT_TRUE(target.hold({VK_CONTROL, VK_MENU}));
+        EXPECT_TRUE(target.tap('A'));
+        target.release({VK_MENU, VK_CONTROL});
+        target.sync();
+        ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        EXPECT_TRUE(target.got('A', true).empty()) << "the key reached the program in front";
+    }
+
+    // What the last request of `message` (tips or balloon) points to, read
+    // from zuvo.exe: the plug-in's buffer, which keeps its text.
+    std::wstring posted_text(UINT message) {
+        const auto posted = probe_records(folder_, L"msg");
+        for (auto it = posted.rbegin(); it != posted.rend(); ++it) {
+            if (it->number(0) != message) continue;
+            uint64_t address = it->number(1);
+            if (message == 0x820) {
+                const void* record[2] = {};
+                if (!read_zuvo(address, record, sizeof record)) return L"(unreadable)";
+                address = reinterpret_cast<uintptr_t>(record[1]);
+            }
+            wchar_t text[128] = {};
+            if (!read_zuvo(address, text, sizeof text - sizeof(wchar_t))) return L"(unreadable)";
+            return text;
+        }
+        return L"(none)";
+    }
+    size_t requests(UINT message) {
+        size_t count = 0;
+        for (const auto& record : probe_records(folder_, L"msg"))
+            count += record.number(0) == message;
+        return count;
+    }
+    bool read_zuvo(uint64_t address, void* out, size_t size) {
+        SIZE_T got = 0;
+        return ReadProcessMemory(zuvo_->proc().handle(),
+                                 reinterpret_cast<const void*>(static_cast<uintptr_t>(address)),
+                                 out, size, &got) &&
+               got == size;
+    }
+
+    // Opens the popup menu and returns the last popup the probe saw open:
+    // SeeThru's submenu with `into_submenu` (the test then closes the menu),
+    // else the menu itself, which the probe ends.
+    std::vector<probe_menu_item> open_menu(bool into_submenu) {
+        folder_.write_ini(L"probe.ini",
+                          std::wstring(L"[Probe]\r\nLog=0x800,0x820,0x801\r\nMenuAction=") +
+                              (into_submenu ? L"choose\r\nMenuChoose=4\r\n" : L"end\r\n"));
+        zuvo_->post_command(probe_command(0, probe_protocol::reload));
+        const size_t before = probe_records(folder_, L"popup").size();
+        zuvo_->post_command(popup_command);
+        EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", before + (into_submenu ? 2 : 1)));
+        for (int i = 0; into_submenu && i < 2; ++i) { // Escape: the submenu, then the menu
+            const auto menus = find_windows(L"#32768", zuvo_->proc().id());
+            if (!menus.empty()) PostMessageW(menus[0], WM_KEYDOWN, VK_ESCAPE, 0);
+            Sleep(100);
+        }
+        EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        return last_probe_popup(folder_);
+    }
+    // Whether the SeeThru item of the menu is there and greyed.
+    std::optional<bool> submenu_greyed() {
+        for (const auto& item : open_menu(false))
+            if (item.id == submenu_item && item.has_submenu)
+                return (item.state & (MFS_DISABLED | MFS_GRAYED)) == (MFS_DISABLED | MFS_GRAYED);
+        return std::nullopt;
+    }
+
+    fakeaudio::installed_fake fake_;
+    program_folder folder_;
+    std::unique_ptr<zuvo_process> zuvo_;
+    std::unique_ptr<key_target> front_;
+};
+
+TEST_F(seethru, three_presses_give_80_50_and_opaque_with_tips) {
+    start();
+    EXPECT_EQ(submenu_greyed(), true) << "nothing tracked yet";
+    const struct {
+        std::optional<int> alpha;
+        const wchar_t* tips;
+        const wchar_t* balloon;
+    } presses[] = {{204, L"&{M0,hook key target -  80%\n}", L"hook key target -  80%\n"},
+                   {127, L"&{M0,hook key target -  50%\n}", L"hook key target -  50%\n"},
+                   {std::nullopt, L"&{M0,hook key target - 100%\n}", L"hook key target - 100%\n"}};
+    for (const auto& expected : presses) {
+        SCOPED_TRACE(expected.tips);
+        press(*front_);
+        EXPECT_EQ(alpha(front_->window()), expected.alpha);
+        EXPECT_EQ(posted_text(0x800), expected.tips);
+        EXPECT_EQ(posted_text(0x820), expected.balloon);
+    }
+    EXPECT_EQ(submenu_greyed(), true) << "opaque again, no longer tracked";
+    EXPECT_EQ(zuvo_->exit(), 0u);
+}
+
+TEST_F(seethru, a_layered_window_is_left_alone_and_an_untitled_one_shows_its_class) {
+    start(L"[SeeThru]\r\nAlphaSteps= 30 , 60\r\n");
+    HWND window = front_->window();
+    SetWindowLongPtrW(window, GWL_EXSTYLE, GetWindowLongPtrW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+    ASSERT_TRUE(SetLayeredWindowAttributes(window, 0, 150, LWA_ALPHA));
+    press(*front_);
+    EXPECT_EQ(alpha(window), 150);
+    EXPECT_EQ(requests(0x800), 0u) << "no tips for a window left alone";
+    EXPECT_EQ(submenu_greyed(), true);
+
+    SetWindowLongPtrW(window, GWL_EXSTYLE,
+                      GetWindowLongPtrW(window, GWL_EXSTYLE) & ~LONG_PTR{WS_EX_LAYERED});
+    SetWindowTextW(window, L"");
+    press(*front_);
+    EXPECT_EQ(alpha(window), 30 * 255 / 100);
+    EXPECT_EQ(posted_text(0x800), L"&{M0,<key_target> -  30%\n}");
+    EXPECT_EQ(requests(0x820), 0u) << "ShowBalloon is off by default";
+}
+
+TEST_F(seethru, each_check_arms_the_next_at_least_a_second_later) {
+    start(L"[SeeThru]\r\nWindowCheckInterval=0\r\n");
+    press(*front_);
+    const auto armed = [&] {
+        std::vector<probe_record> checks;
+        for (const auto& record : probe_records(folder_, L"msg"))
+            if (record.number(0) == 0x801 && record.number(1) == seethru_command(258))
+                checks.push_back(record);
+        return checks;
+    };
+    ASSERT_TRUE(wait_until([&] { return armed().size() >= 3; }, 8s));
+    const auto checks = armed();
+    for (const auto& check : checks) EXPECT_EQ(check.number(2), 1000u) << "0 would never pause";
+    EXPECT_GE(checks[2].tick - checks[1].tick, 900u);
+    EXPECT_EQ(alpha(front_->window()), 204) << "a check leaves a window that is still there";
+}
+
+TEST_F(seethru, a_closed_window_leaves_the_submenu_and_all_windows_become_opaque) {
+    start();
+    auto first = std::move(front_);
+    press(*first);
+    auto second = open_target(L"second & more");
+    press(*second);
+    auto third = open_target(L"third");
+    press(*third);
+    press(*third);
+    ASSERT_EQ(alpha(third->window()), 127);
+    first.reset(); // closes the window, and its program ends
+
+    EXPECT_EQ(submenu_greyed(), false);
+    const auto submenu = open_menu(true);
+    ASSERT_EQ(submenu.size(), 4u);
+    EXPECT_EQ(submenu[0].id, seethru_command(259));
+    EXPECT_TRUE(submenu[1].type & MFT_SEPARATOR);
+    EXPECT_EQ(submenu[2].text, L"second && more -  80%");
+    EXPECT_EQ(submenu[2].id, seethru_command(512));
+    EXPECT_EQ(submenu[3].text, L"third -  50%");
+    EXPECT_EQ(submenu[3].id, seethru_command(513));
+
+    // "All windows", delivered as the host delivers a chosen item.
+    zuvo_->post_command(submenu[0].id);
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(alpha(second->window()), std::nullopt);
+    EXPECT_EQ(alpha(third->window()), std::nullopt);
+    EXPECT_EQ(submenu_greyed(), true);
+}
+
+TEST_F(seethru, an_item_makes_its_window_opaque_and_ending_the_program_the_others) {
+    start();
+    press(*front_);
+    auto second = open_target(L"second");
+    press(*second);
+    const auto submenu = open_menu(true);
+    ASSERT_EQ(submenu.size(), 4u);
+    EXPECT_EQ(submenu[2].text, L"hook key target -  80%") << "listed in the order tracked";
+    EXPECT_EQ(submenu[3].text, L"second -  80%");
+    zuvo_->post_command(submenu[3].id);
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(alpha(second->window()), std::nullopt);
+    EXPECT_EQ(alpha(front_->window()), 204);
+    EXPECT_EQ(zuvo_->exit(), 0u);
+    EXPECT_EQ(alpha(front_->window()), std::nullopt);
+}
+
+} // namespace
