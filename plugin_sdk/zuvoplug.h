@@ -67,7 +67,14 @@ struct zuvo_balloon {
 #else
 #define ZUVOPLUG_EXPORT extern "C"
 #endif
-ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND main_window) noexcept;
+// The host ignores the entry's result, so each plug-in returns what suits it
+// (one answers with the result of the post that starts it): it defines
+// ZUVOPLUG_ENTRY_RESULT before including this header; bool otherwise.
+#if !defined(ZUVOPLUG_ENTRY_RESULT)
+#define ZUVOPLUG_ENTRY_RESULT bool
+#endif
+ZUVOPLUG_EXPORT ZUVOPLUG_ENTRY_RESULT ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index,
+                                                                         HWND main_window) noexcept;
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept;
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept;
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_msgproc(HWND window, UINT message, WPARAM wparam,
