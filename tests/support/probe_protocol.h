@@ -64,6 +64,8 @@
 //      menu       items-in-host-menu-before(decimal)
 //      popup      menu-handle item-count(decimal)     (WM_INITMENUPOPUP)
 //      item       position(decimal) id type state has-submenu(0/1) text
+//      subitem    parent-position(decimal) position(decimal) id type state text
+//                 (each item of an item's submenu, after that item)
 //      action     what(end|escape|choose|missing) keys-sent(decimal)
 //      release    (also for a copy built without entry that was never entered)
 //      config     owner entry-ran(0/1)

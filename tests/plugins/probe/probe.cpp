@@ -264,6 +264,26 @@ private:
             record(L"item", L"%d\t0x%x\t0x%x\t0x%x\t%d\t%ls", i, item.wID, item.fType, item.fState,
                    item.hSubMenu ? 1 : 0, text);
             popup_.push_back({item.wID, item.fType});
+            if (item.hSubMenu) dump_submenu(i, item.hSubMenu);
+        }
+    }
+
+    // The items of a plug-in's submenu (other plug-ins' menus are checked
+    // through these): parent position, then as for "item".
+    void dump_submenu(int parent, HMENU submenu) {
+        const int count = GetMenuItemCount(submenu);
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[256] = {};
+            MENUITEMINFOW item{};
+            item.cbSize = sizeof item;
+            item.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_ID | MIIM_STATE;
+            item.dwTypeData = text;
+            item.cch = 256;
+            if (!GetMenuItemInfoW(submenu, static_cast<UINT>(i), TRUE, &item)) continue;
+            for (wchar_t* p = text; *p; ++p)
+                if (*p == L'\t') *p = L' ';
+            record(L"subitem", L"%d\t%d\t0x%x\t0x%x\t0x%x\t%ls", parent, i, item.wID, item.fType,
+                   item.fState, text);
         }
     }
 

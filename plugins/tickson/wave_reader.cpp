@@ -1,0 +1,81 @@
+#include "plugins/tickson/wave_reader.h"
+
+#include <cstring>
+#include <cwchar>
+#include <utility>
+
+bool mdx_dsnd_ldr_wave::open(const wchar_t* path) noexcept {
+    close();
+    if (!path || !path[0]) return false;
+    // mmioOpenW takes a writable name, though it only reads it.
+    wchar_t name[tickson::sound_path_capacity] = {};
+    const size_t length = wcsnlen(path, tickson::sound_path_capacity);
+    if (length >= tickson::sound_path_capacity) return false;
+    std::memcpy(name, path, length * sizeof(wchar_t));
+    handle_ = mmioOpenW(name, nullptr, MMIO_ALLOCBUF | MMIO_READ);
+    if (!handle_) return false;
+
+    riff_ = {};
+    MMCKINFO format_chunk{};
+    uint8_t bytes[tickson::pcm_format_size] = {};
+    bool good = mmioDescend(handle_, &riff_, nullptr, 0) == MMSYSERR_NOERROR &&
+                tickson::is_wave_container(riff_.ckid, riff_.fccType) &&
+                mmioDescend(handle_, &format_chunk, &riff_, 0) == MMSYSERR_NOERROR &&
+                format_chunk.cksize >= tickson::pcm_format_size &&
+                mmioRead(handle_, reinterpret_cast<HPSTR>(bytes), sizeof bytes) ==
+                    static_cast<LONG>(sizeof bytes);
+    if (good) {
+        const auto checked = tickson::check_format_chunk(format_chunk.cksize, bytes, sizeof bytes);
+        good = checked.has_value() && mmioAscend(handle_, &format_chunk, 0) == MMSYSERR_NOERROR;
+        if (good) format_ = *checked;
+    }
+    if (!good) {
+        close();
+        return false;
+    }
+    seek_data();
+    return true;
+}
+
+void mdx_dsnd_ldr_wave::close() noexcept {
+    if (handle_) mmioClose(std::exchange(handle_, nullptr), 0);
+    remaining_ = 0;
+}
+
+void mdx_dsnd_ldr_wave::format(WAVEFORMATEX& out) const noexcept {
+    out = {};
+    out.wFormatTag = format_.format_tag;
+    out.nChannels = format_.channels;
+    out.nSamplesPerSec = format_.samples_per_second;
+    out.nAvgBytesPerSec = format_.bytes_per_second;
+    out.nBlockAlign = format_.block_align;
+    out.wBitsPerSample = format_.bits_per_sample;
+    out.cbSize = 0;
+}
+
+bool mdx_dsnd_ldr_wave::seek_data() noexcept {
+    remaining_ = 0;
+    if (!handle_) return false;
+    if (mmioSeek(handle_, static_cast<LONG>(riff_.dwDataOffset + 4), SEEK_SET) == -1) return false;
+    data_ = {};
+    data_.ckid = tickson::data_id;
+    if (mmioDescend(handle_, &data_, &riff_, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return false;
+    remaining_ = data_.cksize;
+    return true;
+}
+
+uint32_t mdx_dsnd_ldr_wave::read(void* buffer, uint32_t length) noexcept {
+    if (!handle_ || !buffer || remaining_ == 0) return 0;
+    const uint64_t wanted64 = length < remaining_ ? length : remaining_;
+    // mmioRead counts in a LONG.
+    const LONG wanted = static_cast<LONG>(wanted64 > 0x7FFFFFFF ? 0x7FFFFFFF : wanted64);
+    const LONG got = mmioRead(handle_, static_cast<HPSTR>(buffer), wanted);
+    if (got <= 0) return 0;
+    remaining_ -= static_cast<uint64_t>(got);
+    return static_cast<uint32_t>(got);
+}
+
+void mdx_dsnd_ldr_wave::fill_silence(void* buffer, uint32_t length) const noexcept {
+    if (buffer && length)
+        std::memset(buffer, tickson::silence_byte(format_.bits_per_sample), length);
+}
