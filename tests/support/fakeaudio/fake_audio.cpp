@@ -135,6 +135,11 @@ description& description::volume(int part, uint32_t channels, float min_db, floa
     return *this;
 }
 
+description& description::hardware_writes(bool on) {
+    state_->hardware_writes = on ? 1 : 0;
+    return *this;
+}
+
 description& description::mute(int part, bool muted) {
     part_at(*state_, part).has_mute = 1;
     part_at(*state_, part).muted = muted ? 1 : 0;
@@ -285,6 +290,32 @@ void controls::set_part_mute(int part, bool muted) {
     p->muted = muted ? 1 : 0;
     InterlockedIncrement(&p->mute_seq);
     signal_listeners(*state_);
+}
+
+long controls::volume_writes(int device) const {
+    return dev(device)->volume_writes;
+}
+
+long controls::mute_writes(int device) const {
+    return dev(device)->mute_writes;
+}
+
+long controls::level_writes(int part) const {
+    return prt(part)->level_writes;
+}
+
+long controls::part_mute_writes(int part) const {
+    return prt(part)->mute_writes;
+}
+
+long controls::live_objects_everywhere() const {
+    long total = 0;
+    for (LONG n : state_->live_objects) total += n;
+    return total;
+}
+
+long controls::live_devices_everywhere() const {
+    return state_->live_objects[static_cast<int>(object_kind::device)];
 }
 
 void controls::remove(int device) {

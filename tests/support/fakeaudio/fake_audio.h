@@ -7,7 +7,9 @@
 // IMMEndpoint, endpoint volumes, device topologies with connectors, subunits,
 // parts lists, volume levels, mutes and input selectors. They follow Windows'
 // rules: every change - made through the COM objects or from outside through
-// `controls` - is reported to registered callbacks on another thread; a removed
+// `controls` - is reported to registered callbacks on another thread (with
+// hardware_writes a write that leaves everything as it was is no change, and
+// a part's level holds only the steps of its range); a removed
 // device makes the interfaces obtained from it fail with
 // AUDCLNT_E_DEVICE_INVALIDATED, and new ones work again once it is back.
 //
@@ -60,6 +62,13 @@ public:
     description& mute(int part, bool muted = false);
     description& selector(int part, uint32_t selected = 0);
 
+    // How writes through the COM objects behave. By default every write
+    // notifies and a part keeps the level as written. With hardware_writes,
+    // as real hardware does: a part's level snaps to its step (0.5 dB), so a
+    // written percent can read back lower, and only a write that changed
+    // something notifies.
+    description& hardware_writes(bool on = true);
+
     // Signal flows from each part to the next (outgoing of one, incoming of the next).
     description& chain(std::initializer_list<int> parts);
     // The endpoint's connector 0 is connected to this adapter connector; without
@@ -107,6 +116,17 @@ public:
     void set_level(int part, uint32_t channel, float level_db);
     bool part_mute(int part) const;
     void set_part_mute(int part, bool muted);
+
+    // Calls that set a volume or a mute through the COM objects, from any
+    // process, whether or not they changed anything.
+    long volume_writes(int device) const;
+    long mute_writes(int device) const;
+    long level_writes(int part) const;
+    long part_mute_writes(int part) const;
+    // COM objects alive in all processes together: everything, or the
+    // devices (IMMDevice) alone.
+    long live_objects_everywhere() const;
+    long live_devices_everywhere() const;
 
     // Unplugging: the device leaves the device lists and its interfaces fail
     // with AUDCLNT_E_DEVICE_INVALIDATED; `restore` plugs it in again.

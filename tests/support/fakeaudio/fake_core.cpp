@@ -68,12 +68,18 @@ void core::release() noexcept {
     if (InterlockedDecrement(&refs_) == 0) delete this;
 }
 
+static_assert(static_cast<size_t>(object_kind::count) <=
+                  sizeof(shared_state::live_objects) / sizeof(LONG),
+              "every kind needs its counter in the shared state");
+
 void core::object_created(object_kind kind) noexcept {
     InterlockedIncrement(&live_[static_cast<int>(kind)]);
+    InterlockedIncrement(&state_->live_objects[static_cast<int>(kind)]);
 }
 
 void core::object_destroyed(object_kind kind) noexcept {
     InterlockedDecrement(&live_[static_cast<int>(kind)]);
+    InterlockedDecrement(&state_->live_objects[static_cast<int>(kind)]);
 }
 
 long core::live_objects() const noexcept {

@@ -118,6 +118,12 @@ void changed(shared_state& s, volatile LONG& sequence) {
     signal_listeners(s);
 }
 
+// A write through the objects: always reported, or, as hardware does, only
+// when it changed something.
+void written(shared_state& s, volatile LONG& sequence, bool really_changed) {
+    if (really_changed || !s.hardware_writes) changed(s, sequence);
+}
+
 // ---------------------------------------------------------------------------
 
 class endpoint_volume final : public object<object_kind::endpoint_volume, IAudioEndpointVolume>,
@@ -147,9 +153,13 @@ public:
     HRESULT STDMETHODCALLTYPE SetMasterVolumeLevelScalar(float level, LPCGUID) noexcept override {
         FAKE_ALIVE_OR_FAIL();
         if (!(level >= 0.0f && level <= 1.0f)) return E_INVALIDARG;
+        InterlockedIncrement(&dev().volume_writes);
+        bool different = dev().master != level;
+        for (uint32_t c = 0; c < dev().channels && c < max_channels; ++c)
+            different = different || dev().channel[c] != level;
         dev().master = level;
         for (auto& c : dev().channel) c = level;
-        changed(state_, dev().volume_seq);
+        written(state_, dev().volume_seq, different);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevel(float* db) noexcept override {
@@ -172,9 +182,11 @@ public:
                                                           LPCGUID) noexcept override {
         FAKE_ALIVE_OR_FAIL();
         if (channel >= dev().channels || !(level >= 0.0f && level <= 1.0f)) return E_INVALIDARG;
+        InterlockedIncrement(&dev().volume_writes);
+        const bool different = dev().channel[channel] != level;
         dev().channel[channel] = level;
         dev().master = *std::max_element(dev().channel, dev().channel + dev().channels);
-        changed(state_, dev().volume_seq);
+        written(state_, dev().volume_seq, different);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetChannelVolumeLevel(UINT channel, float* db) noexcept override {
@@ -194,6 +206,7 @@ public:
     HRESULT STDMETHODCALLTYPE SetMute(BOOL mute, LPCGUID) noexcept override {
         FAKE_ALIVE_OR_FAIL();
         const uint32_t value = mute ? 1 : 0;
+        InterlockedIncrement(&dev().mute_writes);
         if (dev().muted == value) return S_FALSE;
         dev().muted = value;
         changed(state_, dev().volume_seq);
@@ -277,14 +290,17 @@ public:
     HRESULT STDMETHODCALLTYPE SetLevel(UINT channel, float db, LPCGUID) noexcept override {
         FAKE_ALIVE_OR_FAIL();
         if (channel >= p().channels) return E_INVALIDARG;
-        p().level_db[channel] = clamp(db);
-        changed(state_, p().volume_seq);
+        count_write();
+        const bool different = store(channel, db);
+        written(state_, p().volume_seq, different);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetLevelUniform(float db, LPCGUID) noexcept override {
         FAKE_ALIVE_OR_FAIL();
-        for (uint32_t c = 0; c < p().channels; ++c) p().level_db[c] = clamp(db);
-        changed(state_, p().volume_seq);
+        count_write();
+        bool different = false;
+        for (uint32_t c = 0; c < p().channels; ++c) different = store(c, db) || different;
+        written(state_, p().volume_seq, different);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetLevelAllChannels(float* levels, ULONG count,
@@ -292,14 +308,31 @@ public:
         FAKE_ALIVE_OR_FAIL();
         if (!levels) return E_POINTER;
         if (count != p().channels) return E_INVALIDARG;
-        for (uint32_t c = 0; c < count; ++c) p().level_db[c] = clamp(levels[c]);
-        changed(state_, p().volume_seq);
+        count_write();
+        bool different = false;
+        for (uint32_t c = 0; c < count; ++c) different = store(c, levels[c]) || different;
+        written(state_, p().volume_seq, different);
         return S_OK;
     }
 
 private:
     part_state& p() const { return state_.parts[part_]; }
-    float clamp(float db) const { return std::clamp(db, p().min_db, p().max_db); }
+    // Hardware holds only the levels of its steps, counted from the bottom
+    // of the range: the nearest one is kept.
+    float level_for(float db) const {
+        const float level = std::clamp(db, p().min_db, p().max_db);
+        if (!state_.hardware_writes || !(p().step_db > 0.0f)) return level;
+        const float steps = std::round((level - p().min_db) / p().step_db);
+        return std::clamp(p().min_db + steps * p().step_db, p().min_db, p().max_db);
+    }
+    // One call is one write, whatever number of channels it sets.
+    void count_write() { InterlockedIncrement(&p().level_writes); }
+    bool store(uint32_t channel, float db) {
+        const float level = level_for(db);
+        const bool different = p().level_db[channel] != level;
+        p().level_db[channel] = level;
+        return different;
+    }
     int part_;
 };
 
@@ -309,8 +342,11 @@ public:
         : object(c), device_bound(c.state(), c.state().parts[part].device), part_(part) {}
     HRESULT STDMETHODCALLTYPE SetMute(BOOL mute, LPCGUID) noexcept override {
         FAKE_ALIVE_OR_FAIL();
-        state_.parts[part_].muted = mute ? 1 : 0;
-        changed(state_, state_.parts[part_].mute_seq);
+        const uint32_t value = mute ? 1 : 0;
+        InterlockedIncrement(&state_.parts[part_].mute_writes);
+        const bool different = state_.parts[part_].muted != value;
+        state_.parts[part_].muted = value;
+        written(state_, state_.parts[part_].mute_seq, different);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMute(BOOL* mute) noexcept override {

@@ -40,8 +40,10 @@ struct part_state {
     uint32_t muted;
     uint32_t has_selector;
     uint32_t selected;
-    volatile LONG volume_seq; // bumped after every write of the levels
-    volatile LONG mute_seq;   // bumped after every write of the mute
+    volatile LONG volume_seq;   // bumped after every write of the levels
+    volatile LONG mute_seq;     // bumped after every write of the mute
+    volatile LONG level_writes; // calls that set levels, changing or not
+    volatile LONG mute_writes;
 };
 
 struct device_state {
@@ -55,8 +57,10 @@ struct device_state {
     float master;
     float channel[max_channels];
     uint32_t muted;
-    volatile LONG volume_seq;   // bumped after every write of volume or mute
-    int32_t endpoint_connector; // part index; -1: the device has no topology
+    volatile LONG volume_seq;    // bumped after every write of volume or mute
+    int32_t endpoint_connector;  // part index; -1: the device has no topology
+    volatile LONG volume_writes; // calls that set the volume, changing or not
+    volatile LONG mute_writes;
 };
 
 struct shared_state {
@@ -69,6 +73,12 @@ struct shared_state {
     device_state devices[max_devices];
     part_state parts[max_parts];
     volatile LONG listeners[max_listeners]; // ids of processes that watch for changes
+    // 0: writes through the COM objects store levels as given and every write
+    // notifies; 1: as hardware does, levels snap to the part's step and only
+    // real changes notify.
+    uint32_t hardware_writes;
+    // COM objects alive in all processes together, by kind (object_kind).
+    volatile LONG live_objects[16];
 };
 
 // Name of the event a listening process waits on.

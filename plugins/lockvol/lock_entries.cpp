@@ -1,0 +1,74 @@
+#include "plugins/lockvol/lock_entries.h"
+
+#include <utility>
+
+namespace lockvol {
+
+bool same_control(const lock_entry& a, const lock_entry& b) noexcept {
+    return a.destination == b.destination && a.source == b.source && a.mixer == b.mixer;
+}
+
+int find_control(const std::vector<lock_entry>& entries, const lock_entry& probe) noexcept {
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (same_control(entries[i], probe)) return static_cast<int>(i);
+    return -1;
+}
+
+uint32_t leading_count(const wchar_t* text) noexcept {
+    uint32_t count = 0;
+    if (!text) return 0;
+    for (; *text >= L'0' && *text <= L'9'; ++text) {
+        count = count * 10 + static_cast<uint32_t>(*text - L'0');
+        if (count > 100000000u) break; // far past any section we would delete
+    }
+    return count;
+}
+
+void add_or_update(std::vector<lock_entry>& entries, const lock_entry& edited, int& current) {
+    const int found = find_control(entries, edited);
+    if (found >= 0) {
+        entries[static_cast<size_t>(found)] = edited;
+        current = found;
+        return;
+    }
+    entries.push_back(edited);
+    current = static_cast<int>(entries.size()) - 1;
+}
+
+void remove_current(std::vector<lock_entry>& entries, int& current) {
+    if (current < 0 || static_cast<size_t>(current) >= entries.size()) return;
+    entries.erase(entries.begin() + current);
+    if (static_cast<size_t>(current) >= entries.size()) current = -1;
+}
+
+void move_current(std::vector<lock_entry>& entries, int& current, int direction) noexcept {
+    if (current < 0 || static_cast<size_t>(current) >= entries.size()) return;
+    const int other = current + (direction < 0 ? -1 : 1);
+    if (other < 0 || static_cast<size_t>(other) >= entries.size()) return;
+    std::swap(entries[static_cast<size_t>(current)], entries[static_cast<size_t>(other)]);
+    current = other;
+}
+
+int apply_selection(const std::vector<lock_entry>& entries, int current, lock_entry& edited,
+                    const std::wstring& mixer, int32_t destination, int32_t source,
+                    int32_t balance) {
+    edited.mixer = mixer;
+    edited.destination = destination;
+    edited.source = source;
+    edited.balance = balance;
+    const int found = find_control(entries, edited);
+    if (found < 0) {
+        edited.volume = 100;
+        edited.mute = false;
+        edited.zuvo_control = false;
+        edited.keep_startup_state = false;
+        return -1;
+    }
+    if (found != current) {
+        edited = entries[static_cast<size_t>(found)];
+        edited.balance = balance;
+    }
+    return found;
+}
+
+} // namespace lockvol

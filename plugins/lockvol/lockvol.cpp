@@ -1,0 +1,142 @@
+// The mixer lock: exports of lockvol.dll and its state inside the main
+// program.
+
+#include "plugin_sdk/host_link.h"
+#include "plugin_sdk/host_requests.h"
+#include "plugin_sdk/menu_items.h"
+#include "plugin_sdk/mixer_functions.h"
+#include "plugin_sdk/plugin_module.h"
+#include "plugin_sdk/ui_language.h"
+#include "plugin_sdk/zuvoplug.h"
+#include "plugins/lockvol/lock_settings.h"
+#include "plugins/lockvol/mixer_lock.h"
+#include "plugins/lockvol/resource.h"
+
+#include <memory>
+#include <new>
+
+namespace {
+
+using namespace lockvol;
+
+// Event codes: the start the entry posts, and the two hot keys and menu items.
+constexpr uint32_t event_start = 0;
+constexpr uint32_t event_toggle = 1;
+constexpr uint32_t event_reset_once = 2;
+
+constexpr size_t text_capacity = 64;
+constexpr UINT text_ids[] = {IDS_MENU_LOCK, IDS_MENU_RESET_ONCE, IDS_TIPS_LOCKED, IDS_TIPS_UNLOCKED,
+                             IDS_TIPS_RESET};
+enum text_index { menu_lock, menu_reset_once, tips_locked, tips_unlocked, tips_reset, text_count };
+
+struct plugin_state {
+    mixer_functions mixer = mixer_functions::of_host();
+    lock_settings settings;
+    uint32_t index = 0;
+    // Tips requests point here: the texts live as long as the state.
+    wchar_t texts[text_count][text_capacity] = {};
+    mixer_lock lock{mixer};
+};
+
+std::unique_ptr<plugin_state> g_state;
+
+void toggle(plugin_state& state, HWND main_window) {
+    if (state.lock.locked()) {
+        state.lock.unlock();
+    } else {
+        state.lock.lock(state.settings.entries, main_window);
+        state.lock.apply(state.settings.entries);
+    }
+    post_tips_text(main_window, state.texts[state.lock.locked() ? tips_locked : tips_unlocked],
+                   tips_display_ms);
+}
+
+void reset_once(plugin_state& state, HWND main_window) {
+    for (lock_entry& entry : state.settings.entries) {
+        entry.volume = entry.configured_volume;
+        entry.mute = entry.configured_mute;
+    }
+    if (state.lock.locked()) {
+        state.lock.forget_written();
+        state.lock.apply(state.settings.entries);
+    } else {
+        // Nobody watches afterwards: no notification window.
+        state.lock.lock(state.settings.entries, nullptr);
+        state.lock.apply(state.settings.entries);
+        state.lock.unlock();
+    }
+    post_tips_text(main_window, state.texts[tips_reset], tips_display_ms);
+}
+
+} // namespace
+
+ZUVOPLUG_EXPORT int32_t ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index,
+                                                           HWND main_window) noexcept {
+    try {
+        if (!g_state) g_state = std::make_unique<plugin_state>();
+        plugin_state& state = *g_state;
+        // A second entry reloads the list: nothing may stay open on the old one.
+        state.lock.unlock();
+        state.index = index;
+        state.settings = load_settings();
+        for (size_t i = 0; i < text_count; ++i)
+            load_ui_string(g_plugin_module, text_ids[i], state.texts[i], text_capacity);
+        register_plugin_hotkey(state.settings.hotkey_toggle,
+                               zuvo_command_value(index, event_toggle));
+        register_plugin_hotkey(state.settings.hotkey_reset_once,
+                               zuvo_command_value(index, event_reset_once));
+        return post_plugin_command(main_window, zuvo_command_value(index, event_start), 0) ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
+    if (!g_state) return false;
+    plugin_state& state = *g_state;
+    try {
+        switch (code & 0xFFFF) {
+        case event_start:
+            if (state.settings.boot_enable) {
+                state.lock.lock(state.settings.entries, main_window);
+                state.lock.apply(state.settings.entries);
+            }
+            return true;
+        case event_toggle:
+            toggle(state, main_window);
+            return true;
+        case event_reset_once:
+            reset_once(state, main_window);
+            return true;
+        default:
+            return false;
+        }
+    } catch (...) {
+        return true;
+    }
+}
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
+    if (!g_state) return false;
+    const plugin_state& state = *g_state;
+    add_menu_string(menu, state.texts[menu_lock], zuvo_command_value(state.index, event_toggle),
+                    state.lock.locked());
+    add_menu_string(menu, state.texts[menu_reset_once],
+                    zuvo_command_value(state.index, event_reset_once));
+    add_menu_separator(menu);
+    return true;
+}
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_msgproc(HWND, UINT message, WPARAM wparam,
+                                                    LPARAM) noexcept {
+    if (!g_state) return false;
+    try {
+        return g_state->lock.on_message(g_state->settings.entries, message, wparam);
+    } catch (...) {
+        return false;
+    }
+}
+
+ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {
+    g_state.reset(); // the lock's destructor releases every control and mixer
+}

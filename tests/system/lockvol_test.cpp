@@ -1,0 +1,479 @@
+// The mixer-lock plug-in in a real zuvo.exe on the fake audio system (the
+// probe plug-in beside it for synchronising and for reading its tips
+// requests), and its configuration dialog in a real zuvoset.exe. Observed:
+// the fake hardware, its write counters and live objects, the tips requests,
+// the dialog's controls and the file it saves.
+
+#include "tests/support/fakeaudio/fake_audio.h"
+#include "tests/support/files.h"
+#include "tests/support/harness.h"
+#include "tests/support/keyboard.h"
+#include "tests/support/probe.h"
+#include "tests/support/setup_driver.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <tuple>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace test_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr uint16_t event_toggle = 1, event_reset_once = 2;
+constexpr WPARAM volume_up_command = 0x0580;
+constexpr WPARAM set_control0_command = 0x00010520; // lParam: the new volume
+constexpr uint32_t lockvol_index = 0, probe_index = 1;
+
+int percent(float scalar) {
+    return static_cast<int>(std::lround(scalar * 100.0f));
+}
+
+// A [ControlNN] section of lockvol.ini.
+std::wstring entry_section(int index, const std::wstring& keys) {
+    wchar_t name[16];
+    swprintf(name, 16, L"Control%02d", index);
+    return L"[" + std::wstring(name) + L"]\r\n" + keys;
+}
+
+class lockvol_plugin : public ::testing::Test {
+protected:
+    lockvol_plugin()
+        : fake_(fakeaudio::description::standard().hardware_writes()),
+          speakers_(fake_.device(L"Speakers")), microphone_(fake_.device(L"Microphone")),
+          master_part_(fake_.part(speakers_, L"Master Volume")) {}
+
+    void SetUp() override {
+        ASSERT_TRUE(fake_.installed());
+        ASSERT_GE(speakers_, 0);
+        ASSERT_GE(master_part_, 0);
+        ASSERT_TRUE(
+            folder_.copy_in(build_bin_folder() + L"\\plugin\\lockvol.dll", L"plugin\\lockvol.dll"))
+            << "lockvol.dll is not in the build";
+        ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Log=0x800"}));
+    }
+
+    // zuvo.exe with its control 0 on the default device (the speakers'
+    // master volume), lockvol as plug-in 0 with these settings.
+    void start(const std::wstring& lockvol_ini) {
+        ASSERT_TRUE(folder_.write_ini(L"lockvol.ini", lockvol_ini));
+        ASSERT_TRUE(
+            folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" +
+                                               plugin_section({L"lockvol.dll", L"probe.dll"})));
+        zuvo_ = std::make_unique<zuvo_process>(folder_);
+        ASSERT_TRUE(zuvo_->window());
+        ASSERT_TRUE(settle());
+    }
+    // Everything posted before, and the notifications our writes caused,
+    // handled.
+    bool settle() {
+        std::this_thread::sleep_for(300ms);
+        return probe_sync(*zuvo_, folder_, probe_index);
+    }
+    void send_event(uint16_t code) {
+        zuvo_->post_command(probe_command(lockvol_index, code));
+        ASSERT_TRUE(settle());
+    }
+    bool master_becomes(int expected) {
+        return wait_until([&] { return percent(fake_.master(speakers_)) == expected; }, 5s);
+    }
+    // The texts of the tips requests posted so far, read from zuvo.exe's
+    // memory where the plug-in keeps them.
+    std::vector<std::wstring> tips_texts() {
+        std::vector<std::wstring> texts;
+        for (const auto& record : probe_records(folder_, L"msg")) {
+            if (record.number(0) != 0x800) continue;
+            wchar_t text[64] = {};
+            SIZE_T read = 0;
+            ReadProcessMemory(zuvo_->proc().handle(),
+                              reinterpret_cast<const void*>(record.number(1)), text,
+                              sizeof text - sizeof(wchar_t), &read);
+            texts.push_back(text);
+            EXPECT_EQ(record.number(2), 1000u) << "display time";
+        }
+        return texts;
+    }
+
+    fakeaudio::installed_fake fake_;
+    int speakers_;
+    int microphone_;
+    int master_part_;
+    program_folder folder_;
+    std::unique_ptr<zuvo_process> zuvo_;
+};
+
+const std::wstring speakers_master =
+    L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
+    entry_section(0, L"Mixer=Speakers\r\nSource=-1\r\nVolume=50\r\nMute=0\r\n");
+
+TEST_F(lockvol_plugin, boot_enable_sets_the_registered_controls_once_the_loop_runs) {
+    struct table_row {
+        const wchar_t* boot_enable;
+        int expected;
+    } rows[] = {{L"1", 50}, {L"0", 20}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.boot_enable);
+        fake_.set_master(speakers_, 0.2f);
+        fake_.set_mute(speakers_, true);
+        start(L"[Control]\r\nBootEnable=" + std::wstring(row.boot_enable) +
+              L"\r\nControlNum=1\r\n" +
+              entry_section(0, L"Mixer=Speakers\r\nVolume=50\r\nMute=0\r\n"));
+        EXPECT_EQ(percent(fake_.master(speakers_)), row.expected);
+        EXPECT_EQ(fake_.mute(speakers_), row.expected == 20);
+        EXPECT_TRUE(tips_texts().empty()) << "the start shows no tips";
+        zuvo_.reset();
+    }
+}
+
+TEST_F(lockvol_plugin, outside_changes_are_undone_writing_only_what_differs) {
+    fake_.set_master(speakers_, 0.5f);
+    start(speakers_master);
+    const long volume_writes = fake_.volume_writes(speakers_);
+    const long mute_writes = fake_.mute_writes(speakers_);
+
+    fake_.set_mute(speakers_, true); // another program mutes
+    ASSERT_TRUE(wait_until([&] { return !fake_.mute(speakers_); }, 5s));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(fake_.mute_writes(speakers_), mute_writes + 1);
+    EXPECT_EQ(fake_.volume_writes(speakers_), volume_writes) << "the volume was right";
+
+    fake_.set_master(speakers_, 0.8f);
+    EXPECT_TRUE(master_becomes(50));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(fake_.volume_writes(speakers_), volume_writes + 1);
+    EXPECT_EQ(fake_.mute_writes(speakers_), mute_writes + 1) << "the mute was right";
+}
+
+TEST_F(lockvol_plugin, zuvo_control_adopts_the_hosts_volume_keys_but_not_other_commands) {
+    struct table_row {
+        const wchar_t* zuvo_control;
+        int after_volume_up;
+    } rows[] = {{L"1", 60}, {L"0", 50}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.zuvo_control);
+        fake_.set_master(speakers_, 0.5f);
+        start(L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
+              entry_section(0, L"Mixer=Speakers\r\nVolume=50\r\nZuvoControl=" +
+                                   std::wstring(row.zuvo_control) + L"\r\n"));
+        zuvo_->post_command(volume_up_command);
+        ASSERT_TRUE(settle());
+        EXPECT_TRUE(master_becomes(row.after_volume_up));
+        fake_.set_master(speakers_, 0.1f); // the lock holds what it adopted
+        EXPECT_TRUE(master_becomes(row.after_volume_up));
+        zuvo_->post_command(set_control0_command, 70); // not a volume key
+        ASSERT_TRUE(settle());
+        EXPECT_TRUE(master_becomes(row.after_volume_up));
+        zuvo_.reset();
+    }
+}
+
+TEST_F(lockvol_plugin, keep_startup_state_locks_the_current_values_and_reset_once_the_configured) {
+    fake_.set_master(speakers_, 0.33f);
+    start(L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
+          entry_section(0, L"Mixer=Speakers\r\nVolume=80\r\nKeepStartUpState=1\r\n"));
+    EXPECT_EQ(percent(fake_.master(speakers_)), 33);
+    fake_.set_master(speakers_, 0.9f);
+    EXPECT_TRUE(master_becomes(33));
+    send_event(event_reset_once);
+    EXPECT_EQ(percent(fake_.master(speakers_)), 80);
+    fake_.set_master(speakers_, 0.9f); // still locked, now at the configured value
+    EXPECT_TRUE(master_becomes(80));
+    EXPECT_EQ(tips_texts(), std::vector<std::wstring>{L"ResetMixer"});
+}
+
+TEST_F(lockvol_plugin, reset_once_while_unlocked_writes_once_and_leaves_nothing_open) {
+    fake_.set_master(speakers_, 0.5f);
+    start(L"[Control]\r\nBootEnable=0\r\nControlNum=2\r\n" +
+          entry_section(0, L"Mixer=Speakers\r\nVolume=70\r\n") +
+          entry_section(1, L"Mixer=Microphone\r\nVolume=10\r\nMute=1\r\n"));
+    const long live = fake_.live_objects_everywhere();
+    send_event(event_reset_once);
+    EXPECT_EQ(percent(fake_.master(speakers_)), 70);
+    EXPECT_EQ(percent(fake_.master(microphone_)), 10);
+    EXPECT_TRUE(fake_.mute(microphone_));
+    EXPECT_EQ(fake_.live_objects_everywhere(), live) << "every object released again";
+    fake_.set_master(speakers_, 0.2f);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(percent(fake_.master(speakers_)), 20) << "nothing watches afterwards";
+}
+
+TEST_F(lockvol_plugin, toggling_reports_on_and_off_and_an_empty_list_never_locks) {
+    start(L"[Control]\r\nBootEnable=0\r\nControlNum=0\r\n");
+    send_event(event_toggle);
+    send_event(event_toggle);
+    EXPECT_EQ(tips_texts(), (std::vector<std::wstring>{L"LockVol OFF", L"LockVol OFF"}));
+    zuvo_.reset();
+    ASSERT_TRUE(folder_.remove(L"probe.log"));
+
+    fake_.set_master(speakers_, 0.3f);
+    start(L"[Control]\r\nBootEnable=0\r\nControlNum=1\r\n" +
+          entry_section(0, L"Mixer=Speakers\r\nVolume=50\r\n"));
+    send_event(event_toggle);
+    EXPECT_EQ(percent(fake_.master(speakers_)), 50);
+    send_event(event_toggle);
+    fake_.set_master(speakers_, 0.3f);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(percent(fake_.master(speakers_)), 30) << "unlocked";
+    EXPECT_EQ(tips_texts(), (std::vector<std::wstring>{L"LockVol ON", L"LockVol OFF"}));
+}
+
+TEST_F(lockvol_plugin, entries_on_one_device_share_one_mixer) {
+    // IMMDevice objects alive while locked, beyond those of zuvo.exe itself.
+    auto devices_held = [&](const std::wstring& entries, int count) {
+        start(L"[Control]\r\nBootEnable=0\r\nControlNum=" + std::to_wstring(count) + L"\r\n" +
+              entries);
+        const long before = fake_.live_devices_everywhere();
+        send_event(event_toggle);
+        const long held = fake_.live_devices_everywhere() - before;
+        zuvo_.reset();
+        return held;
+    };
+    const long one = devices_held(entry_section(0, L"Mixer=Speakers\r\n"), 1);
+    ASSERT_GT(one, 0);
+    EXPECT_EQ(devices_held(entry_section(0, L"Mixer=Speakers\r\n") +
+                               entry_section(1, L"Mixer=Speakers\r\nSource=2\r\n"),
+                           2),
+              one);
+    EXPECT_EQ(devices_held(entry_section(0, L"Mixer=Speakers\r\n") +
+                               entry_section(1, L"Mixer=Microphone\r\n"),
+                           2),
+              2 * one);
+}
+
+TEST_F(lockvol_plugin, a_device_removed_while_locked_is_survived_and_locks_again_once_back) {
+    fake_.set_master(speakers_, 0.5f);
+    start(speakers_master);
+    fake_.remove(speakers_);
+    fake_.set_master(speakers_, 0.2f);
+    send_event(event_toggle); // unlock: releases the dead objects
+    fake_.restore(speakers_);
+    send_event(event_toggle);
+    EXPECT_EQ(percent(fake_.master(speakers_)), 50);
+    fake_.set_master(speakers_, 0.9f);
+    EXPECT_TRUE(master_becomes(50));
+    EXPECT_TRUE(zuvo_->proc().running());
+    EXPECT_EQ(tips_texts(), (std::vector<std::wstring>{L"LockVol OFF", L"LockVol ON"}));
+}
+
+TEST_F(lockvol_plugin, hot_keys_toggle_the_lock_and_ctrl_shift_f_resets_once_by_default) {
+    fake_.set_master(speakers_, 0.2f);
+    // Ctrl+Alt+L toggles; the reset key is left at its default.
+    start(L"[Control]\r\nHotKeyToggle=844\r\nControlNum=1\r\n" +
+          entry_section(0, L"Mixer=Speakers\r\nVolume=50\r\n"));
+    key_target keys;
+    ASSERT_TRUE(keys) << "no program in front";
+    ASSERT_TRUE(keys.hold({VK_CONTROL, VK_MENU}));
+    EXPECT_TRUE(keys.tap('L'));
+    keys.release({VK_MENU, VK_CONTROL});
+    EXPECT_TRUE(master_becomes(50));
+    fake_.set_master(speakers_, 0.7f);
+    EXPECT_TRUE(master_becomes(50)) << "locked";
+    ASSERT_TRUE(keys.hold({VK_CONTROL, VK_SHIFT}));
+    EXPECT_TRUE(keys.tap('F'));
+    keys.release({VK_SHIFT, VK_CONTROL});
+    keys.sync();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(tips_texts(), (std::vector<std::wstring>{L"LockVol ON", L"ResetMixer"}));
+}
+
+// 60 % on the master line (-64..0 dB in 0.5 dB steps) holds as 59 %: the
+// read-back never matches, and the lock must not answer its own write.
+TEST_F(lockvol_plugin, a_stepped_line_is_written_once_per_outside_change) {
+    start(L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
+          entry_section(0, L"Mixer=Speakers\r\nSource=0\r\nVolume=60\r\n"));
+    const float locked_db = fake_.level(master_part_, 0);
+    EXPECT_NE(locked_db, -12.0f) << "written at the start";
+    EXPECT_EQ(fake_.level_writes(master_part_), 1);
+    for (long change = 1; change <= 3; ++change) {
+        SCOPED_TRACE(change);
+        // The louder channel decides the volume: another program turns both down.
+        fake_.set_level(master_part_, 0, -40.0f);
+        fake_.set_level(master_part_, 1, -40.0f);
+        ASSERT_TRUE(wait_until([&] { return fake_.level(master_part_, 1) == locked_db; }, 5s));
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(fake_.level_writes(master_part_), 1 + change);
+    }
+}
+
+// The dialog -----------------------------------------------------------------------
+
+// Keys that existed stay where they were in the file: compare regardless of order.
+std::vector<ini_entry> sorted(std::vector<ini_entry> entries) {
+    std::sort(entries.begin(), entries.end(), [](const ini_entry& a, const ini_entry& b) {
+        return std::tie(a.section, a.key) < std::tie(b.section, b.key);
+    });
+    return entries;
+}
+
+constexpr int plugin_list = 1146, plugin_settings = 1161;
+constexpr int entry_list = 1012, select_button = 1108, description = 1109, volume_edit = 1014,
+              add_button = 1112, update_button = 1111, delete_button = 1059;
+constexpr int device_combo = 21101, source_combo = 21103;
+
+class lockvol_dialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(PRIMARYLANGID(GetUserDefaultUILanguage()), LANG_JAPANESE);
+        ASSERT_TRUE(fake_.installed());
+        ASSERT_TRUE(
+            folder_.copy_in(build_bin_folder() + L"\\plugin\\lockvol.dll", L"plugin\\lockvol.dll"));
+        ASSERT_TRUE(folder_.write_ini(L"zuvo.ini", plugin_section({L"lockvol.dll"})));
+    }
+    // The editor with the plug-in's dialog open on these settings.
+    HWND open(const std::wstring& lockvol_ini, const std::wstring& locale = L"") {
+        if (!folder_.write_ini(L"lockvol.ini", lockvol_ini)) return nullptr;
+        setup_process::options how;
+        how.locale = locale;
+        editor_ = std::make_unique<setup_process>(folder_, how);
+        if (!editor_->frame()) return nullptr;
+        HWND page = editor_->show(setup_page::plugins);
+        press_key(page, plugin_list, VK_HOME);
+        if (!enabled(page, plugin_settings)) return nullptr;
+        click_later(page, plugin_settings);
+        HWND dialog = editor_->wait_for_dialog();
+        if (dialog && !wait_until([&] { return text_of(dialog) == L"LockVol"; })) return nullptr;
+        return dialog;
+    }
+    // The control selection opened from the dialog, the device and line
+    // chosen, OK.
+    void pick(HWND dialog, int device, int source) {
+        click_later(dialog, select_button);
+        HWND picker = nullptr;
+        ASSERT_TRUE(wait_until([&] {
+            for (HWND w : find_windows(L"#32770", editor_->proc().id()))
+                if (GetWindow(w, GW_OWNER) == dialog && IsWindowVisible(w)) picker = w;
+            return picker != nullptr;
+        }));
+        choose_combo(picker, device_combo, device);
+        choose_combo(picker, source_combo, source);
+        click_later(picker, IDOK);
+        ASSERT_TRUE(wait_for_window_gone(picker));
+        ASSERT_TRUE(editor_->sync());
+    }
+    int current(HWND dialog) {
+        return static_cast<int>(send_to(control(dialog, entry_list), LVM_GETNEXTITEM,
+                                        static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+    void close(HWND dialog, int button) {
+        click_later(dialog, button);
+        ASSERT_TRUE(wait_for_window_gone(dialog));
+        EXPECT_EQ(editor_->cancel(), 0u);
+    }
+    std::vector<ini_entry> saved() const {
+        return parse_ini(read_text(folder_.file(L"lockvol.ini")));
+    }
+
+    fakeaudio::installed_fake fake_{fakeaudio::description::standard().hardware_writes()};
+    program_folder folder_;
+    std::unique_ptr<setup_process> editor_;
+};
+
+const std::wstring two_entries =
+    L"[Control]\r\nBootEnable=0\r\nControlNum=2\r\n" +
+    entry_section(0, L"Mixer=Speakers\r\nSource=-1\r\nVolume=35\r\n") +
+    entry_section(1, L"Mixer=Microphone\r\nSource=-1\r\nVolume=20\r\nMute=1\r\n");
+
+TEST_F(lockvol_dialog, selecting_a_listed_control_makes_it_current_and_adding_twice_keeps_one) {
+    HWND dialog = open(two_entries);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(list_view_count(dialog, entry_list), 2);
+    EXPECT_TRUE(enabled(dialog, add_button));
+    EXPECT_FALSE(enabled(dialog, update_button));
+
+    pick(dialog, 2, 0); // Microphone, [M]: listed as entry 1
+    EXPECT_EQ(current(dialog), 1);
+    EXPECT_EQ(text_of(dialog, volume_edit), L"20");
+    EXPECT_TRUE(checked(dialog, 1115));
+    EXPECT_FALSE(enabled(dialog, add_button));
+    EXPECT_TRUE(enabled(dialog, update_button));
+
+    pick(dialog, 1, 3); // Speakers, line 2: new
+    EXPECT_EQ(current(dialog), -1);
+    EXPECT_EQ(text_of(dialog, volume_edit), L"100");
+    type_into(dialog, volume_edit, L"40");
+    click(dialog, add_button);
+    EXPECT_EQ(list_view_count(dialog, entry_list), 3);
+    EXPECT_EQ(current(dialog), 2);
+    type_into(dialog, volume_edit, L"45");
+    click(dialog, update_button); // the same control again
+    EXPECT_EQ(list_view_count(dialog, entry_list), 3);
+    RECT area{};
+    GetWindowRect(dialog, &area);
+    EXPECT_TRUE(save_screenshot(test_output_folder() + L"\\lockvol_dialog.png", &area));
+    close(dialog, IDOK);
+    const auto entries = saved();
+    EXPECT_EQ(ini_value(entries, L"Control", L"ControlNum"), L"3");
+    EXPECT_EQ(ini_value(entries, L"Control02", L"Source"), L"2");
+    EXPECT_EQ(ini_value(entries, L"Control02", L"Volume"), L"45");
+}
+
+TEST_F(lockvol_dialog, volume_is_clamped_on_leaving_and_a_missing_device_is_an_error) {
+    HWND dialog =
+        open(L"[Control]\r\nControlNum=1\r\n" + entry_section(0, L"Mixer=Gone\r\nSource=-1\r\n"));
+    ASSERT_TRUE(dialog);
+    type_into(dialog, volume_edit, L"150");
+    EXPECT_EQ(text_of(dialog, volume_edit), L"100");
+    press_key(dialog, entry_list, VK_HOME);
+    EXPECT_EQ(current(dialog), 0);
+    EXPECT_EQ(text_of(dialog, description),
+              L"Mixer : Gone\r\nControl : [M] ## ERROR ##\r\nChannels : 0 ");
+    close(dialog, IDCANCEL);
+}
+
+TEST_F(lockvol_dialog, deleting_the_last_entry_leaves_none_current_and_ok_drops_its_section) {
+    const std::wstring file = L"[Control]\r\nBootEnable=0\r\nControlNum=3\r\n" +
+                              entry_section(0, L"Mixer=Speakers\r\nVolume=35\r\n") +
+                              entry_section(1, L"Mixer=Microphone\r\nVolume=20\r\nMute=1\r\n") +
+                              entry_section(2, L"Mixer=Speakers\r\nSource=1\r\n");
+    HWND dialog = open(file);
+    ASSERT_TRUE(dialog);
+    press_key(dialog, entry_list, VK_END);
+    EXPECT_EQ(current(dialog), 2);
+    click(dialog, delete_button);
+    EXPECT_EQ(list_view_count(dialog, entry_list), 2);
+    EXPECT_EQ(current(dialog), -1);
+    EXPECT_TRUE(enabled(dialog, add_button));
+    EXPECT_FALSE(enabled(dialog, update_button));
+    close(dialog, IDOK);
+    EXPECT_EQ(
+        sorted(saved()),
+        sorted(parse_ini(L"[Control]\nBootEnable=0\nHotKeyToggle=1280\nHotKeyResetOnce=1350\n"
+                         L"ControlNum=2\n"
+                         L"[Control00]\nMixer=Speakers\nDestination=0\nSource=-1\nBalance=0\n"
+                         L"Volume=35\nMute=0\nZuvoControl=0\nKeepStartUpState=0\n"
+                         L"[Control01]\nMixer=Microphone\nDestination=0\nSource=-1\nBalance=0\n"
+                         L"Volume=20\nMute=1\nZuvoControl=0\nKeepStartUpState=0\n")));
+}
+
+TEST_F(lockvol_dialog, cancel_saves_nothing) {
+    HWND dialog = open(two_entries);
+    ASSERT_TRUE(dialog);
+    const auto before = read_bytes(folder_.file(L"lockvol.ini"));
+    press_key(dialog, entry_list, VK_HOME);
+    click(dialog, delete_button);
+    click(dialog, 1005);
+    close(dialog, IDCANCEL);
+    EXPECT_EQ(read_bytes(folder_.file(L"lockvol.ini")), before);
+}
+
+TEST_F(lockvol_dialog, a_japanese_user_gets_the_japanese_dialog) {
+    HWND dialog = open(L"[Control]\r\nControlNum=1\r\n[Control00]\r\nMixer=\r\n", L"ja_JP.UTF-8");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(text_of(dialog, 1005), L"起動時から固定化を有効(&E)");
+    EXPECT_EQ(text_of(dialog, add_button), L"追加(&A)");
+    press_key(dialog, entry_list, VK_HOME);
+    EXPECT_EQ(text_of(dialog, description), L"<デフォルトミキサ>");
+    RECT area{};
+    GetWindowRect(dialog, &area);
+    EXPECT_TRUE(save_screenshot(test_output_folder() + L"\\lockvol_dialog_ja.png", &area));
+    close(dialog, IDCANCEL);
+}
+
+} // namespace
