@@ -40,6 +40,25 @@ bool run_plugin_config(HMODULE module, UINT dialog_id, HWND owner, DLGPROC proce
     return context.saved;
 }
 
+// OK and Cancel of a configuration dialog: OK copies the controls into the
+// context's settings with `read` (dialog, settings&), marks them to be saved
+// and ends the dialog; Cancel only ends it. True when `command` (a
+// WM_COMMAND wParam) was one of the two.
+template <typename Settings, typename Read>
+bool end_plugin_config(HWND dialog, WPARAM command, config_context<Settings>& context, Read read) {
+    if (LOWORD(command) == IDOK) {
+        read(dialog, context.settings);
+        context.saved = true;
+        EndDialog(dialog, IDOK);
+        return true;
+    }
+    if (LOWORD(command) == IDCANCEL) {
+        EndDialog(dialog, IDCANCEL);
+        return true;
+    }
+    return false;
+}
+
 // Up to 31 characters of the edit's text as a number: optional sign, then
 // the leading digits; an empty or non-numeric text gives 0.
 int32_t read_edit_number(HWND edit) noexcept;

@@ -67,17 +67,7 @@ INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
             show_settings(dialog, g_dialog->settings);
             return TRUE;
         case WM_COMMAND:
-            if (LOWORD(wparam) == IDOK) {
-                read_settings(dialog, g_dialog->settings);
-                g_dialog->saved = true;
-                EndDialog(dialog, IDOK);
-                return TRUE;
-            }
-            if (LOWORD(wparam) == IDCANCEL) {
-                EndDialog(dialog, IDCANCEL);
-                return TRUE;
-            }
-            return FALSE;
+            return end_plugin_config(dialog, wparam, *g_dialog, read_settings) ? TRUE : FALSE;
         default:
             return FALSE;
         }

@@ -287,6 +287,14 @@ void list_sound_files(HWND dialog) noexcept {
     } while (FindNextFileW(search.get(), &found));
 }
 
+void read_settings(HWND dialog, tickson_settings& s) noexcept {
+    s.click_enabled = is_box_ticked(dialog, IDC_CLICK_ENABLE);
+    s.background_enabled = is_box_ticked(dialog, IDC_BG_ENABLE);
+    s.enable_menu = is_box_ticked(dialog, IDC_ENABLE_MENU);
+    GetDlgItemTextW(dialog, IDC_CLICK_FILE, s.click_file, name_capacity);
+    GetDlgItemTextW(dialog, IDC_BG_FILE, s.background_file, name_capacity);
+}
+
 INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
     if (!g_dialog) return FALSE;
     tickson_settings& s = g_dialog->settings;
@@ -302,21 +310,7 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
         SetDlgItemTextW(dialog, IDC_BG_FILE, s.background_file);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wparam) == IDOK) {
-            s.click_enabled = is_box_ticked(dialog, IDC_CLICK_ENABLE);
-            s.background_enabled = is_box_ticked(dialog, IDC_BG_ENABLE);
-            s.enable_menu = is_box_ticked(dialog, IDC_ENABLE_MENU);
-            GetDlgItemTextW(dialog, IDC_CLICK_FILE, s.click_file, name_capacity);
-            GetDlgItemTextW(dialog, IDC_BG_FILE, s.background_file, name_capacity);
-            g_dialog->saved = true;
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        if (LOWORD(wparam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
+        return end_plugin_config(dialog, wparam, *g_dialog, read_settings) ? TRUE : FALSE;
     default:
         return FALSE;
     }

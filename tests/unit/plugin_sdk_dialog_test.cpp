@@ -554,18 +554,13 @@ INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
         PostMessageW(dialog, WM_COMMAND, g_config_button, 0);
         return TRUE;
     case WM_COMMAND:
-        if (LOWORD(wparam) == IDOK) {
-            g_config_dialog->settings.hotkey = first_key.read(dialog);
-            g_config_dialog->settings.offset = read_edit_number(dialog, IDC_NUMBER);
-            g_config_dialog->saved = true;
-            EndDialog(dialog, IDOK);
-            return TRUE;
-        }
-        if (LOWORD(wparam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        return FALSE;
+        return end_plugin_config(dialog, wparam, *g_config_dialog,
+                                 [](HWND shown, auto& settings) {
+                                     settings.hotkey = first_key.read(shown);
+                                     settings.offset = read_edit_number(shown, IDC_NUMBER);
+                                 })
+                   ? TRUE
+                   : FALSE;
     default:
         return FALSE;
     }
