@@ -9,6 +9,11 @@ namespace {
 // second one.
 constexpr UINT line_change = 0x3D0;
 constexpr UINT control_change = 0x3D1;
+// Enough for one change by another program landing between a write and its
+// read-back and the two agreeing answers after it. Should the control still
+// not agree, nothing is believed: the next notification writes again rather
+// than being taken for an echo.
+constexpr int volume_write_tries = 3;
 } // namespace
 
 m_mxrctl* mixer_lock::mixer_for(const std::wstring& name, HWND notify_window) {
@@ -44,15 +49,27 @@ void mixer_lock::lock(std::vector<lock_entry>& entries, HWND notify_window) {
     locked_ = true;
 }
 
+int32_t mixer_lock::write_volume(const lock_entry& entry, const opened& control) {
+    // What the control held before counts as its first answer: a stepped
+    // line known to hold 59 for 60 is confirmed by a single write.
+    int32_t previous = control.held_volume;
+    for (int tries = 0; tries < volume_write_tries; ++tries) {
+        // A write that failed leaves nothing whose answer could be believed.
+        if (!mixer_.volume_set(control.control, entry.volume, entry.balance)) return -1;
+        const int32_t back = mixer_.volume_get(control.control);
+        if (back == entry.volume) return -1;
+        if (back == previous) return back;
+        previous = back;
+    }
+    return -1;
+}
+
 void mixer_lock::restore(const lock_entry& entry, opened& control) {
     if (!control.control) return;
     if (mixer_.volume_get && mixer_.volume_set) {
         const int32_t now = mixer_.volume_get(control.control);
-        if (now != entry.volume && now != control.written_volume) {
-            mixer_.volume_set(control.control, entry.volume, entry.balance);
-            const int32_t back = mixer_.volume_get(control.control);
-            control.written_volume = back != entry.volume ? back : -1;
-        }
+        if (now != entry.volume && now != control.held_volume)
+            control.held_volume = write_volume(entry, control);
     }
     if (mixer_.mute_get && mixer_.mute_set) {
         if (mixer_.mute_get(control.control) != entry.mute)
@@ -66,7 +83,7 @@ void mixer_lock::apply(const std::vector<lock_entry>& entries) {
 }
 
 void mixer_lock::forget_written() noexcept {
-    for (opened& control : controls_) control.written_volume = -1;
+    for (opened& control : controls_) control.held_volume = -1;
 }
 
 void mixer_lock::unlock() noexcept {
@@ -96,7 +113,7 @@ bool mixer_lock::on_message(std::vector<lock_entry>& entries, UINT message, WPAR
                     if (!entries[i].zuvo_control || !control.control) continue;
                     if (mixer_.volume_get) entries[i].volume = mixer_.volume_get(control.control);
                     if (mixer_.mute_get) entries[i].mute = mixer_.mute_get(control.control);
-                    control.written_volume = -1;
+                    control.held_volume = -1;
                 }
             }
             host_change_pending_ = false;

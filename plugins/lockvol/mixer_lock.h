@@ -29,8 +29,8 @@ public:
     void unlock() noexcept;
     bool locked() const noexcept { return locked_; }
 
-    // The locked values of `entries` were changed (reset once): what our
-    // last write left behind is no longer an answer to them.
+    // The locked values of `entries` were changed (reset once): what the
+    // controls held for the old ones is no longer an answer to them.
     void forget_written() noexcept;
 
     // A message of the main window, seen before the host handles it. True:
@@ -43,10 +43,15 @@ public:
 private:
     struct opened {
         m_mxrctl::m_devs* control = nullptr;
-        // What the control read back after our last volume write, when that
-        // differed from the locked value (a stepped line cannot hold every
-        // percent); -1 otherwise. Seeing it again is our own write's echo.
-        int32_t written_volume = -1;
+        // What the control holds when asked for the locked volume, when that
+        // differs from it (a stepped line cannot hold every percent); -1
+        // otherwise. Showing it is showing the locked state, so neither our
+        // own write's echo nor anything else is answered with another write.
+        // One read-back is not proof: another program can change the control
+        // between our write and our read, and believing its value would leave
+        // that change standing for good. The control must give the same
+        // answer to two writes in a row.
+        int32_t held_volume = -1;
     };
     struct open_mixer {
         std::wstring name;
@@ -54,6 +59,7 @@ private:
     };
     m_mxrctl* mixer_for(const std::wstring& name, HWND notify_window);
     void restore(const lock_entry& entry, opened& control);
+    int32_t write_volume(const lock_entry& entry, const opened& control);
 
     const mixer_functions& mixer_;
     std::vector<opened> controls_; // one per entry, in list order

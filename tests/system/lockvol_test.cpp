@@ -275,6 +275,10 @@ TEST_F(lockvol_plugin, hot_keys_toggle_the_lock_and_ctrl_shift_f_resets_once_by_
     EXPECT_TRUE(master_becomes(50));
     fake_.set_master(speakers_, 0.7f);
     EXPECT_TRUE(master_becomes(50)) << "locked";
+    // The "LockVol ON" tips appear once zuvo.exe gets to their request; under
+    // Wine a window shown while the next chord is typed can make the hook
+    // miss its modifiers, and the F then goes to the program in front.
+    ASSERT_TRUE(settle());
     ASSERT_TRUE(keys.hold({VK_CONTROL, VK_SHIFT}));
     EXPECT_TRUE(keys.tap('F'));
     keys.release({VK_SHIFT, VK_CONTROL});
@@ -284,13 +288,15 @@ TEST_F(lockvol_plugin, hot_keys_toggle_the_lock_and_ctrl_shift_f_resets_once_by_
 }
 
 // 60 % on the master line (-64..0 dB in 0.5 dB steps) holds as 59 %: the
-// read-back never matches, and the lock must not answer its own write.
+// read-back never matches, and the lock must not answer its own write. It
+// believes 59 only once the line has given it twice, so the start writes
+// twice; from then on one write answers each outside change.
 TEST_F(lockvol_plugin, a_stepped_line_is_written_once_per_outside_change) {
     start(L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
           entry_section(0, L"Mixer=Speakers\r\nSource=0\r\nVolume=60\r\n"));
     const float locked_db = fake_.level(master_part_, 0);
     EXPECT_NE(locked_db, -12.0f) << "written at the start";
-    EXPECT_EQ(fake_.level_writes(master_part_), 1);
+    EXPECT_EQ(fake_.level_writes(master_part_), 2);
     for (long change = 1; change <= 3; ++change) {
         SCOPED_TRACE(change);
         // The louder channel decides the volume: another program turns both down.
@@ -298,7 +304,7 @@ TEST_F(lockvol_plugin, a_stepped_line_is_written_once_per_outside_change) {
         fake_.set_level(master_part_, 1, -40.0f);
         ASSERT_TRUE(wait_until([&] { return fake_.level(master_part_, 1) == locked_db; }, 5s));
         ASSERT_TRUE(settle());
-        EXPECT_EQ(fake_.level_writes(master_part_), 1 + change);
+        EXPECT_EQ(fake_.level_writes(master_part_), 2 + change);
     }
 }
 
