@@ -415,15 +415,17 @@ std::vector<COLORREF> screen_pixels(const RECT& area) {
     return pixels;
 }
 
+std::wstring directory_or_temp(const std::wstring& directory) {
+    if (!directory.empty()) return directory;
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    return temp;
+}
+
 // zuvo_process ------------------------------------------------------------------
 
 zuvo_process::zuvo_process(const program_folder& folder, const options& how) {
-    std::wstring directory = how.current_directory;
-    if (directory.empty()) {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        directory = temp;
-    }
+    const std::wstring directory = directory_or_temp(how.current_directory);
     process_ = process::start(L"\"" + folder.exe() + L"\"", directory);
     if (!process_) return;
     window_ = wait_for_window(L"Quellbar_Class", process_.id());

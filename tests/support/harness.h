@@ -18,6 +18,10 @@ namespace test_support {
 std::wstring build_bin_folder();
 std::wstring test_output_folder();
 
+// `directory`, or the temporary directory when it is empty: where the
+// programs are started from, so that they must find their own folder.
+std::wstring directory_or_temp(const std::wstring& directory);
+
 // Polls `done` every `step` until it returns true or `timeout` passes.
 template <typename Predicate>
 bool wait_until(Predicate done, std::chrono::milliseconds timeout = std::chrono::seconds(10),

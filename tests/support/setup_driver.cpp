@@ -51,12 +51,7 @@ const wchar_t* setup_page_name(setup_page page) {
 // setup_process -------------------------------------------------------------------
 
 setup_process::setup_process(const program_folder& folder, const options& how) {
-    std::wstring directory = how.current_directory;
-    if (directory.empty()) {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        directory = temp;
-    }
+    const std::wstring directory = directory_or_temp(how.current_directory);
     const std::wstring command = L"\"" + folder.setup_exe() + L"\"";
     if (how.locale.empty()) {
         process_ = process::start(command, directory);

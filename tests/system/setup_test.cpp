@@ -330,7 +330,6 @@ TEST_F(setup_program, a_save_that_fails_is_reported_and_zuvo_is_not_restarted) {
     ASSERT_TRUE(holder);
 
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND basic = editor.show(setup_page::basic);
     ASSERT_TRUE(basic);
     EXPECT_EQ(text_of(basic, step_edit), L"15") << "the held file is still readable";
@@ -381,7 +380,6 @@ TEST_F(setup_program, setup_command_of_zuvo_started_elsewhere_starts_the_editor_
 TEST_F(setup_program, step_edit_and_trackbar_follow_each_other) {
     folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nVolStepSize=10\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::basic);
     ASSERT_TRUE(page);
     EXPECT_EQ(send_to(control(page, step_edit), EM_GETLIMITTEXT), 2);
@@ -428,7 +426,6 @@ TEST_F(setup_program, image_lists_select_the_stored_sets_and_the_previews_are_dr
     ASSERT_GE(index_of(digits, L"large"), 1);
     ASSERT_GE(index_of(icons, L"default"), 0);
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::basic);
     ASSERT_TRUE(page);
     EXPECT_EQ(combo_items(page, icon_list), descriptions(icons));
@@ -482,7 +479,6 @@ TEST_F(setup_program, font_description_and_quality_follow_the_stored_font) {
         if (c.quality) ini += std::wstring(L"FontAntialias=") + c.quality + L"\r\n";
         folder_.write_ini(L"zuvo.ini", ini);
         setup_process editor(folder_);
-        ASSERT_TRUE(editor.frame());
         HWND page = editor.show(setup_page::tips);
         ASSERT_TRUE(page);
         EXPECT_EQ(text_of(page, font_text), c.described);
@@ -512,7 +508,6 @@ TEST_F(setup_program, resolution_box_stores_the_desktop_width_and_opacity_label_
                                            std::to_wstring(c.stored_base) +
                                            L"\r\nLayerTransparentRate=100\r\n");
         setup_process editor(folder_);
-        ASSERT_TRUE(editor.frame());
         HWND page = editor.show(setup_page::tips);
         ASSERT_TRUE(page);
         EXPECT_EQ(checked(page, resolution_check), c.stored_base != 0);
@@ -546,7 +541,6 @@ TEST_F(setup_program, moving_controls_swaps_neighbours_but_never_past_the_ends) 
     folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=A\r\n[Control01]\r\nCaption=B\r\n"
                                    L"[Control15]\r\nCaption=P\r\nMixer=Speakers\r\nSource=1\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::controls);
     ASSERT_TRUE(page);
     EXPECT_EQ(list_items(page, control_list), slot_items({{0, L"A"}, {1, L"B"}, {15, L"P"}}));
@@ -584,7 +578,6 @@ TEST_F(setup_program, deleting_a_control_removes_its_section_and_keeps_the_other
                       L"[Control01]\r\nCaption=B\r\nMixer=Microphone\r\nSource=0\r\n"
                       L"[Control02]\r\nCaption=C\r\nMixer=Speakers\r\nSource=1\r\nBalance=-20\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::controls);
     ASSERT_TRUE(page);
     choose_list(page, control_list, 1);
@@ -609,7 +602,6 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Old\r\n"
                                    L"[Control01]\r\nCaption=Second\r\nMixer=Microphone\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::controls);
     ASSERT_TRUE(page);
 
@@ -671,7 +663,6 @@ TEST_F(setup_program,
     folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Headset\r\nMixer=USB Headset\r\n"
                                    L"Destination=0\r\nSource=2\r\nBalance=30\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::controls);
     ASSERT_TRUE(page);
     EXPECT_EQ(text_of(page, control_description),
@@ -697,7 +688,6 @@ TEST_F(setup_program, launcher_edits_left_by_choosing_another_item_stay_in_their
                       L"[Launcher00]\r\nCaption=A\r\nCmdLine=a.exe\r\nHotKey=1280\r\n"
                       L"[Launcher01]\r\nCaption=B\r\nCmdLine=b.exe\r\nHotKey=1357\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::launcher);
     ASSERT_TRUE(page);
     EXPECT_EQ(list_selection(page, launcher_list), 0);
@@ -792,7 +782,6 @@ protected:
 TEST_F(plugins_page, lists_plugins_only_ticks_them_ignoring_case_and_saves_in_list_order) {
     folder_.write_ini(L"zuvo.ini", plugin_section({L"PROBE_C.DLL", L"gone.dll", L"Probe.dll"}));
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::plugins);
     ASSERT_TRUE(page);
     EXPECT_EQ(list_view_count(page, plugin_list), 3);
@@ -806,7 +795,6 @@ TEST_F(plugins_page, lists_plugins_only_ticks_them_ignoring_case_and_saves_in_li
 TEST_F(plugins_page, unticking_drops_a_plugin_and_settings_button_follows_the_tick) {
     folder_.write_ini(L"zuvo.ini", plugin_section({L"probe.dll", L"probe_b.dll"}));
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::plugins);
     ASSERT_TRUE(page);
     EXPECT_FALSE(enabled(page, plugin_settings));
@@ -825,7 +813,6 @@ TEST_F(plugins_page, unticking_drops_a_plugin_and_settings_button_follows_the_ti
 TEST_F(plugins_page, settings_button_calls_the_plugins_configuration_inside_the_editor) {
     folder_.write_ini(L"zuvo.ini", plugin_section({L"probe_b.dll"}));
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::plugins);
     ASSERT_TRUE(page);
     go_to(page, item_of(L"probe_b.dll"));
@@ -846,7 +833,6 @@ TEST_F(plugins_page, plugin_configuration_runs_the_control_selection_of_the_edit
         folder_, L"probe.dll",
         {L"ConfigSelect=1", L"ConfigMixer=Microphone", L"ConfigSource=-1", L"ConfigBalance=0"}));
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND page = editor.show(setup_page::plugins);
     ASSERT_TRUE(page);
     go_to(page, item_of(L"probe.dll"));
@@ -885,7 +871,6 @@ TEST_F(setup_program, damaged_settings_open_with_defaults_and_cancel_keeps_them)
     write_ascii(ini_path(), random_bytes(64 * 1024, 5));
     const auto before = read_bytes(ini_path());
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND basic = editor.show(setup_page::basic);
     ASSERT_TRUE(basic);
     EXPECT_EQ(text_of(basic, step_edit), L"10");
@@ -903,7 +888,6 @@ TEST_F(setup_program, huge_values_are_shown_clamped_and_saved_as_shown) {
                                    L"[Control15]\r\nCaption=" +
                                        long_caption + L"\r\n[Plugin]\r\nNum=4000000000\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND basic = editor.show(setup_page::basic);
     ASSERT_TRUE(basic);
     EXPECT_EQ(text_of(basic, step_edit), L"50");
@@ -935,7 +919,6 @@ TEST_F(setup_program, damaged_resource_file_offers_what_it_can_and_nothing_uncho
                     ascii(long_name) + "\r\ndig03=default\r\nfmt00=\r\n" + random_bytes(256, 3) +
                     "\r\n[default]\r\ndesc=Default digits\r\n");
     setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
     HWND basic = editor.show(setup_page::basic);
     ASSERT_TRUE(basic);
     EXPECT_EQ(combo_items(basic, icon_list),
