@@ -121,6 +121,47 @@ void add_position(position_list& list, std::wstring_view class_name,
     list.push_back(position_entry{std::wstring(name), {record}});
 }
 
+namespace {
+
+int32_t saturated(int64_t v) noexcept {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max()));
+}
+
+position_entry* find_entry(position_list& list, std::wstring_view class_name) noexcept {
+    for (position_entry& e : list)
+        if (e.class_name == class_name) return &e;
+    return nullptr;
+}
+
+} // namespace
+
+position_record measured_from(const position_record& record, uint32_t corner, int32_t work_width,
+                              int32_t work_height) noexcept {
+    int64_t x = record.x;
+    int64_t y = record.y;
+    if (record.corner & 1u) x += work_width;
+    if (record.corner & 2u) y += work_height;
+    if (corner & 1u) x -= work_width;
+    if (corner & 2u) y -= work_height;
+    return {corner & 3u, saturated(x), saturated(y), record.width, record.height};
+}
+
+bool remove_position(position_list& list, std::wstring_view class_name, size_t index) {
+    position_entry* e = find_entry(list, class_name);
+    if (!e || index >= e->records.size()) return false;
+    e->records.erase(e->records.begin() + static_cast<std::ptrdiff_t>(index));
+    if (e->records.empty()) list.erase(list.begin() + (e - list.data()));
+    return true;
+}
+
+bool swap_with_next(position_list& list, std::wstring_view class_name, size_t index) noexcept {
+    position_entry* e = find_entry(list, class_name);
+    if (!e || index + 1 >= e->records.size()) return false;
+    std::swap(e->records[index], e->records[index + 1]);
+    return true;
+}
+
 void sort_positions(position_list& list) {
     // Names are unique, so any sort gives the one order; wchar_t is the
     // UTF-16 code unit in the plug-in, hence code-unit order.

@@ -30,8 +30,10 @@ struct position_entry {
 // Unique class names; sorted after loading and after each addition.
 using position_list = std::vector<position_entry>;
 
-// The profile read goes through a 64-character buffer.
-constexpr size_t max_value_chars = 63;
+// Values are written through a 128-character buffer and read through one
+// as large: the longest value written (a 63-character class name and five
+// numbers of 11 characters) always comes back whole.
+constexpr size_t max_value_chars = 127;
 constexpr size_t max_class_chars = 63;
 // Keys "0" .. "4095": a damaged file cannot make loading run on.
 constexpr uint32_t max_position_keys = 4096;
@@ -46,6 +48,20 @@ std::wstring format_position_value(std::wstring_view class_name, const position_
 
 // Appends to the class's entry, a new one at the end when the class has none.
 void add_position(position_list& list, std::wstring_view class_name, const position_record& record);
+
+// The same absolute place measured from `corner` instead: offsets from a
+// right (bottom) corner are the left (top) offsets less the work area's
+// width (height). Saturates at the 32-bit range.
+position_record measured_from(const position_record& record, uint32_t corner, int32_t work_width,
+                              int32_t work_height) noexcept;
+
+// Record `index` of the class removed, later ones moving up; a class left
+// without records leaves the list. False when there is no such record.
+bool remove_position(position_list& list, std::wstring_view class_name, size_t index);
+
+// Records `index` and `index + 1` of the class change places. False when
+// either does not exist.
+bool swap_with_next(position_list& list, std::wstring_view class_name, size_t index) noexcept;
 
 // Ascending by class name.
 void sort_positions(position_list& list);

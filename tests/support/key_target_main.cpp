@@ -2,7 +2,10 @@
 // window, takes the keyboard and posts every key message it gets to the
 // test's window given on the command line.
 //
-//   key_target <test window as a decimal number>
+//   key_target <test window as a decimal number> [sizable | owned]
+//
+// "sizable" gives the window a sizing border and the maximize and minimize
+// boxes; "owned" adds a sizable window it owns, which takes the keyboard.
 //
 // To the test window: key_target_ready (lParam: this window) once, then
 // key_target_key for every key message (wParam the virtual key, lParam the
@@ -11,6 +14,7 @@
 #include "tests/support/key_target_protocol.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -47,9 +51,16 @@ int main(int argc, char** argv) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"key_target";
     if (!RegisterClassW(&wc)) return 3;
-    HWND window =
-        CreateWindowExW(0, wc.lpszClassName, L"hook key target", WS_OVERLAPPED | WS_VISIBLE, 0, 0,
-                        200, 120, nullptr, nullptr, wc.hInstance, nullptr);
+    const char* kind = argc > 2 ? argv[2] : "";
+    const bool owned = std::strcmp(kind, "owned") == 0;
+    const DWORD style =
+        owned || std::strcmp(kind, "sizable") == 0 ? WS_OVERLAPPEDWINDOW : WS_OVERLAPPED;
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"hook key target", style | WS_VISIBLE, 0, 0,
+                                  200, 120, nullptr, nullptr, wc.hInstance, nullptr);
+    if (window && owned)
+        window = CreateWindowExW(0, wc.lpszClassName, L"owned key target",
+                                 WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_VISIBLE,
+                                 300, 200, 240, 160, window, nullptr, wc.hInstance, nullptr);
     if (!window) return 4;
     SetForegroundWindow(window);
     SetFocus(window);

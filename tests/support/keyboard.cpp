@@ -6,11 +6,12 @@
 
 namespace test_support {
 
-key_target::key_target() {
+key_target::key_target(const wchar_t* kind) {
     if (!sink_.get()) return;
 
     std::wstring command = L"\"" + exe_folder() + L"\\key_target.exe\" " +
                            std::to_wstring(reinterpret_cast<uintptr_t>(sink_.get()));
+    if (kind) command += std::wstring(L" ") + kind;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,

@@ -22,8 +22,9 @@ namespace test_support {
 class key_target {
 public:
     // Starts key_target.exe (beside the test) in front and waits until it
-    // has the keyboard. Check with operator bool.
-    key_target();
+    // has the keyboard. Check with operator bool. `kind`: see
+    // key_target_main.cpp ("sizable", "owned"); window() is the one in front.
+    explicit key_target(const wchar_t* kind = nullptr);
     key_target(const key_target&) = delete;
     key_target& operator=(const key_target&) = delete;
     ~key_target();

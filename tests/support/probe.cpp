@@ -145,4 +145,34 @@ std::vector<probe_menu_item> last_probe_popup(const program_folder& folder,
     return items;
 }
 
+namespace {
+
+bool read_memory(const process& from, uint64_t address, void* out, size_t size) {
+    SIZE_T got = 0;
+    return ReadProcessMemory(from.handle(),
+                             reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), out,
+                             size, &got) &&
+           got == size;
+}
+
+} // namespace
+
+std::wstring last_posted_text(zuvo_process& zuvo, const program_folder& folder, UINT message) {
+    const auto posted = probe_records(folder, L"msg");
+    for (auto it = posted.rbegin(); it != posted.rend(); ++it) {
+        if (it->number(0) != message) continue;
+        uint64_t address = it->number(1);
+        if (message == 0x820) {
+            const void* record[2] = {};
+            if (!read_memory(zuvo.proc(), address, record, sizeof record)) return L"(unreadable)";
+            address = reinterpret_cast<uintptr_t>(record[1]);
+        }
+        wchar_t text[128] = {};
+        if (!read_memory(zuvo.proc(), address, text, sizeof text - sizeof(wchar_t)))
+            return L"(unreadable)";
+        return text;
+    }
+    return L"(none)";
+}
+
 } // namespace test_support

@@ -67,6 +67,12 @@ bool wait_for_probe_records(const program_folder& folder, const std::wstring& ki
                             const std::wstring& name = L"",
                             std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// What the last logged request of `message` points to, read from zuvo.exe:
+// the text of a tips request (0x800), or the text of a balloon request's
+// record (0x820). Plug-ins keep that buffer, so it still holds the text.
+// "(none)" when the probe logged no such request, "(unreadable)".
+std::wstring last_posted_text(zuvo_process& zuvo, const program_folder& folder, UINT message);
+
 // One popup menu as the probe saw it when it opened.
 struct probe_menu_item {
     int position = 0;

@@ -75,36 +75,12 @@ protected:
         EXPECT_TRUE(target.got('A', true).empty()) << "the key reached the program in front";
     }
 
-    // What the last request of `message` (tips or balloon) points to, read
-    // from zuvo.exe: the plug-in's buffer, which keeps its text.
-    std::wstring posted_text(UINT message) {
-        const auto posted = probe_records(folder_, L"msg");
-        for (auto it = posted.rbegin(); it != posted.rend(); ++it) {
-            if (it->number(0) != message) continue;
-            uint64_t address = it->number(1);
-            if (message == 0x820) {
-                const void* record[2] = {};
-                if (!read_zuvo(address, record, sizeof record)) return L"(unreadable)";
-                address = reinterpret_cast<uintptr_t>(record[1]);
-            }
-            wchar_t text[128] = {};
-            if (!read_zuvo(address, text, sizeof text - sizeof(wchar_t))) return L"(unreadable)";
-            return text;
-        }
-        return L"(none)";
-    }
+    std::wstring posted_text(UINT message) { return last_posted_text(*zuvo_, folder_, message); }
     size_t requests(UINT message) {
         size_t count = 0;
         for (const auto& record : probe_records(folder_, L"msg"))
             count += record.number(0) == message;
         return count;
-    }
-    bool read_zuvo(uint64_t address, void* out, size_t size) {
-        SIZE_T got = 0;
-        return ReadProcessMemory(zuvo_->proc().handle(),
-                                 reinterpret_cast<const void*>(static_cast<uintptr_t>(address)),
-                                 out, size, &got) &&
-               got == size;
     }
 
     // Opens the popup menu and returns the last popup the probe saw open:

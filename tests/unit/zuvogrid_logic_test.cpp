@@ -193,18 +193,19 @@ const parse_case parse_cases[] = {
     {L"\"A\", 4, 0, 0, 0, 0", false, L"", {}},
     {L"\"メモ帳\", 2, 10, -990, 640, 480", true, L"メモ帳", {2, 10, -990, 640, 480}},
     {L"", false, L"", {}},
-    // 63 characters exactly: nothing is cut.
-    {L"\"" + std::wstring(41, L'n') + L"\", 0, 0, 0, 0, 123456",
+    // The longest value the plug-in writes comes back whole.
+    {L"\"" + std::wstring(63, L'n') + L"\", 3, -2147483648, -2147483648, -2147483648, -2147483648",
      true,
-     std::wstring(41, L'n'),
-     {0, 0, 0, 0, 123456}},
-    // 65: the cut shortens the last number.
-    {L"\"" + std::wstring(43, L'n') + L"\", 0, 0, 0, 0, 123456",
+     std::wstring(63, L'n'),
+     {3, INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN}},
+    // 129 characters: the cut at 127 shortens the last number; the name
+    // keeps its first 63.
+    {L"\"" + std::wstring(107, L'n') + L"\", 0, 0, 0, 0, 123456",
      true,
-     std::wstring(43, L'n'),
+     std::wstring(63, L'n'),
      {0, 0, 0, 0, 1234}},
     // The cut leaves the first comma only.
-    {L"\"" + std::wstring(60, L'n') + L"\", 0, 0, 0, 0, 1", false, L"", {}},
+    {L"\"" + std::wstring(124, L'n') + L"\", 0, 0, 0, 0, 1", false, L"", {}},
 };
 
 TEST(zuvogrid_positions, parse_table) {
@@ -295,6 +296,45 @@ TEST(zuvogrid_positions, save_then_load_with_japanese_class_names) {
     EXPECT_EQ(memo->records[1].y, -990);
     EXPECT_EQ(memo->records[1].width, 1920);
     EXPECT_EQ(find_positions(back, L"メモ"), nullptr);
+}
+
+TEST(zuvogrid_positions, corners_measure_the_same_place) {
+    // 1920 x 1040 work area; a window at x 100, y 50 from the top left.
+    const position_record top_left{0, 100, 50, 640, 480};
+    const struct {
+        uint32_t corner;
+        int32_t x, y;
+    } cases[] = {{3, -1820, -990}, {1, -1820, 50}, {2, 100, -990}, {0, 100, 50}};
+    for (const auto& c : cases) {
+        const position_record r = measured_from(top_left, c.corner, 1920, 1040);
+        EXPECT_EQ(r.corner, c.corner);
+        EXPECT_EQ(r.x, c.x) << c.corner;
+        EXPECT_EQ(r.y, c.y) << c.corner;
+        EXPECT_EQ(r.width, 640);
+        const position_record back = measured_from(r, 0, 1920, 1040);
+        EXPECT_EQ(back.x, 100) << c.corner;
+        EXPECT_EQ(back.y, 50) << c.corner;
+    }
+    // A damaged file's offsets saturate instead of wrapping round.
+    EXPECT_EQ(measured_from({1, INT32_MIN, 0, 1, 1}, 0, 1920, 1040).x, INT32_MIN + 1920);
+    EXPECT_EQ(measured_from({0, INT32_MIN, 0, 1, 1}, 1, 1920, 1040).x, INT32_MIN);
+}
+
+TEST(zuvogrid_positions, delete_and_reorder_records) {
+    position_list list;
+    for (int32_t h : {1, 2, 3}) add_position(list, L"A", {0, 0, 0, 0, h});
+    add_position(list, L"B", {0, 0, 0, 0, 9});
+    EXPECT_TRUE(swap_with_next(list, L"A", 1));
+    EXPECT_FALSE(swap_with_next(list, L"A", 2)) << "the last record has no next";
+    EXPECT_EQ(listed(list), L"A:1,3,2 B:9");
+    EXPECT_TRUE(remove_position(list, L"A", 0));
+    EXPECT_FALSE(remove_position(list, L"A", 2));
+    EXPECT_FALSE(remove_position(list, L"C", 0));
+    EXPECT_EQ(listed(list), L"A:3,2 B:9");
+    // A class without records leaves the list, and so the file.
+    EXPECT_TRUE(remove_position(list, L"B", 0));
+    EXPECT_EQ(listed(list), L"A:3,2");
+    EXPECT_EQ(save_positions(list).size(), 2u);
 }
 
 } // namespace

@@ -1,0 +1,283 @@
+// ZuvoGrid: the window in front moves and resizes on a grid with hot keys,
+// is maximized, minimized and restored, and is put back at positions saved
+// per window class.
+
+#include "plugins/zuvogrid/grid.h"
+#include "plugins/zuvogrid/position_dialog.h"
+#include "plugins/zuvogrid/positions.h"
+#include "plugins/zuvogrid/resource.h"
+#include "plugins/zuvogrid/window_geometry.h"
+#include "plugins/zuvogrid/zuvogrid_settings.h"
+
+#include "confctl/confctl.h"
+#include "plugin_sdk/feedback.h"
+#include "plugin_sdk/host_link.h"
+#include "plugin_sdk/menu_items.h"
+#include "plugin_sdk/plugin_module.h"
+#include "plugin_sdk/ui_language.h"
+#include "plugin_sdk/zuvoplug.h"
+
+#include <strsafe.h>
+
+#include <iterator>
+#include <string>
+
+namespace {
+
+constexpr uint32_t event_capture_mode = 1;
+constexpr uint32_t event_cycle_end = 2;
+constexpr uint32_t event_first_key = 256;
+constexpr uint32_t event_maximize = event_first_key + key_maximize;
+constexpr uint32_t event_minimize = event_first_key + key_minimize;
+constexpr uint32_t event_fix_position = event_first_key + key_fix_position;
+
+constexpr const wchar_t* display_name = L"ZuvoGrid";
+constexpr const wchar_t* positions_file = L"zuvogrid_capt";
+constexpr const wchar_t* positions_section = L"PositionData";
+constexpr int name_capacity = 64;
+
+// The positions file lies beside the program, wherever the current
+// directory has wandered since.
+void enter_program_folder() noexcept {
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH) return;
+    wchar_t* cut = nullptr;
+    for (wchar_t* p = path; *p; ++p)
+        if (*p == L'\\' || *p == L'/') cut = p;
+    if (!cut) return;
+    cut[1] = L'\0';
+    SetCurrentDirectoryW(path);
+}
+
+zuvogrid::position_list read_positions_file() {
+    enter_program_folder();
+    m_confctl_ini ini;
+    ini.open(positions_file, false);
+    ini.select_section(positions_section);
+    return zuvogrid::load_positions([&ini](const std::wstring& key, std::wstring& value) {
+        wchar_t text[zuvogrid::max_value_chars + 1] = {};
+        if (!ini.read_string(key.c_str(), text, std::size(text))) return false;
+        value = text;
+        return true;
+    });
+}
+
+void write_positions_file(const zuvogrid::position_list& list) {
+    enter_program_folder();
+    m_confctl_ini ini;
+    if (!ini.open(positions_file, true)) return;
+    ini.delete_section(positions_section);
+    ini.select_section(positions_section);
+    for (const auto& [key, value] : zuvogrid::save_positions(list))
+        ini.write_string(key.c_str(), value.c_str());
+}
+
+class zuvogrid_plugin {
+public:
+    zuvogrid_plugin() = default;
+    zuvogrid_plugin(const zuvogrid_plugin&) = delete;
+    zuvogrid_plugin& operator=(const zuvogrid_plugin&) = delete;
+
+    void enter(uint32_t index);
+    // The host releases the plug-in when its main window goes, which also
+    // ends the position dialog: while that dialog's call is still on the
+    // stack, the state must outlive the release.
+    bool in_dialog() const noexcept { return in_dialog_; }
+    void mark_released() noexcept { released_ = true; }
+    bool released() const noexcept { return released_; }
+    bool event(HWND main_window, uint32_t code);
+    void menu(HMENU host_menu) const noexcept {
+        add_menu_string(host_menu, menu_text_.c_str(), command(event_capture_mode), capture_mode_);
+        add_menu_separator(host_menu);
+    }
+
+private:
+    uint32_t command(uint32_t code) const noexcept { return zuvo_command_value(index_, code); }
+    void grid_key(HWND main_window, const window_geometry& g, uint32_t code);
+    void restore(HWND main_window, window_geometry g, const wchar_t* class_name);
+    void capture(HWND main_window, const window_geometry& g, const wchar_t* class_name);
+    void show_feedback(HWND main_window, const window_geometry& g) noexcept;
+    void reset_cycle() noexcept {
+        cycle_window_ = nullptr;
+        cycle_index_ = 0;
+    }
+
+    zuvogrid_settings settings_;
+    plugin_feedback feedback_;
+    std::wstring geometry_format_;
+    std::wstring menu_text_;
+    uint32_t index_ = 0;
+    HWND target_ = nullptr;
+    bool capture_mode_ = false;
+    bool in_dialog_ = false;
+    bool released_ = false;
+    zuvogrid::position_list positions_;
+    HWND cycle_window_ = nullptr;
+    size_t cycle_index_ = 0;
+};
+
+std::wstring load_text(UINT id) {
+    wchar_t text[1024] = {};
+    load_ui_string(g_plugin_module, id, text, std::size(text));
+    return text;
+}
+
+void zuvogrid_plugin::enter(uint32_t index) {
+    index_ = index;
+    geometry_format_ = load_text(IDS_GEOMETRY);
+    menu_text_ = load_text(IDS_CAPTURE_MENU);
+    exchange_zuvogrid_settings(settings_, false);
+    positions_ = read_positions_file();
+    reset_cycle();
+    for (uint32_t i = 0; i < key_count; ++i)
+        register_plugin_hotkey(settings_.hotkeys[i], command(event_first_key + i));
+    feedback_.create(settings_.show_tips, settings_.show_balloon, display_name);
+}
+
+bool zuvogrid_plugin::event(HWND main_window, uint32_t code) {
+    switch (code) {
+    case event_capture_mode:
+        capture_mode_ = !capture_mode_;
+        if (!capture_mode_) write_positions_file(positions_);
+        return true;
+    case event_cycle_end:
+        reset_cycle();
+        return true;
+    default:
+        break;
+    }
+    if (code < event_first_key || code > event_fix_position) return false;
+    // The position dialog runs a message loop: a key pressed meanwhile must
+    // not open a second one on the list the first is editing.
+    if (in_dialog_) return false;
+    target_ = target_window();
+    if (!target_) return false;
+    wchar_t class_name[name_capacity] = {};
+    RealGetWindowClassW(target_, class_name, name_capacity);
+    const window_geometry g = take_geometry(target_);
+    switch (code) {
+    case event_maximize:
+        if (g.has_maximize_box)
+            PostMessageW(target_, WM_SYSCOMMAND,
+                         g.show_state == SW_SHOWNORMAL ? SC_MAXIMIZE : SC_RESTORE, 0);
+        return true;
+    case event_minimize:
+        if (g.has_minimize_box)
+            PostMessageW(target_, WM_SYSCOMMAND,
+                         g.show_state == SW_SHOWMAXIMIZED ? SC_RESTORE : SC_MINIMIZE, 0);
+        return true;
+    case event_fix_position:
+        if (capture_mode_)
+            capture(main_window, g, class_name);
+        else
+            restore(main_window, g, class_name);
+        return true;
+    default:
+        grid_key(main_window, g, code);
+        return true;
+    }
+}
+
+void zuvogrid_plugin::grid_key(HWND main_window, const window_geometry& g, uint32_t code) {
+    window_geometry moved = g;
+    moved.rect = zuvogrid::apply_grid(static_cast<zuvogrid::grid_action>(code), g.rect,
+                                      g.work_width(), g.work_height(),
+                                      {settings_.grid_x, settings_.grid_y, settings_.fit_to_grid});
+    apply_geometry(moved);
+    show_feedback(main_window, moved);
+}
+
+void zuvogrid_plugin::restore(HWND main_window, window_geometry g, const wchar_t* class_name) {
+    if (g.window != cycle_window_) {
+        cycle_window_ = g.window;
+        cycle_index_ = 0;
+    }
+    if (const zuvogrid::position_entry* e = zuvogrid::find_positions(positions_, class_name)) {
+        // The dialog may have shortened the list since the last press.
+        if (cycle_index_ >= e->records.size()) cycle_index_ = 0;
+        const zuvogrid::position_record placed =
+            zuvogrid::measured_from(e->records[cycle_index_], 0, g.work_width(), g.work_height());
+        g.rect = {placed.x, placed.y, placed.width, placed.height};
+        apply_geometry(g);
+        cycle_index_ = (cycle_index_ + 1) % e->records.size();
+    }
+    show_feedback(main_window, g);
+    post_delayed_command(main_window, command(event_cycle_end), settings_.tips_timer);
+}
+
+void zuvogrid_plugin::capture(HWND main_window, const window_geometry& g,
+                              const wchar_t* class_name) {
+    in_dialog_ = true;
+    const bool accepted = run_position_dialog(main_window, positions_, class_name, g);
+    in_dialog_ = false;
+    if (released_) return;
+    if (accepted) {
+        capture_mode_ = false;
+        write_positions_file(positions_);
+    } else {
+        positions_ = read_positions_file();
+    }
+    reset_cycle();
+    SetForegroundWindow(g.window);
+}
+
+void zuvogrid_plugin::show_feedback(HWND main_window, const window_geometry& g) noexcept {
+    if (!settings_.show_tips && !settings_.show_balloon) return;
+    wchar_t title[name_capacity] = {};
+    GetWindowTextW(g.window, title, name_capacity);
+    wchar_t geometry[64] = {};
+    StringCchPrintfW(geometry, std::size(geometry), geometry_format_.c_str(), g.rect.x, g.rect.y,
+                     g.rect.width, g.rect.height);
+    if (wchar_t* tips = feedback_.tips_buffer()) {
+        StringCchPrintfW(tips, plugin_feedback::capacity, L"&{M0,%.64ls\n}\n&{M0,%.64ls\n}", title,
+                         geometry);
+        feedback_.post_tips(main_window, settings_.tips_timer);
+    }
+    if (wchar_t* balloon = feedback_.balloon_buffer()) {
+        StringCchPrintfW(balloon, plugin_feedback::capacity, L"%.64ls\n%.64ls\n", title, geometry);
+        feedback_.post_balloon(main_window, settings_.tips_timer);
+    }
+}
+
+zuvogrid_plugin* g_zuvogrid = nullptr;
+
+} // namespace
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND) noexcept {
+    try {
+        if (!g_zuvogrid) g_zuvogrid = new zuvogrid_plugin;
+        g_zuvogrid->enter(index);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
+    zuvogrid_plugin* plugin = g_zuvogrid;
+    if (!plugin) return false;
+    bool handled = false;
+    try {
+        handled = plugin->event(main_window, code);
+    } catch (...) {
+    }
+    if (plugin->released()) delete plugin;
+    return handled;
+}
+
+ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
+    if (g_zuvogrid) g_zuvogrid->menu(menu);
+    return true;
+}
+
+// The positions are saved only when the user leaves capture mode or
+// accepts the dialog, never here; windows keep where they were put.
+ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {
+    if (!g_zuvogrid) return;
+    if (g_zuvogrid->in_dialog())
+        g_zuvogrid->mark_released(); // the event that runs the dialog frees it
+    else
+        delete g_zuvogrid;
+    g_zuvogrid = nullptr;
+}
