@@ -30,7 +30,7 @@
 #define JA_MINIMIZE "ウインドウ最小化(&N)"
 #define EN_MINIMIZE "Mi&nimize window"
 #define JA_FIX "ウインドウ捕捉/復元(&C)"
-#define EN_FIX "&Capture/restore window"
+#define EN_FIX "&Capture/restore"
 #define JA_GRID "グリッド(&G)"
 #define EN_GRID "&Grid"
 #define JA_GRID_SIZE "グリッドサイズ"

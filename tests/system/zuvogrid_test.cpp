@@ -197,21 +197,31 @@ TEST_F(zuvogrid, saved_positions_cycle_while_pressed_and_start_over_after_a_paus
           L"1=\"key_target\", 3, -400, -300, 400, 300\r\n"
           L"2=\"other\", 0, 0, 0, 100, 100\r\n");
     const HWND w = front_->window();
+    key_target other(L"sizable"); // a second window of the same class
+    ASSERT_TRUE(other);
     const RECT work = work_area();
     const place first{10, 20, 300, 200};
     const place second{work.right - work.left - 400, work.bottom - work.top - 300, 400, 300};
+    auto to_front = [](HWND window) {
+        SetForegroundWindow(window);
+        return wait_until([&] { return GetForegroundWindow() == window; });
+    };
 
+    ASSERT_TRUE(to_front(w));
     send_event(fix_position);
     EXPECT_EQ(place_of(w), first);
     send_event(fix_position);
     EXPECT_EQ(place_of(w), second);
     send_event(fix_position);
     EXPECT_EQ(place_of(w), first);
+    // Another window within the display time starts at the first record.
+    ASSERT_TRUE(to_front(other.window()));
+    send_event(fix_position);
+    EXPECT_EQ(place_of(other.window()), first);
     Sleep(2000); // longer than TipsTimer: the cycle ends
     ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
-    put(w, {500, 500, 200, 200});
     send_event(fix_position);
-    EXPECT_EQ(place_of(w), first);
+    EXPECT_EQ(place_of(other.window()), first);
 }
 
 class position_dialog : public zuvogrid {
@@ -313,29 +323,52 @@ TEST_F(position_dialog, cancel_reloads_the_file_and_leaving_capture_mode_saves_i
     EXPECT_EQ(read_position(folder_, 0), L"\"zzz\", 0, 1, 2, 3, 4");
 }
 
-TEST_F(zuvogrid, configuration_shows_the_file_and_saves_on_ok) {
-    constexpr int plugin_list = 1146, plugin_settings = 1161;
+class zuvogrid_config : public zuvogrid {
+protected:
+    // The configuration dialog, opened from the setup program's Plug-ins
+    // page; `locale` as in setup_process::options.
+    HWND open(const std::wstring& locale = L"") {
+        constexpr int plugin_list = 1146, plugin_settings = 1161;
+        folder_.write_ini(L"zuvo.ini", plugin_section({L"zuvogrid.dll"}));
+        // The editor lists every plug-in of the folder; this one alone is row 0.
+        WIN32_FIND_DATAW found{};
+        HANDLE search = FindFirstFileW(folder_.file(L"plugin\\*.dll").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return nullptr;
+        do {
+            if (lstrcmpiW(found.cFileName, L"zuvogrid.dll") != 0)
+                folder_.remove(std::wstring(L"plugin\\") + found.cFileName);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        setup_process::options how;
+        how.locale = locale;
+        editor_ = std::make_unique<setup_process>(folder_, how);
+        HWND page = editor_->frame() ? editor_->show(setup_page::plugins) : nullptr;
+        if (!page || list_view_count(page, plugin_list) != 1) return nullptr;
+        press_key(page, plugin_list, VK_HOME);
+        click_later(page, plugin_settings);
+        HWND dialog = editor_->wait_for_dialog();
+        if (dialog && !wait_until([&] { return text_of(dialog) == L"ZuvoGrid"; })) return nullptr;
+        return dialog;
+    }
+    void screenshot(HWND dialog, const wchar_t* name) {
+        RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        Sleep(300); // painted by the editor's thread
+        send_to(dialog, WM_NULL);
+        RECT area{};
+        GetWindowRect(dialog, &area);
+        EXPECT_TRUE(save_screenshot(test_output_folder() + L"\\" + name, &area));
+    }
+
+    std::unique_ptr<setup_process> editor_;
+};
+
+TEST_F(zuvogrid_config, shows_the_file_and_saves_on_ok) {
     folder_.write_ini(L"zuvogrid.ini", L"[Basic]\r\nGridsize_X=10\r\nShowBalloon=1\r\n"
                                        L"[Hotkey]\r\nMaximize=1361\r\n");
-    folder_.write_ini(L"zuvo.ini", plugin_section({L"zuvogrid.dll"}));
-    // The editor lists every plug-in of the folder; this one alone is row 0.
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(folder_.file(L"plugin\\*.dll").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    do {
-        if (lstrcmpiW(found.cFileName, L"zuvogrid.dll") != 0)
-            folder_.remove(std::wstring(L"plugin\\") + found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
-    HWND page = editor.show(setup_page::plugins);
-    ASSERT_TRUE(page);
-    ASSERT_EQ(list_view_count(page, plugin_list), 1);
-    press_key(page, plugin_list, VK_HOME);
-    click_later(page, plugin_settings);
-    HWND dialog = editor.wait_for_dialog();
+    HWND dialog = open();
     ASSERT_TRUE(dialog);
+    EXPECT_EQ(text_of(dialog, 1006), L"Fit to the grid");
+    screenshot(dialog, L"zuvogrid_config_en.png");
     EXPECT_EQ(text_of(dialog, 1002), L"10");
     EXPECT_EQ(text_of(dialog, 1003), L"48");
     EXPECT_EQ(text_of(dialog, 1007), L"1000");
@@ -353,7 +386,7 @@ TEST_F(zuvogrid, configuration_shows_the_file_and_saves_on_ok) {
     click(dialog, 1006);
     click_later(dialog, IDOK);
     ASSERT_TRUE(wait_for_window_gone(dialog));
-    EXPECT_EQ(editor.cancel(), 0u);
+    EXPECT_EQ(editor_->cancel(), 0u);
     const std::wstring ini = folder_.file(L"zuvogrid.ini");
     auto value = [&](const wchar_t* section, const wchar_t* key) {
         return GetPrivateProfileIntW(section, key, -1, ini.c_str());
@@ -368,6 +401,20 @@ TEST_F(zuvogrid, configuration_shows_the_file_and_saves_on_ok) {
     EXPECT_EQ(value(L"Hotkey", L"ResizeUp"), 0x034Bu);
     EXPECT_EQ(value(L"Hotkey", L"Maximize"), 0x0551u);
     EXPECT_EQ(value(L"Hotkey", L"FixPosition"), 0x0343u);
+}
+
+TEST_F(zuvogrid_config, a_japanese_user_gets_the_japanese_dialog) {
+    HWND dialog = open(L"ja_JP.UTF-8");
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(text_of(dialog, 1006), L"グリッドにあわせる");
+    EXPECT_EQ(text_of(dialog, 1004), L"Tipsを表示する");
+    EXPECT_EQ(text_of(dialog, IDCANCEL), L"キャンセル");
+    screenshot(dialog, L"zuvogrid_config_ja.png");
+    click_later(dialog, IDCANCEL);
+    ASSERT_TRUE(wait_for_window_gone(dialog));
+    EXPECT_FALSE(GetFileAttributesW(folder_.file(L"zuvogrid.ini").c_str()) !=
+                 INVALID_FILE_ATTRIBUTES)
+        << "Cancel wrote the settings";
 }
 
 TEST_F(position_dialog, the_program_exits_while_it_is_open) {
