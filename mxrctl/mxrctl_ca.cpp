@@ -20,8 +20,12 @@ constexpr PROPERTYKEY key_friendly_name = {
 // KSNODETYPE_SUM: a mixing node ends the line that feeds it.
 constexpr GUID node_type_sum = {
     0xda441a60, 0xc556, 0x11d0, {0x8a, 0x2b, 0x00, 0xa0, 0xc9, 0x25, 0x5a, 0xc1}};
-// A topology that loops back onto itself must not walk forever.
+// Each part is walked once, so loops and branches that meet again cost
+// nothing; the depth limit only guards against a topology that keeps handing
+// out parts never seen before.
 constexpr int max_walk_depth = 64;
+// Global ids name a driver's device interface and can be long.
+constexpr size_t max_part_key = 1024;
 constexpr size_t max_name = 255;
 
 HRESULT system_enumerator(IMMDeviceEnumerator** enumerator) {
@@ -53,6 +57,19 @@ std::wstring friendly_name(IMMDevice* device) {
 UINT local_id(IPart* part) {
     UINT id = 0;
     return SUCCEEDED(part->GetLocalId(&id)) ? id : 0;
+}
+
+// What tells parts apart across topologies: the global id, else the local id.
+// Empty when the part gives neither.
+std::wstring part_key(IPart* part) {
+    LPWSTR global = nullptr;
+    const HRESULT hr = part->GetGlobalId(&global);
+    std::wstring key;
+    if (SUCCEEDED(hr) && global) key.assign(global, wcsnlen(global, max_part_key));
+    CoTaskMemFree(global);
+    if (!key.empty()) return key;
+    const UINT id = local_id(part);
+    return id != 0 ? L"#" + std::to_wstring(id) : std::wstring();
 }
 
 template <typename I> bool part_has(IPart* part) {
@@ -169,7 +186,16 @@ void m_mxrctl_ca::walk_lines() {
         return;
     m_devs_list_handler handler(adapter_topology_, lines_);
     if (!handler.begin(device_.Get())) return;
+    walked_parts_.clear();
     walk_connector(handler, connector.Get(), 0);
+    walked_parts_.clear();
+}
+
+bool m_mxrctl_ca::first_reached(IPart* part) {
+    std::wstring key = part_key(part);
+    // A part without any id cannot be recognised again; the depth limit
+    // still ends the walk.
+    return key.empty() || walked_parts_.insert(std::move(key)).second;
 }
 
 void m_mxrctl_ca::rewalk_lines() {
@@ -185,6 +211,11 @@ void m_mxrctl_ca::walk_connector(m_devs_handler& handler, IConnector* connector,
     ComPtr<IPart> part;
     if (depth > max_walk_depth || FAILED(connector->IsConnected(&connected)) || !connected ||
         FAILED(connector->GetConnectedTo(&other)) || !other || FAILED(other.As(&part))) {
+        handler.dead_end();
+        return;
+    }
+    // Where the walk has been already, it finds nothing new.
+    if (!first_reached(part.Get())) {
         handler.dead_end();
         return;
     }
@@ -209,6 +240,10 @@ void m_mxrctl_ca::walk_neighbours(m_devs_handler& handler, IPart* part, bool ups
     for (UINT i = 0; i < count; ++i) {
         ComPtr<IPart> next;
         if (FAILED(parts->GetPart(i, &next)) || !next) continue;
+        if (!first_reached(next.Get())) {
+            handler.dead_end();
+            continue;
+        }
         if (!handler.visit(next.Get(), depth, i)) continue;
         PartType type = Subunit;
         if (FAILED(next->GetPartType(&type))) {

@@ -10,6 +10,7 @@
 #include <mmdeviceapi.h>
 #include <wrl/client.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,8 @@ private:
     void rewalk_lines();
     void walk_connector(m_devs_handler& handler, IConnector* connector, int depth);
     void walk_neighbours(m_devs_handler& handler, IPart* part, bool upstream, int depth);
+    // True the first time a walk reaches `part`.
+    bool first_reached(IPart* part);
 
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
     Microsoft::WRL::ComPtr<IMMDeviceCollection> devices_;
@@ -81,6 +84,7 @@ private:
     Microsoft::WRL::ComPtr<IDeviceTopology> adapter_topology_;
     std::vector<source_line> lines_;
     bool walked_ = false;
+    std::set<std::wstring> walked_parts_; // during a walk: the parts reached so far
 };
 
 class m_mxrctl_ca::m_devs : public m_mxrctl::m_devs {

@@ -193,13 +193,45 @@ TEST_F(mixer_test, a_topology_that_loops_is_walked_to_an_end) {
     const int jack = d.connector(dev, L"Loop", Physical_External, Out);
     const int a = d.subunit(dev, L"A");
     const int b = d.subunit(dev, L"B");
-    d.volume(a, 2, -64, 0, 0);
-    d.chain({b, a, jack}).chain({a, b});
+    const int c = d.subunit(dev, L"C");
+    d.volume(a, 2, -64, 0, 0).volume(c, 1, -64, 0, 0);
+    // A feeds the jack; B and C feed A and each other.
+    d.chain({b, a, jack}).chain({c, a}).chain({a, b}).chain({c, b}).chain({b, c});
     d.attach(dev, jack);
     fakeaudio::world w(d);
+    // Back at a part it has walked, a line ends: A's line under the jack's
+    // name, then C's, which has no jack of its own.
+    EXPECT_EQ(lines_of(L"Loop"), (lines{{L"Loop", 2}, {L"", 1}}));
+}
+
+// Thirty diamonds in a row: each part feeds two branches that meet again in
+// the next. There are 2^30 paths through them; every part is walked once.
+TEST_F(mixer_test, branches_that_meet_again_are_walked_once) {
+    description d;
+    const int dev = d.render(L"Diamonds", true);
+    const int jack = d.connector(dev, L"Diamonds", Physical_External, Out);
+    const int line_in = d.connector(dev, L"Line In", Physical_External, In);
+    int join = d.subunit(dev, L"Join 0");
+    d.volume(join, 2, -64, 0, 0).chain({line_in, join});
+    int marked = -1;
+    for (int i = 1; i <= 30; ++i) {
+        const int left = d.subunit(dev, L"Left " + std::to_wstring(i));
+        const int right = d.subunit(dev, L"Right " + std::to_wstring(i));
+        const int next = d.subunit(dev, L"Join " + std::to_wstring(i));
+        d.chain({join, left, next}).chain({join, right, next});
+        if (i == 15) marked = right;
+        join = next;
+    }
+    d.volume(marked, 1, -64, 0, 0);
+    d.chain({join, jack}).attach(dev, jack);
+    fakeaudio::world w(d);
+    // Down the left branches to the line input's volume; the one right
+    // branch with a volume ends where it meets what was walked.
+    EXPECT_EQ(lines_of(L"Diamonds"), (lines{{L"Line In", 2}, {L"", 1}}));
     m_mxrctl_ca mixer;
-    ASSERT_TRUE(mixer.open(L"Loop", nullptr));
-    EXPECT_LE(mixer.source_count(0), 2u);
+    ASSERT_TRUE(mixer.open(L"Diamonds", nullptr));
+    ASSERT_EQ(mixer.source_count(0), 2u);
+    EXPECT_EQ(mixer.lines()[1].volume_part, w.part(dev, L"Right 15") + 0x20001u);
 }
 
 TEST_F(mixer_test, a_device_without_topology_has_only_its_master_volume) {

@@ -11,7 +11,7 @@
 namespace fakeaudio {
 
 constexpr uint32_t max_devices = 8;
-constexpr uint32_t max_parts = 64;
+constexpr uint32_t max_parts = 128;
 constexpr uint32_t max_links = 6;
 constexpr uint32_t max_channels = 8;
 constexpr uint32_t max_listeners = 16;
