@@ -116,7 +116,6 @@ private:
         line_start_ = pos_;
         line_top_ = y_;
         running_bottom_ = y_;
-        drew_ = false;
         x_ = left_;
         if (drawing_) {
             // The first line takes the alignment in effect at the end of the
@@ -129,9 +128,9 @@ private:
     }
 
     void end_line() {
-        // A line that shows nothing still keeps its place.
-        const int32_t bottom =
-            drew_ ? running_bottom_ : clamp_coordinate(int64_t{y_} + canvas_.line_height());
+        // A line is as tall as what it drew: one that draws nothing takes no
+        // room, so "&{M0,a\n}\n&{M0,b\n}" stays two lines without a gap.
+        const int32_t bottom = running_bottom_;
         if (!drawing_) {
             layout_.line_width[line_] = x_;
             layout_.line_bottom[line_] = bottom;
@@ -147,7 +146,6 @@ private:
     void advance(int64_t width, int64_t bottom) noexcept {
         x_ = clamp_coordinate(x_ + std::max<int64_t>(0, width));
         running_bottom_ = std::max(running_bottom_, clamp_coordinate(bottom));
-        drew_ = true;
     }
 
     void add_region(uint32_t command, tips_region_kind kind, const tips_rect& rect) noexcept {
@@ -314,7 +312,6 @@ private:
     int32_t y_ = 0;
     int32_t line_top_ = 0;
     int32_t running_bottom_ = 0;
-    bool drew_ = false;
     bool field_ended_line_ = false;
     tips_align align_ = tips_align::left;
     int32_t h_ = 0;

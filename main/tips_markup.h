@@ -19,7 +19,8 @@
 //   L|M|R w,text     a field w half line-heights wide (0: the text's width)
 //                    with the text left, centred or right in it; the text
 //                    runs to the end of the line and ends the block
-// Text outside blocks is drawn in runs from the running position.
+// Text outside blocks is drawn in runs from the running position. A line is
+// as tall as what it draws; a line that draws nothing takes no room.
 
 #include <array>
 #include <cstddef>

@@ -124,15 +124,17 @@ INSTANTIATE_TEST_SUITE_P(
                   {{17, 51}, {29, 99}, {41, 147}, {17, 195}},
                   46,
                   198},
-        // A blank line keeps its height; a final break opens no line.
-        line_case{L"blank_line", L"a\n\nb", {{17, 51}, {5, 99}, {17, 147}}, 22, 150},
+        // A line is as tall as its runs: one without any takes no room. A
+        // final break opens no line.
+        line_case{L"blank_line", L"a\n\nb", {{17, 51}, {5, 51}, {17, 99}}, 22, 102},
+        line_case{L"line_of_commands_only", L"&{H-1}\nabc", {{5, 3}, {41, 51}}, 46, 54},
         line_case{L"final_break", L"abc\n", {{41, 51}}, 46, 54},
         line_case{L"empty_text", L"", {}, 10, 6},
         // The block is skipped up to "}", line breaks inside it included.
         line_case{L"break_inside_block", L"a&{C2\n\rS}b", {{29, 51}}, 34, 54},
         line_case{L"unterminated_block", L"a&{C2P1,50", {{65, 51}}, 70, 54},
         line_case{L"block_at_end", L"a&{", {{17, 51}}, 22, 54},
-        line_case{L"only_a_block", L"&{}", {{5, 51}}, 10, 54},
+        line_case{L"only_a_block", L"&{}", {{5, 3}}, 10, 6},
         // Scaled runs: the line is as tall as its tallest run.
         line_case{L"scaled_then_base", L"&{S50}ab&{S}c", {{29, 51}}, 34, 54},
         line_case{L"scaled_only", L"&{S50}ab", {{17, 27}}, 22, 30},
@@ -152,6 +154,22 @@ INSTANTIATE_TEST_SUITE_P(
         // break closes the block and draws nothing.
         line_case{L"plugin_blocks", L"&{M0,a\n}&{M0,b\n}", {{17, 51}, {17, 99}}, 22, 102},
         line_case{L"plugin_blocks_crlf", L"&{M0,a\r\n}b", {{17, 51}, {17, 99}}, 22, 102},
+        // A break between such blocks adds no blank line.
+        line_case{L"plugin_blocks_break_between",
+                  L"&{M0,a\n}\n&{M0,b\n}",
+                  {{17, 51}, {5, 51}, {17, 99}},
+                  22,
+                  102},
+        line_case{L"plugin_blocks_crlf_between",
+                  L"&{M0,a\r\n}\r\n&{M0,bb\r\n}\r\n",
+                  {{17, 51}, {5, 51}, {29, 99}, {5, 99}},
+                  34,
+                  102},
+        line_case{L"plugin_blocks_text_between",
+                  L"&{M0,a\n}\nc\n&{M0,b\n}",
+                  {{17, 51}, {5, 51}, {17, 99}, {17, 147}},
+                  22,
+                  150},
         line_case{L"segmented_bar_width", L"&{B10,45}", {{165, 51}}, 170, 54},
         line_case{L"continuous_bar_width", L"&{P3,50}x", {{161, 51}}, 166, 54},
         line_case{L"huge_bar_is_limited", L"&{P99999999,50}", {{5 + 1000 * 48, 51}}, 1000, 54}),
