@@ -202,7 +202,8 @@ bool Capp::start_up() noexcept {
     mixer.tray_image().load_images(nullptr, g_config.trayicon_digit);
     popup_menu.load_captions(instance);
     if (hooks.can_register()) register_launcher_hotkeys(hooks, g_config);
-    g_plugproc.load(main_window);
+    // A plug-in that ended the program from its entry leaves nothing to start.
+    if (!g_plugproc.load(main_window)) return false;
     mixer.select_initial_control();
     PostMessageW(main_window, WM_COMMAND, CMD_REFRESH, 0);
 
@@ -216,12 +217,16 @@ bool Capp::start_up() noexcept {
 
 int Capp::run(HINSTANCE program) noexcept {
     instance = program;
-    if (!start_up()) return exit_code;
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+    if (start_up()) {
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
+    // A quit that left the window standing (a plug-in's PostQuitMessage)
+    // closes it here, so that the plug-ins are released while COM is up.
+    if (main_window && IsWindow(main_window)) DestroyWindow(main_window);
     // The audio objects are COM objects: they go while COM is still up.
     mixer.release_devices();
     return exit_code;

@@ -9,10 +9,23 @@ namespace {
 template <typename F> F find_export(HMODULE module, const char* name) noexcept {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
+
+// Whether a plug-in's entry ended the program: the main window is gone (which
+// released every plug-in), or a quit waits for the message loop. Looking for
+// the quit also answers what other threads are sending, and a sender would
+// take that for the end of start-up; with one waiting, the message loop
+// finds the quit instead.
+bool program_ended(HWND main_window) noexcept {
+    if (!IsWindow(main_window)) return true;
+    const DWORD waiting = HIWORD(GetQueueStatus(QS_POSTMESSAGE | QS_SENDMESSAGE));
+    if (!(waiting & QS_POSTMESSAGE) || (waiting & QS_SENDMESSAGE)) return false;
+    MSG quit;
+    return PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
 } // namespace
 
-void Czuvo_plugproc::load(HWND main_window) noexcept {
-    if (!config_) return;
+bool Czuvo_plugproc::load(HWND main_window) noexcept {
+    if (!config_) return true;
     plugins_.assign(config_->plugins.size(), loaded_plugin{});
     // Room for every library to be freed late, so release never allocates.
     unloaded_.reserve(plugins_.size());
@@ -29,14 +42,19 @@ void Czuvo_plugproc::load(HWND main_window) noexcept {
             module ? find_export<ZUVOPLUG_entry_fn>(module, "ZUVOPLUG_entry_4_0_0") : nullptr;
         if (!entry) {
             show_warning(IDS_FAILED_TO_LOAD_PLUGIN, name);
-            return;
+            return true;
         }
         plugins_[j].event = find_export<ZUVOPLUG_event_fn>(module, "ZUVOPLUG_event");
         plugins_[j].menu = find_export<ZUVOPLUG_menu_fn>(module, "ZUVOPLUG_menu");
         plugins_[j].msgproc = find_export<ZUVOPLUG_msgproc_fn>(module, "ZUVOPLUG_msgproc");
-        call_scope scope(*this);
-        entry(static_cast<uint32_t>(j), main_window);
+        {
+            call_scope scope(*this);
+            entry(static_cast<uint32_t>(j), main_window);
+        }
+        // No later plug-in is entered with a window that is gone or going.
+        if (program_ended(main_window)) return false;
     }
+    return true;
 }
 
 bool Czuvo_plugproc::offer(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept {

@@ -17,8 +17,9 @@ public:
 
     void bind(const Cconfig* config) noexcept { config_ = config; }
     // Loads the plug-ins in index order; the first that fails is named in a
-    // warning and stops the loading.
-    void load(HWND main_window) noexcept;
+    // warning and stops the loading. False when a plug-in's entry ended the
+    // program (closed the main window or asked to quit): loading stops there.
+    bool load(HWND main_window) noexcept;
     // Stage 1 of the window procedure: true when a plug-in handled the message.
     bool offer(HWND window, UINT message, WPARAM wparam, LPARAM lparam) noexcept;
     // Command 0x0600 + index: true when the plug-in's event function ran and

@@ -40,6 +40,11 @@
 //       ShowTips=1, ShowBalloon=0, FeedbackLine1=..., FeedbackLine2=...
 //                           the feedback pattern of `feedback` (buffers made
 //                           at entry only, as every plug-in does)
+//       EntryEnd=none       how the entry ends the program once it has done
+//                           its work: none | destroy (DestroyWindow of the
+//                           main window) | quit (PostQuitMessage) | exit
+//                           (posts the exit command and pumps messages until
+//                           the main window is gone)
 //     Read by ZUVOPLUG_config each time it runs (in the setup program):
 //       ConfigSelect=1      it also calls MXRCTL_ControlSelect of its host
 //                           (looked up in GetModuleHandleW(nullptr), which is
@@ -67,7 +72,8 @@
 //      subitem    parent-position(decimal) position(decimal) id type state text
 //                 (each item of an item's submenu, after that item)
 //      action     what(end|escape|choose|missing) keys-sent(decimal)
-//      release    (also for a copy built without entry that was never entered)
+//      release    com-up(0/1: COM still initialised on the host's thread)
+//                 (also for a copy built without entry that was never entered)
 //      config     owner entry-ran(0/1)
 //      select     chosen(0/1) destination source balance mixer  (after
 //                 config with ConfigSelect=1: the returned block, numbers

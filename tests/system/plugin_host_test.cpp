@@ -181,6 +181,32 @@ TEST(plugin_host, plugin_may_end_the_program_from_inside_its_event) {
     EXPECT_EQ(probe_names(folder, L"release"), (std::vector<std::wstring>{L"probe_b", L"probe_a"}));
 }
 
+// Ending the program from the entry, in each way a plug-in can: the program
+// exits as usual, the plug-ins entered so far are released while COM is still
+// up, and the one listed after is never loaded.
+TEST(plugin_host, plugin_may_end_the_program_from_its_entry) {
+    for (const wchar_t* how : {L"destroy", L"quit", L"exit"}) {
+        SCOPED_TRACE(::testing::PrintToString(std::wstring(how)));
+        program_folder folder;
+        ASSERT_TRUE(install_probe(folder, L"probe_a.dll"));
+        ASSERT_TRUE(install_probe(folder, L"probe_b.dll", {L"EntryEnd=" + std::wstring(how)}));
+        ASSERT_TRUE(install_probe(folder, L"probe_c.dll"));
+        folder.write_ini(L"zuvo.ini",
+                         plugin_section({L"probe_a.dll", L"probe_b.dll", L"probe_c.dll"}));
+        process zuvo = process::start(L"\"" + folder.exe() + L"\"", L"");
+        ASSERT_TRUE(zuvo);
+        EXPECT_EQ(zuvo.wait(15s), 0u);
+        EXPECT_EQ(probe_names(folder, L"entry"),
+                  (std::vector<std::wstring>{L"probe_a", L"probe_b"}));
+        const auto releases = probe_records(folder, L"release");
+        ASSERT_EQ(releases.size(), 2u);
+        EXPECT_EQ(releases[0].name, L"probe_b");
+        EXPECT_EQ(releases[1].name, L"probe_a");
+        for (const auto& release : releases)
+            EXPECT_EQ(release.text(0), L"1") << "released after COM was shut down";
+    }
+}
+
 TEST(plugin_host, delayed_command_starts_again_when_posted_again) {
     program_folder folder;
     ASSERT_TRUE(install_probe(folder, L"probe.dll", {L"DelayMs=700"}));
@@ -203,11 +229,32 @@ TEST(plugin_host, delayed_command_starts_again_when_posted_again) {
     EXPECT_GE(events[2].tick - events[0].tick, 950u);
 }
 
+// The runs of pixel rows in `area` of the screen that hold anything but the
+// background (the colour of its top-left pixel), as [first, last + 1).
+std::vector<std::pair<int, int>> text_row_runs(const RECT& area) {
+    const std::vector<COLORREF> pixels = screen_pixels(area);
+    const int width = area.right - area.left;
+    std::vector<std::pair<int, int>> runs;
+    if (pixels.empty() || width <= 0) return runs;
+    const int height = static_cast<int>(pixels.size()) / width;
+    bool inside = false;
+    for (int y = 0; y < height; ++y) {
+        const auto row = pixels.begin() + static_cast<ptrdiff_t>(y) * width;
+        const bool text = std::any_of(row, row + width, [&](COLORREF c) { return c != pixels[0]; });
+        if (text && !inside) runs.push_back({y, y + 1});
+        if (text) runs.back().second = y + 1;
+        inside = text;
+    }
+    return runs;
+}
+
 TEST(plugin_host, tips_request_shows_and_garbage_pointer_is_ignored) {
     program_folder folder;
-    ASSERT_TRUE(
-        install_probe(folder, L"probe.dll",
-                      {L"TipsText=&{M0,probe tips\\n}", L"TipsTime=5000", L"GarbagePointer=0x10"}));
+    // Two blocks with a line break between them, as plug-ins show a title
+    // and a detail: two lines of text, and no blank line between them.
+    ASSERT_TRUE(install_probe(folder, L"probe.dll",
+                              {L"TipsText=&{M0,probe tips gyp\\n}\\n&{M0,Second line jqb\\n}",
+                               L"TipsTime=5000", L"GarbagePointer=0x10"}));
     ASSERT_TRUE(install_probe(folder, L"probe_b.dll", {L"GarbagePointer=0xFFFF800000001000"}));
     ASSERT_TRUE(install_probe(folder, L"probe_c.dll", {L"GarbagePointer=0x7FFFFFFE0000"}));
     folder.write_ini(L"zuvo.ini", plugin_section({L"probe.dll", L"probe_b.dll", L"probe_c.dll"}));
@@ -224,11 +271,18 @@ TEST(plugin_host, tips_request_shows_and_garbage_pointer_is_ignored) {
 
     zuvo.post_command(probe_command(0, pp::post_tips));
     ASSERT_TRUE(wait_until([&] { return IsWindowVisible(zuvo.window()) != FALSE; }, 5s));
+    ASSERT_TRUE(probe_sync(zuvo, folder, 0));
+    Sleep(300); // for the display to show what the window drew
     RECT box{};
     GetWindowRect(zuvo.window(), &box);
     EXPECT_GT(box.right - box.left, 20);
     EXPECT_GT(box.bottom - box.top, 5);
     save_screenshot(test_output_folder() + L"\\plugin_host_tips.png", &box);
+    const auto runs = text_row_runs(box);
+    ASSERT_EQ(runs.size(), 2u) << "two lines of text";
+    const int gap = runs[1].first - runs[0].second;
+    EXPECT_LT(gap, runs[0].second - runs[0].first) << "a blank line between them";
+    EXPECT_LT(gap, runs[1].second - runs[1].first) << "a blank line between them";
     EXPECT_EQ(zuvo.exit(), 0u);
 }
 

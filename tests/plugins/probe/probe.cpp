@@ -13,6 +13,7 @@
 #include "common/unique_resource.h"
 #include "mxrctl/mxrctl_exports.h"
 
+#include <objbase.h>
 #include <strsafe.h>
 
 #include <new>
@@ -48,6 +49,7 @@ struct probe_settings {
     bool show_balloon = false;
     wchar_t feedback_line1[text_capacity] = {};
     wchar_t feedback_line2[text_capacity] = {};
+    wchar_t entry_end[32] = {};
 };
 
 // The probe's name: its own file name without ".dll".
@@ -91,6 +93,7 @@ void exchange(probe_settings& s, const wchar_t* name, bool write) {
     ini.flag(L"ShowBalloon", s.show_balloon, false);
     ini.text(L"FeedbackLine1", s.feedback_line1, text_capacity, name);
     ini.text(L"FeedbackLine2", s.feedback_line2, text_capacity, L"");
+    ini.text(L"EntryEnd", s.entry_end, 32, L"none");
     if (!write) unescape_line_breaks(s.tips_text);
 }
 
@@ -119,6 +122,28 @@ void write_record(const wchar_t* log_path, const wchar_t* name, const wchar_t* k
     size_t length = 0;
     StringCchLengthW(line, 1024, &length);
     WriteFile(file.get(), line, static_cast<DWORD>(length * sizeof(wchar_t)), &written, nullptr);
+}
+
+// Whether COM is still up on this thread: the host must release its plug-ins
+// before it shuts COM down, for their COM objects to go with them.
+bool com_is_up() {
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(hr)) CoUninitialize();
+    return hr == S_FALSE || hr == RPC_E_CHANGED_MODE;
+}
+
+void record_release(const wchar_t* log_path, const wchar_t* name) {
+    write_record(log_path, name, L"release", com_is_up() ? L"1" : L"0");
+}
+
+// How the entry ends the program (EntryEnd), after its own work.
+enum class entry_end { none, destroy, quit, exit };
+
+entry_end entry_end_of(const wchar_t* text) {
+    if (lstrcmpiW(text, L"destroy") == 0) return entry_end::destroy;
+    if (lstrcmpiW(text, L"quit") == 0) return entry_end::quit;
+    if (lstrcmpiW(text, L"exit") == 0) return entry_end::exit;
+    return entry_end::none;
 }
 
 struct popup_item {
@@ -225,7 +250,8 @@ public:
         if (settings_.menu_separator) add_menu_separator(menu);
     }
 
-    void released() { write_record(log_path_, name_, L"release", nullptr); }
+    void released() { record_release(log_path_, name_); }
+    entry_end end_of_entry() const { return entry_end_of(settings_.entry_end); }
 
     HWND main_window() const { return main_window_; }
 
@@ -383,10 +409,38 @@ void probe::run_menu_action() {
 
 // Built once more without its entry, as a library the host must refuse.
 #if !defined(PROBE_WITHOUT_ENTRY)
+namespace {
+// Touches nothing of the probe: ending the program releases it.
+void end_program(entry_end how, HWND main_window) {
+    switch (how) {
+    case entry_end::destroy:
+        DestroyWindow(main_window);
+        break;
+    case entry_end::quit:
+        PostQuitMessage(0);
+        break;
+    case entry_end::exit: {
+        // The exit command, carried out by pumping the host's messages here
+        // as a plug-in with a dialog of its own would.
+        PostMessageW(main_window, WM_COMMAND, 0x0504, 0);
+        MSG message;
+        while (IsWindow(main_window) && GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        break;
+    }
+    case entry_end::none:
+        break;
+    }
+}
+} // namespace
+
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND main_window) noexcept {
     try {
         if (!g_probe) g_probe = new probe;
         g_probe->enter(index, main_window);
+        end_program(g_probe->end_of_entry(), main_window);
         return true;
     } catch (...) {
         return false;
@@ -437,7 +491,7 @@ ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {
         module_name(name, 64);
         wchar_t log_path[MAX_PATH] = {};
         GetFullPathNameW(probe_protocol::log_file, MAX_PATH, log_path, nullptr);
-        write_record(log_path, name, L"release", nullptr);
+        record_release(log_path, name);
         return;
     }
     g_probe->released();
