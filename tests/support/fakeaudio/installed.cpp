@@ -13,6 +13,9 @@ namespace {
 
 const wchar_t* const server_key =
     L"Software\\Classes\\CLSID\\{BCDE0395-E52F-467C-8E3D-C4579291692E}\\InprocServer32";
+// The registry view of the test's own width: a 32-bit test installs the fake
+// for the 32-bit programs it starts, which look in that view.
+constexpr REGSAM own_view = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
 std::wstring read_value(HKEY key, const wchar_t* name, bool& found) {
     wchar_t text[MAX_PATH * 2] = {};
@@ -49,8 +52,7 @@ installed_fake::installed_fake(const description& devices, const std::wstring& s
 
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, server_key, 0, nullptr, 0,
-                        KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS)
+                        KEY_READ | KEY_WRITE | own_view, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     bool found_threading = false;
     old_server_ = read_value(key, nullptr, had_server_);
@@ -66,7 +68,7 @@ void installed_fake::set_active(bool active) {
 
 installed_fake::~installed_fake() {
     HKEY key = nullptr;
-    if (installed_ && RegOpenKeyExW(HKEY_LOCAL_MACHINE, server_key, 0, KEY_WRITE | KEY_WOW64_64KEY,
+    if (installed_ && RegOpenKeyExW(HKEY_LOCAL_MACHINE, server_key, 0, KEY_WRITE | own_view,
                                     &key) == ERROR_SUCCESS) {
         if (had_server_) {
             write_value(key, nullptr, old_server_);
