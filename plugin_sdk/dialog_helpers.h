@@ -59,6 +59,35 @@ bool end_plugin_config(HWND dialog, WPARAM command, config_context<Settings>& co
     return false;
 }
 
+// A configuration dialog that shows its settings and reads them back on OK,
+// nothing more: `Show(dialog, const Settings&)` at WM_INITDIALOG,
+// `Read(dialog, Settings&)` on OK. One context per kind of dialog.
+template <typename Settings, auto Show, auto Read> struct plain_config_dialog {
+    static inline config_context<Settings>* context = nullptr;
+
+    static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
+        if (!context) return FALSE;
+        try {
+            if (message == WM_INITDIALOG) {
+                Show(dialog, context->settings);
+                return TRUE;
+            }
+            if (message == WM_COMMAND)
+                return end_plugin_config(dialog, wparam, *context, Read) ? TRUE : FALSE;
+        } catch (...) {
+        }
+        return FALSE;
+    }
+};
+
+// run_plugin_config with such a dialog.
+template <typename Settings, auto Show, auto Read, typename Exchange>
+bool run_plain_config(HMODULE module, UINT dialog_id, HWND owner, Exchange exchange) noexcept {
+    using dialog = plain_config_dialog<Settings, Show, Read>;
+    return run_plugin_config(module, dialog_id, owner, dialog::procedure, dialog::context,
+                             exchange);
+}
+
 // Up to 31 characters of the edit's text as a number: optional sign, then
 // the leading digits; an empty or non-numeric text gives 0.
 int32_t read_edit_number(HWND edit) noexcept;

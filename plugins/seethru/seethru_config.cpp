@@ -29,8 +29,6 @@ constexpr step_box step_boxes[] = {{IDC_STEP_90, 90}, {IDC_STEP_80, 80}, {IDC_ST
 constexpr hotkey_editor alpha_key{IDC_HOTKEY_ALPHA, IDC_KEY_CTRL, IDC_KEY_SHIFT, IDC_KEY_ALT,
                                   IDC_KEY_WIN};
 
-config_context<seethru_settings>* g_dialog = nullptr;
-
 void show_settings(HWND dialog, const seethru_settings& s) {
     alpha_key.bind(dialog);
     alpha_key.show(dialog, s.hotkey_alpha);
@@ -59,26 +57,9 @@ void read_settings(HWND dialog, seethru_settings& s) {
     seethru::join_alpha_steps(ticked, s.alpha_steps, seethru_settings::steps_capacity);
 }
 
-INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
-    if (!g_dialog) return FALSE;
-    try {
-        switch (message) {
-        case WM_INITDIALOG:
-            show_settings(dialog, g_dialog->settings);
-            return TRUE;
-        case WM_COMMAND:
-            return end_plugin_config(dialog, wparam, *g_dialog, read_settings) ? TRUE : FALSE;
-        default:
-            return FALSE;
-        }
-    } catch (...) {
-        return FALSE;
-    }
-}
-
 } // namespace
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
-    run_plugin_config(g_plugin_module, IDD_SEETHRU_CONFIG, owner, config_procedure, g_dialog,
-                      exchange_seethru_settings);
+    run_plain_config<seethru_settings, show_settings, read_settings>(
+        g_plugin_module, IDD_SEETHRU_CONFIG, owner, exchange_seethru_settings);
 }

@@ -29,8 +29,6 @@ constexpr hotkey_editor editors[key_count] = {
     row_editor(IDC_FIX_POSITION, IDC_FIX_MODS),
 };
 
-config_context<zuvogrid_settings>* g_dialog = nullptr;
-
 void show_number(HWND dialog, int id, uint32_t value, WPARAM limit) noexcept {
     SendDlgItemMessageW(dialog, id, EM_LIMITTEXT, limit, 0);
     wchar_t text[16];
@@ -61,26 +59,9 @@ void read_settings(HWND dialog, zuvogrid_settings& s) {
     s.show_balloon = is_box_ticked(dialog, IDC_SHOW_BALLOON);
 }
 
-INT_PTR CALLBACK config_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
-    if (!g_dialog) return FALSE;
-    try {
-        switch (message) {
-        case WM_INITDIALOG:
-            show_settings(dialog, g_dialog->settings);
-            return TRUE;
-        case WM_COMMAND:
-            return end_plugin_config(dialog, wparam, *g_dialog, read_settings) ? TRUE : FALSE;
-        default:
-            return FALSE;
-        }
-    } catch (...) {
-        return FALSE;
-    }
-}
-
 } // namespace
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
-    run_plugin_config(g_plugin_module, IDD_ZUVOGRID_CONFIG, owner, config_procedure, g_dialog,
-                      exchange_zuvogrid_settings);
+    run_plain_config<zuvogrid_settings, show_settings, read_settings>(
+        g_plugin_module, IDD_ZUVOGRID_CONFIG, owner, exchange_zuvogrid_settings);
 }
