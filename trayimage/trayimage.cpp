@@ -1,8 +1,8 @@
 #include "trayimage/trayimage.h"
 
 #include "confctl/confctl.h"
-#include "confctl/ini_values.h"
 #include "common/gdiplus_include.h"
+#include "trayimage/picture_set.h"
 
 #include <strsafe.h>
 
@@ -13,9 +13,6 @@ namespace gdip = Gdiplus::DllExports;
 namespace {
 
 constexpr wchar_t resource_file[] = L"resource\\resource";
-constexpr wchar_t resource_folder[] = L"resource\\";
-constexpr size_t resource_folder_length = sizeof resource_folder / sizeof resource_folder[0] - 1;
-constexpr size_t path_capacity = 261;
 
 void dispose_bitmap(Gdiplus::GpBitmap* bitmap) noexcept {
     gdip::GdipDisposeImage(bitmap);
@@ -77,29 +74,29 @@ void remember_name(wchar_t (&target)[Ctrayimage::name_capacity], bool& cut,
     StringCchCopyNW(target, Ctrayimage::name_capacity, name, Ctrayimage::name_capacity - 1);
 }
 
-// "resource\" + the key's value, cut to fit 260 characters. False when the
-// file or the key is missing.
-bool read_picture_path(const wchar_t* ini_path, const wchar_t* section, const wchar_t* key,
-                       wchar_t (&path)[path_capacity]) noexcept {
-    path[0] = L'\0';
-    // Without a file the profile functions would read win.ini instead.
-    if (!ini_path[0]) return false;
-    StringCchCopyW(path, path_capacity, resource_folder);
-    const DWORD copied = GetPrivateProfileStringW(
-        section, key, L"", path + resource_folder_length,
-        static_cast<DWORD>(path_capacity - resource_folder_length), ini_path);
-    if (copied == 0) {
-        path[0] = L'\0';
-        return false;
+// The values of resource.ini through the profile functions.
+class profile_values final : public picture_set::value_source {
+public:
+    explicit profile_values(const wchar_t* ini_path) noexcept : ini_path_(ini_path) {}
+    size_t read(const wchar_t* section, const wchar_t* key, wchar_t* buffer,
+                size_t capacity) noexcept override {
+        if (capacity == 0) return 0;
+        buffer[0] = L'\0';
+        // Without a file the profile functions would read win.ini instead.
+        if (!ini_path_[0]) return 0;
+        return GetPrivateProfileStringW(section, key, L"", buffer, static_cast<DWORD>(capacity),
+                                        ini_path_);
     }
-    return true;
-}
 
-void load_picture(Ctraypicture& picture, const wchar_t* ini_path, const wchar_t* section,
+private:
+    const wchar_t* ini_path_;
+};
+
+void load_picture(Ctraypicture& picture, picture_set::value_source& values, const wchar_t* section,
                   const wchar_t* key, COLORREF mask_color) noexcept {
     picture.release();
-    wchar_t path[path_capacity];
-    if (read_picture_path(ini_path, section, key, path)) picture.load(path, mask_color);
+    wchar_t path[picture_set::path_capacity];
+    if (picture_set::picture_path(values, section, key, path)) picture.load(path, mask_color);
 }
 
 // The size of the icon when the set has no base picture: the shell's small
@@ -178,42 +175,35 @@ bool Ctrayimage::load_images(const wchar_t* icon_set, const wchar_t* digit_set) 
 
     // The mask colour is read afresh with every load, so that an edited
     // resource file applies to the pictures loaded next.
-    wchar_t ini_path[path_capacity] = {};
-    mask_color_ = default_mask_color;
+    wchar_t ini_path[picture_set::path_capacity] = {};
     m_confctl_ini store;
-    if (store.open(resource_file, false)) {
-        StringCchCopyW(ini_path, path_capacity, store.path());
-        store.select_section(L"icondefs");
-        store.exchange_color(L"maskcolor", mask_color_, default_mask_color);
-    }
-    if (icons) load_icon_set(ini_path, icon_set);
-    if (digits) load_digit_set(ini_path, digit_set);
+    if (store.open(resource_file, false))
+        StringCchCopyW(ini_path, picture_set::path_capacity, store.path());
+    profile_values values(ini_path);
+    mask_color_ = picture_set::mask_color(values, default_mask_color);
+    if (icons) load_icon_set(values, icon_set);
+    if (digits) load_digit_set(values, digit_set);
     return true;
 }
 
-void Ctrayimage::load_icon_set(const wchar_t* ini_path, const wchar_t* name) noexcept {
+void Ctrayimage::load_icon_set(picture_set::value_source& values, const wchar_t* name) noexcept {
     icon_.reset();
     icon_set_[0] = L'\0';
     icon_set_cut_ = false;
-    load_picture(base_, ini_path, name, L"icon", mask_color_);
-    load_picture(mute_, ini_path, name, L"mute", mask_color_);
-    load_picture(error_, ini_path, name, L"err", mask_color_);
+    load_picture(base_, values, name, L"icon", mask_color_);
+    load_picture(mute_, values, name, L"mute", mask_color_);
+    load_picture(error_, values, name, L"err", mask_color_);
     if (!base_.empty()) remember_name(icon_set_, icon_set_cut_, name);
     create_work_bitmaps();
 }
 
-void Ctrayimage::load_digit_set(const wchar_t* ini_path, const wchar_t* name) noexcept {
+void Ctrayimage::load_digit_set(picture_set::value_source& values, const wchar_t* name) noexcept {
     digit_set_[0] = L'\0';
     digit_set_cut_ = false;
-    load_picture(tens_, ini_path, name, L"dig10", mask_color_);
-    load_picture(ones_, ini_path, name, L"dig01", mask_color_);
+    load_picture(tens_, values, name, L"dig10", mask_color_);
+    load_picture(ones_, values, name, L"dig01", mask_color_);
     if (!tens_.empty()) remember_name(digit_set_, digit_set_cut_, name);
-    tens_offset_ = 0;
-    if (ini_path[0]) {
-        wchar_t text[16];
-        if (GetPrivateProfileStringW(name, L"dig01_w", L"", text, 16, ini_path) > 0)
-            tens_offset_ = ini_values::parse_long(text);
-    }
+    tens_offset_ = picture_set::tens_offset(values, name);
 }
 
 void Ctrayimage::create_work_bitmaps() noexcept {

@@ -3,6 +3,7 @@
 // a digit set) and the composition of the tray icon from them.
 
 #include "common/unique_resource.h"
+#include "trayimage/picture_set.h"
 #include "trayimage/trayimage_pixels.h"
 
 #include <windows.h>
@@ -74,8 +75,8 @@ public:
     }
 
 private:
-    void load_icon_set(const wchar_t* ini_path, const wchar_t* name) noexcept;
-    void load_digit_set(const wchar_t* ini_path, const wchar_t* name) noexcept;
+    void load_icon_set(picture_set::value_source& values, const wchar_t* name) noexcept;
+    void load_digit_set(picture_set::value_source& values, const wchar_t* name) noexcept;
     void create_work_bitmaps() noexcept;
 
     Ctraypicture base_;
