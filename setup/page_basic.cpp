@@ -5,6 +5,7 @@
 #include "setup/pages.h"
 #include "setup/resource.h"
 #include "setup/setup_logic.h"
+#include "setup/start_with_windows.h"
 
 #include <commctrl.h>
 #include <strsafe.h>
@@ -56,6 +57,12 @@ protected:
         config().vol_step_size = static_cast<uint32_t>(step_);
         for (const auto& check : checks) config().*check.field = is_box_ticked(window(), check.id);
         config().trayicon_digit_color_link_tips = is_box_ticked(window(), IDC_BASIC_DIGIT_LINK);
+        // Only a change is written, so that OK leaves an entry pointing at
+        // another Quellbar folder alone.
+        const bool start = is_box_ticked(window(), IDC_BASIC_START_WITH_WINDOWS);
+        if (start != started_with_windows_)
+            state_.start_with_windows =
+                start ? start_with_windows_change::add : start_with_windows_change::remove;
     }
 
 private:
@@ -66,6 +73,8 @@ private:
         set_step(static_cast<int64_t>(config().vol_step_size));
         for (const auto& check : checks) tick_box(window(), check.id, config().*check.field);
         tick_box(window(), IDC_BASIC_DIGIT_LINK, config().trayicon_digit_color_link_tips);
+        started_with_windows_ = starts_with_windows();
+        tick_box(window(), IDC_BASIC_START_WITH_WINDOWS, started_with_windows_);
         fill_resource_list(item(IDC_BASIC_ICON_IMAGE), state_.icons, config().trayicon_image);
         fill_resource_list(item(IDC_BASIC_DIGIT_IMAGE), state_.digits, config().trayicon_digit);
         draw_previews();
@@ -116,6 +125,7 @@ private:
 
     int32_t step_ = 10;
     int32_t track_position_ = 2;
+    bool started_with_windows_ = false;
     icon_preview full_;
     icon_preview muted_;
 };

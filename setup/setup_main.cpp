@@ -7,6 +7,7 @@
 #include "setup/resource.h"
 #include "setup/restart.h"
 #include "setup/settings_dialog.h"
+#include "setup/start_with_windows.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -62,6 +63,12 @@ int run(HINSTANCE instance) noexcept {
     if (!owner) return 1;
     SetForegroundWindow(owner.get());
     if (!run_settings_dialog(*state, owner.get())) return 0;
+
+    // Independent of zuvo.ini, so written even when saving the file fails.
+    if (state->start_with_windows != start_with_windows_change::none &&
+        !set_start_with_windows(state->start_with_windows == start_with_windows_change::add))
+        show_setup_message(instance, IDS_START_WITH_WINDOWS_FAILED, run_key_display_path,
+                           MB_ICONERROR);
 
     // A failed save must not restart the tray program: it would come back
     // with settings the user never saw.

@@ -20,9 +20,14 @@ using resource_set_list = std::array<resource_set, resource_set_count>;
 // resource\resource.ini; a missing file leaves every entry empty.
 void load_resource_sets(const wchar_t* prefix, resource_set_list& list) noexcept;
 
+// What OK asks of the "start with Windows" entry, which is not a setting of
+// zuvo.ini: nothing when the user left the box as it was.
+enum class start_with_windows_change { none, add, remove };
+
 struct setup_state {
     HMODULE module = nullptr;
     Cconfig config;
+    start_with_windows_change start_with_windows = start_with_windows_change::none;
     resource_set_list formats;
     resource_set_list icons;
     resource_set_list digits;

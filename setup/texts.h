@@ -32,6 +32,9 @@
 #define EN_DIGIT_LINK "Digits in the tips co&lours"
 #define JA_SWAP "物理メモリを節約する(&S)"
 #define EN_SWAP "&Save physical memory"
+// &W is the wheel box's on this page.
+#define JA_START_WITH_WINDOWS "Windows起動時に開始する(&N)"
+#define EN_START_WITH_WINDOWS "Start with Wi&ndows"
 
 // Hot keys page.
 #define JA_HOTKEYS "ホットキー"

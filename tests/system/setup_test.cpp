@@ -12,6 +12,7 @@
 #include "common/unique_resource.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 #include <strsafe.h>
 
 #include <gtest/gtest.h>
@@ -416,6 +417,179 @@ TEST_F(setup_program, step_edit_and_trackbar_follow_each_other) {
     }
     EXPECT_EQ(editor.ok(), 0u);
     EXPECT_EQ(saved_value(L"Basic", L"VolStepSize"), L"12");
+}
+
+// Windows starts what the user's Run key names; the editor keeps Quellbar's
+// value there, not in zuvo.ini.
+constexpr wchar_t run_key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+constexpr int start_with_windows_box = 40016;
+
+std::optional<std::wstring> run_value() {
+    wchar_t data[1024] = L"";
+    DWORD size = sizeof data;
+    if (RegGetValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", RRF_RT_REG_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(data);
+}
+
+void set_run_value(const std::optional<std::wstring>& value) {
+    if (!value) {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar");
+        return;
+    }
+    RegSetKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", REG_SZ, value->c_str(),
+                    static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
+}
+
+// The session's value as it was before the test, put back afterwards.
+class run_value_kept {
+public:
+    run_value_kept() : before_(run_value()) {}
+    run_value_kept(const run_value_kept&) = delete;
+    run_value_kept& operator=(const run_value_kept&) = delete;
+    ~run_value_kept() { set_run_value(before_); }
+
+private:
+    std::optional<std::wstring> before_;
+};
+
+TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
+    run_value_kept kept;
+    set_run_value(std::nullopt);
+    const std::wstring own = L"\"" + folder_.exe() + L"\"";
+    const std::wstring elsewhere = L"\"C:\\Other Quellbar\\zuvo.exe\"";
+    struct step {
+        std::optional<std::wstring> before;
+        bool shown;
+        bool click; // the box clicked once
+        bool ok;    // else Cancel
+        std::optional<std::wstring> after;
+    };
+    const step steps[] = {
+        {std::nullopt, false, true, false, std::nullopt},
+        {std::nullopt, false, false, true, std::nullopt},
+        {std::nullopt, false, true, true, own},
+        {own, true, false, true, own},
+        {own, true, true, false, own},
+        {own, true, true, true, std::nullopt},
+        // Another folder's entry is left alone unless the user unticks it.
+        {elsewhere, true, false, true, elsewhere},
+        {elsewhere, true, true, true, std::nullopt},
+    };
+    for (const step& s : steps) {
+        SCOPED_TRACE(ascii(s.before.value_or(L"none")) + (s.click ? " click" : "") +
+                     (s.ok ? " OK" : " Cancel"));
+        set_run_value(s.before);
+        setup_process editor(folder_);
+        HWND basic = editor.show(setup_page::basic);
+        ASSERT_TRUE(basic);
+        EXPECT_EQ(checked(basic, start_with_windows_box), s.shown);
+        if (s.click) click(basic, start_with_windows_box);
+        EXPECT_EQ(checked(basic, start_with_windows_box), s.shown != s.click);
+        EXPECT_EQ(s.ok ? editor.ok() : editor.cancel(), 0u);
+        const auto after = run_value();
+        if (s.after == own && after) {
+            // The folder's spelling is the system's; only the letter case may differ.
+            EXPECT_EQ(lstrcmpiW(after->c_str(), own.c_str()), 0) << ascii(*after);
+        } else {
+            EXPECT_EQ(after, s.after) << ascii(after.value_or(L"none"));
+        }
+    }
+    // The box is no setting of zuvo.ini: OK wrote the file as if it were not there.
+    EXPECT_EQ(saved(), default_file(desktop_width()));
+}
+
+// The Run key made unwritable for everyone while it lives (reading and
+// changing the permissions stay allowed, so that they can be put back).
+class run_key_locked {
+public:
+    run_key_locked() {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, run_key, 0, nullptr, 0, READ_CONTROL | WRITE_DAC,
+                            nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return;
+        key_ = key;
+        DWORD size = 0;
+        RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, nullptr, &size);
+        before_.resize(size);
+        if (size == 0 || RegGetKeySecurity(key_, DACL_SECURITY_INFORMATION, before_.data(),
+                                           &size) != ERROR_SUCCESS)
+            return;
+        PSECURITY_DESCRIPTOR read_only = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+                L"D:P(A;;KRRCWD;;;WD)", SDDL_REVISION_1, &read_only, nullptr))
+            return;
+        locked_ = RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, read_only) == ERROR_SUCCESS;
+        LocalFree(read_only);
+    }
+    run_key_locked(const run_key_locked&) = delete;
+    run_key_locked& operator=(const run_key_locked&) = delete;
+    ~run_key_locked() {
+        if (locked_) RegSetKeySecurity(key_, DACL_SECURITY_INFORMATION, before_.data());
+        if (key_) RegCloseKey(key_);
+    }
+    explicit operator bool() const { return locked_; }
+
+private:
+    HKEY key_ = nullptr;
+    std::vector<BYTE> before_;
+    bool locked_ = false;
+};
+
+TEST_F(setup_program, a_run_value_that_cannot_be_written_is_reported_and_the_file_still_saved) {
+    run_value_kept kept;
+    set_run_value(std::nullopt);
+    run_key_locked locked;
+    ASSERT_TRUE(locked);
+    HKEY probe = nullptr;
+    const LONG opened = RegOpenKeyExW(HKEY_CURRENT_USER, run_key, 0, KEY_SET_VALUE, &probe);
+    if (opened == ERROR_SUCCESS) RegCloseKey(probe);
+    ASSERT_NE(opened, ERROR_SUCCESS) << "this session lets everyone write the locked key";
+
+    setup_process editor(folder_);
+    HWND basic = editor.show(setup_page::basic);
+    ASSERT_TRUE(basic);
+    click(basic, start_with_windows_box);
+    type_into(basic, step_edit, L"25");
+    editor.press(IDOK);
+    ASSERT_TRUE(wait_for_window_gone(editor.frame()));
+    auto box = wait_for_message_box(setup_caption, editor.proc().id());
+    ASSERT_TRUE(box) << "the failed write was not reported";
+    EXPECT_EQ(
+        box->text.rfind(L"Whether Quellbar starts with Windows could not be changed in "
+                        L"HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                        0),
+        0u)
+        << ascii(box->text);
+    ASSERT_TRUE(close_message_box(box->window));
+    EXPECT_EQ(editor.proc().wait(10s), 0u);
+    EXPECT_FALSE(run_value().has_value());
+    EXPECT_EQ(saved_value(L"Basic", L"VolStepSize"), L"25");
+}
+
+TEST_F(setup_program, zuvo_starts_from_the_run_value_the_editor_wrote) {
+    run_value_kept kept;
+    set_run_value(std::nullopt);
+    {
+        setup_process editor(folder_);
+        HWND basic = editor.show(setup_page::basic);
+        ASSERT_TRUE(basic);
+        click(basic, start_with_windows_box);
+        EXPECT_EQ(editor.ok(), 0u);
+    }
+    const auto command = run_value();
+    ASSERT_TRUE(command) << "no Run value written";
+    ASSERT_TRUE(process_ids(L"zuvo.exe").empty());
+    // As Windows does at logon: the command line as it stands, from elsewhere.
+    temp_folder elsewhere;
+    process started = process::start(*command, elsewhere.path());
+    ASSERT_TRUE(started) << ascii(*command);
+    HWND window = wait_for_window(L"Quellbar_Class", started.id());
+    ASSERT_TRUE(window) << "zuvo.exe did not come up from " << ascii(*command);
+    EXPECT_EQ(lstrcmpiW(image_path(started).c_str(), folder_.exe().c_str()), 0);
+    PostMessageW(window, WM_COMMAND, exit_command, 0);
+    EXPECT_EQ(started.wait(10s), 0u);
 }
 
 TEST_F(setup_program, image_lists_select_the_stored_sets_and_the_previews_are_drawn) {
