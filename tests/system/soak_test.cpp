@@ -110,7 +110,8 @@ TEST(soak, a_long_stream_of_commands_leaves_the_program_working_and_drawing) {
     const int speakers = fake.device(L"Speakers");
     program_folder folder;
     ASSERT_TRUE(install_probe(folder, L"probe.dll", {L"MenuAction=end"}));
-    folder.write_ini(L"zuvo.ini", L"[Basic]\r\nTipsTimer=200\r\n[Tips]\r\nLayerWindow=1\r\n"
+    // Tips up long enough to be seen at the end on a busy machine.
+    folder.write_ini(L"zuvo.ini", L"[Basic]\r\nTipsTimer=3000\r\n[Tips]\r\nLayerWindow=1\r\n"
                                   L"LayerBackgroundThrough=1\r\nEdgeSize=8\r\n"
                                   L"[Control00]\r\nCaption=#\r\n[Control01]\r\nCaption=Mic\r\n"
                                   L"Mixer=Microphone\r\n" +
