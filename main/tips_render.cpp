@@ -52,7 +52,7 @@ public:
     void select_font(int32_t percent) override {
         const int32_t height =
             tips_font_height(settings_.font_height, settings_.font_resolution_base,
-                             settings_.style.screen_width, percent);
+                             settings_.style.screen_width, percent, settings_.dpi);
         if (font_ && height == font_height_) return;
         LOGFONTW lf{};
         lf.lfHeight = height;
@@ -173,9 +173,12 @@ void tips_screen_size(int32_t& width, int32_t& height) noexcept {
 }
 
 int32_t tips_font_height(int32_t base_height, int32_t resolution_base, int32_t screen_width,
-                         int32_t percent) noexcept {
+                         int32_t percent, int32_t dpi) noexcept {
     int64_t height = base_height;
-    if (resolution_base != 0) height = height * screen_width / resolution_base;
+    if (resolution_base != 0)
+        height = height * screen_width / resolution_base;
+    else if (dpi > 0 && dpi <= 4 * 96)
+        height = height * dpi / 96;
     if (percent >= 1 && percent <= 99) height = height * percent / 100;
     if (height == 0 && base_height != 0) height = base_height < 0 ? -1 : 1;
     return static_cast<int32_t>(std::clamp(height, -font_height_limit, font_height_limit));

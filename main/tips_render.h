@@ -19,7 +19,8 @@ struct tips_render_settings {
     int32_t font_weight = 400;
     uint8_t font_italic = 0;
     uint8_t font_quality = 1;
-    int32_t font_resolution_base = 1024; // 0: no scaling
+    int32_t font_resolution_base = 1024; // 0: scaled by the dpi instead
+    int32_t dpi = 96;                    // of the monitor the tips are shown on
     bool layered = true;                 // the alpha bytes are used
     bool background_through = true;      // alpha from the mask, with a halo
 };
@@ -29,11 +30,13 @@ tips_render_settings tips_settings_from(const Cconfig& config, int32_t screen_wi
 // The rectangle of the desktop window, which the tips are placed on.
 void tips_screen_size(int32_t& width, int32_t& height) noexcept;
 
-// The LOGFONT height for a base height, scaled to the screen width and then
-// to an "S" percentage (0 or out of 1..99: unscaled). Never 0 for a non-zero
-// base, which LOGFONT would read as "any size".
+// The LOGFONT height for a base height, scaled to the screen width (or,
+// with a resolution base of 0, from 96 to `dpi`, so that the text keeps its
+// physical size on a sharper monitor) and then to an "S" percentage (0 or
+// out of 1..99: unscaled). Never 0 for a non-zero base, which LOGFONT would
+// read as "any size".
 int32_t tips_font_height(int32_t base_height, int32_t resolution_base, int32_t screen_width,
-                         int32_t percent) noexcept;
+                         int32_t percent, int32_t dpi = 96) noexcept;
 
 // A 32-bit top-down DIB section selected into a memory DC of its own.
 class tips_surface {

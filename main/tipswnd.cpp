@@ -53,6 +53,7 @@ void Ctipswnd::show(const wchar_t* text, uint32_t milliseconds) noexcept {
     tips_render_settings settings = tips_settings_from(*config_, screen_width, screen_height);
     // The window's own style decides, whatever the settings say now.
     settings.layered = layered_;
+    settings.dpi = static_cast<int32_t>(GetDpiForWindow(window_));
     if (!render_tips(text, settings, picture_)) {
         // Nothing to show (an empty text) or nothing could be drawn.
         hide();

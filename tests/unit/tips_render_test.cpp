@@ -265,6 +265,12 @@ TEST(tips_render, font_height_scaling) {
     EXPECT_EQ(tips_font_height(20, 1024, 2048, 0), 40);
     EXPECT_EQ(tips_font_height(0, 1024, 2048, 0), 0);
     EXPECT_EQ(tips_font_height(-2000000000, 1, 1280, 0), -4096);
+    // Without a resolution base the monitor's dpi scales it; with one, not.
+    EXPECT_EQ(tips_font_height(-32, 0, 1280, 0, 144), -48);
+    EXPECT_EQ(tips_font_height(-32, 0, 1280, 50, 144), -24);
+    EXPECT_EQ(tips_font_height(-32, 1024, 1024, 0, 144), -32);
+    EXPECT_EQ(tips_font_height(-32, 0, 1280, 0, 0), -32) << "no dpi known";
+    EXPECT_EQ(tips_font_height(-32, 0, 1280, 0, 100000), -32) << "no sane dpi";
 }
 
 } // namespace
