@@ -59,6 +59,10 @@ LRESULT Capp::window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM 
         restart_trim_timer();
         return 0;
     }
+    if (mixer.handle_device_change(message)) {
+        restart_trim_timer();
+        return 0;
+    }
     if (tray_icon.handle_message(window, message, wparam, lparam)) {
         restart_trim_timer();
         return 0;
@@ -138,6 +142,8 @@ void Capp::shut_down() noexcept {
         filter.cbSize = 8;
         ChangeWindowMessageFilterEx(main_window, WM_COMMAND, MSGFLT_DISALLOW, &filter);
     }
+    // The audio system's threads must not post to a window that is going.
+    mixer.stop_watching_devices();
     g_plugproc.release();
     hooks.unload();
     tips_window.hide();

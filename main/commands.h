@@ -42,6 +42,10 @@ constexpr uint32_t make_command(uint16_t command, uint16_t argument = 0) noexcep
     return (static_cast<uint32_t>(argument) << 16) | command;
 }
 
+// Posted to the main window by the device watch (from the audio system's
+// threads) when devices came or went or the default device changed.
+constexpr UINT MSG_DEVICES_CHANGED = 0x0830;
+
 // The tray icon's identifier and the timers' fixed elapses.
 constexpr UINT TRAY_ICON_ID = 1384;
 constexpr UINT TRAY_RETRY_MS = 2000;

@@ -21,7 +21,9 @@ const wchar_t* state_word(bool usable, bool muted, const wchar_t* normal) noexce
 }
 } // namespace
 
-Czuvo_mixer::~Czuvo_mixer() { release_devices(); }
+Czuvo_mixer::~Czuvo_mixer() {
+    release_devices();
+}
 
 const control_entry* Czuvo_mixer::entry(size_t slot) const noexcept {
     if (!config_ || slot >= control_slots) return nullptr;
@@ -42,7 +44,7 @@ void Czuvo_mixer::create_controls(HWND window, const Cconfig* config) {
     for (size_t slot = 0; slot < control_slots; ++slot) {
         const control_entry* e = entry(slot);
         if (!e) continue;
-        m_mxrctl* mixer = nullptr;
+        m_mxrctl_ca* mixer = nullptr;
         for (auto& cached : mixers_)
             if (same_mixer_name(cached.name, e->mixer)) mixer = cached.mixer.get();
         if (!mixer) {
@@ -51,6 +53,9 @@ void Czuvo_mixer::create_controls(HWND window, const Cconfig* config) {
         }
         controls_[slot].reset(mixer->create_control());
     }
+    // Without it a control on the default device would stay on the device of
+    // start-up, and an unplugged device would show as it was until touched.
+    if (window_ && !mixers_.empty()) device_watch_.start(window_, MSG_DEVICES_CHANGED);
 }
 
 void Czuvo_mixer::load_menu_captions(HINSTANCE instance) noexcept {
@@ -91,6 +96,7 @@ uint32_t Czuvo_mixer::step_size() const noexcept {
 }
 
 void Czuvo_mixer::release_devices() noexcept {
+    stop_watching_devices();
     // Controls before the devices they were created from.
     for (auto& control : controls_) control.reset();
     mixers_.clear();
@@ -286,6 +292,33 @@ bool Czuvo_mixer::handle_command(uint16_t command, uint16_t argument, LPARAM lpa
     }
     post(make_command(CMD_REFRESH) | REFRESH_SHOW | (changed ? REFRESH_CHANGED : 0));
     return true;
+}
+
+void Czuvo_mixer::stop_watching_devices() noexcept {
+    device_watch_.stop();
+}
+
+bool Czuvo_mixer::handle_device_change(UINT message) noexcept {
+    if (message != MSG_DEVICES_CHANGED) return false;
+    follow_devices();
+    return true;
+}
+
+void Czuvo_mixer::follow_devices() noexcept {
+    // Taken before looking: whatever changes during the look posts again.
+    device_watch_.take();
+    for (auto& cached : mixers_) {
+        m_mxrctl_ca* mixer = cached.mixer.get();
+        // A named device needs nothing here: the refresh below binds the
+        // current control, which finds its device gone or back, and the
+        // others bind whenever they are shown or used.
+        if (cached.name || !mixer->is_open() || mixer->is_default_device()) continue;
+        // Closed, they open on the new default at their next bind.
+        for (auto& c : controls_)
+            if (c && c->mixer() == mixer) c->close();
+        mixer->close();
+    }
+    if (config_) post(make_command(CMD_REFRESH));
 }
 
 bool Czuvo_mixer::is_change_notification(UINT message, WPARAM wparam) noexcept {

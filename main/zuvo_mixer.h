@@ -8,6 +8,7 @@
 #include "main/tips_format.h"
 #include "trayimage/trayimage.h"
 #include "mxrctl/mxrctl.h"
+#include "mxrctl/mxrctl_ca.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include <array>
@@ -32,6 +33,13 @@ public:
     // Releases every control and device object; the model then has no
     // controls. COM must still be initialised.
     void release_devices() noexcept;
+
+    // Devices coming and going and a new default device are noticed from
+    // create_controls on, until this is called (before the window goes).
+    void stop_watching_devices() noexcept;
+    // The device watch's message: controls on the default device move to
+    // the new one, and the current control is shown anew.
+    bool handle_device_change(UINT message) noexcept;
 
     bool bind(size_t slot) noexcept;
     bool change_volume(size_t slot, int32_t amount, bool relative) noexcept;
@@ -71,7 +79,7 @@ public:
 private:
     struct cached_mixer {
         const wchar_t* name; // the first control's mixer name, null when empty
-        std::unique_ptr<m_mxrctl> mixer;
+        std::unique_ptr<m_mxrctl_ca> mixer;
     };
 
     const control_entry* entry(size_t slot) const noexcept;
@@ -81,6 +89,7 @@ private:
     void load_tray_images(size_t slot) noexcept;
     void post(uint32_t wparam, LPARAM lparam = 0) const noexcept;
     void build_tips_text() noexcept;
+    void follow_devices() noexcept;
 
     HWND window_ = nullptr;
     const Cconfig* config_ = nullptr;
@@ -94,4 +103,5 @@ private:
     wchar_t tips_text_[tips_text_capacity] = {};
     bool hold_ = false;
     zuvo_balloon balloon_{};
+    m_mxrctl_ca::m_device_watch device_watch_;
 };

@@ -110,7 +110,7 @@ bool m_mxrctl_ca::open(const wchar_t* name, HWND notify_window) {
     if (!ensure_device_list(name != nullptr)) return false;
     if (!name) {
         ComPtr<IMMDevice> device;
-        if (FAILED(enumerator_->GetDefaultAudioEndpoint(eRender, eMultimedia, &device)))
+        if (FAILED(enumerator_->GetDefaultAudioEndpoint(default_flow, default_role, &device)))
             return false;
         return take_device(device, notify_window);
     }
@@ -153,6 +153,37 @@ void m_mxrctl_ca::close() {
     id_.clear();
     name_.clear();
     device_.Reset();
+}
+
+bool m_mxrctl_ca::is_default_device() {
+    if (!device_ || !enumerator_) return false;
+    ComPtr<IMMDevice> device;
+    LPWSTR id = nullptr;
+    if (FAILED(enumerator_->GetDefaultAudioEndpoint(default_flow, default_role, &device)) ||
+        !device || FAILED(device->GetId(&id)))
+        return false;
+    return take_co_string(id) == id_;
+}
+
+bool m_mxrctl_ca::m_device_watch::start(HWND window, UINT message) noexcept {
+    stop();
+    ComPtr<IMMDeviceEnumerator> enumerator;
+    if (FAILED(current_factory(&enumerator)) || !enumerator) return false;
+    ComPtr<Ccallback_devices> client(new (std::nothrow) Ccallback_devices(window, message));
+    if (!client || FAILED(enumerator->RegisterEndpointNotificationCallback(client.Get())))
+        return false;
+    enumerator_ = enumerator;
+    client_ = client;
+    return true;
+}
+
+void m_mxrctl_ca::m_device_watch::stop() noexcept {
+    if (!client_) return;
+    // A callback already under way may still run after unregistering.
+    client_->silence();
+    if (enumerator_) enumerator_->UnregisterEndpointNotificationCallback(client_.Get());
+    client_.Reset();
+    enumerator_.Reset();
 }
 
 uint32_t m_mxrctl_ca::device_count() {

@@ -41,7 +41,14 @@ public:
     class m_devs_list_handler;
     class Ccallback_audep;
     class Ccallback_ctlchg;
+    class Ccallback_devices;
+    class m_device_watch;
     class m_devs;
+
+    // What an empty device name follows: the default output device of
+    // multimedia sound (console and communications may name others).
+    static constexpr EDataFlow default_flow = eRender;
+    static constexpr ERole default_role = eMultimedia;
 
     m_mxrctl_ca() = default;
     m_mxrctl_ca(const m_mxrctl_ca&) = delete;
@@ -62,6 +69,10 @@ public:
 
     // Source lines found by the last walk (for inspection by the controls).
     const std::vector<source_line>& lines() const { return lines_; }
+
+    // Whether the open device is the one an empty name opens now; false when
+    // closed or when there is no default device.
+    bool is_default_device();
 
 private:
     bool ensure_device_list(bool refresh);
@@ -129,15 +140,13 @@ private:
     float balance_ = 0.0f;
 };
 
-// Both callbacks run on the audio system's threads: they touch only their own
-// reference count and post one message carrying the pointer they watch.
-template <typename Interface> class mxrctl_change_callback : public Interface {
+// A COM callback object of one interface: counted references, deleted at 0.
+template <typename Interface> class mxrctl_com_callback : public Interface {
 public:
-    mxrctl_change_callback(HWND window, void* identity) noexcept
-        : window_(window), identity_(identity) {}
-    mxrctl_change_callback(const mxrctl_change_callback&) = delete;
-    mxrctl_change_callback& operator=(const mxrctl_change_callback&) = delete;
-    virtual ~mxrctl_change_callback() = default;
+    mxrctl_com_callback() = default;
+    mxrctl_com_callback(const mxrctl_com_callback&) = delete;
+    mxrctl_com_callback& operator=(const mxrctl_com_callback&) = delete;
+    virtual ~mxrctl_com_callback() = default;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
         if (!out) return E_POINTER;
@@ -158,6 +167,18 @@ public:
         return static_cast<ULONG>(left);
     }
 
+private:
+    LONG refs_ = 0;
+};
+
+// Both change callbacks run on the audio system's threads: they touch only
+// their own reference count and post one message carrying the pointer they
+// watch.
+template <typename Interface> class mxrctl_change_callback : public mxrctl_com_callback<Interface> {
+public:
+    mxrctl_change_callback(HWND window, void* identity) noexcept
+        : window_(window), identity_(identity) {}
+
 protected:
     HRESULT post() noexcept {
         PostMessageW(window_, mxrctl_change_message, reinterpret_cast<WPARAM>(identity_), 0);
@@ -165,7 +186,6 @@ protected:
     }
 
 private:
-    LONG refs_ = 0;
     HWND window_;
     void* identity_;
 };
@@ -183,6 +203,73 @@ class m_mxrctl_ca::Ccallback_ctlchg final : public mxrctl_change_callback<IContr
 public:
     using mxrctl_change_callback::mxrctl_change_callback;
     HRESULT STDMETHODCALLTYPE OnNotify(DWORD, LPCGUID) noexcept override { return post(); }
+};
+
+// Hears devices come and go and the default device change, on the audio
+// system's threads. It only posts `message` to the window, and only when no
+// such message waits: a burst of events (Windows reports one new default
+// once per role) costs the window thread one look at the devices.
+class m_mxrctl_ca::Ccallback_devices final : public mxrctl_com_callback<IMMNotificationClient> {
+public:
+    Ccallback_devices(HWND window, UINT message) noexcept : window_(window), message_(message) {}
+
+    // On the window thread, before it looks at the devices: what happens
+    // from now on posts again.
+    void take() noexcept { InterlockedExchange(&pending_, 0); }
+    // No more messages, whatever the audio system still calls.
+    void silence() noexcept { InterlockedExchange(&silent_, 1); }
+
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR, DWORD) noexcept override {
+        return notice();
+    }
+    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR) noexcept override { return notice(); }
+    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR) noexcept override { return notice(); }
+    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role,
+                                                     LPCWSTR) noexcept override {
+        // Only the default an empty device name opens matters.
+        return flow == default_flow && role == default_role ? notice() : S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) noexcept override {
+        return S_OK;
+    }
+
+private:
+    HRESULT notice() noexcept {
+        if (InterlockedCompareExchange(&silent_, 0, 0) != 0) return S_OK;
+        // A message that could not be posted leaves nothing waiting.
+        if (InterlockedExchange(&pending_, 1) == 0 && !PostMessageW(window_, message_, 0, 0))
+            InterlockedExchange(&pending_, 0);
+        return S_OK;
+    }
+
+    HWND window_;
+    UINT message_;
+    LONG pending_ = 0;
+    LONG silent_ = 0;
+};
+
+// Owns one device-list registration on an enumerator of its own (from the
+// same factory as the devices'), unregistered before it goes.
+class m_mxrctl_ca::m_device_watch {
+public:
+    m_device_watch() = default;
+    m_device_watch(const m_device_watch&) = delete;
+    m_device_watch& operator=(const m_device_watch&) = delete;
+    ~m_device_watch() { stop(); }
+
+    // Posts `message` to `window` after device changes; false when the audio
+    // system refuses (nothing is watched then).
+    bool start(HWND window, UINT message) noexcept;
+    void stop() noexcept;
+    bool watching() const noexcept { return client_ != nullptr; }
+    // The window thread got the message; see Ccallback_devices::take.
+    void take() noexcept {
+        if (client_) client_->take();
+    }
+
+private:
+    Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
+    Microsoft::WRL::ComPtr<Ccallback_devices> client_;
 };
 
 // Builds the device's list of source lines while the topology is walked.

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -562,6 +564,22 @@ TEST_F(mixer_test, callbacks_only_with_a_window_and_only_while_open) {
     auto a = master(mixer);
     auto b = line(mixer, 2); // volume and mute
     EXPECT_EQ(w.registered_callbacks(), 3u);
+    // Opening an open control again, on the same line or another, lets go
+    // of what the earlier opening held.
+    const long live = w.live_objects();
+    const struct {
+        int32_t source;
+        size_t callbacks; // the endpoint's one and the line's
+    } reopenings[] = {{2, 3}, {1, 2}, {0, 3}, {2, 3}};
+    for (const auto& again : reopenings) {
+        SCOPED_TRACE(again.source);
+        ASSERT_TRUE(b->open(true, 0, again.source));
+        EXPECT_EQ(w.registered_callbacks(), again.callbacks);
+    }
+    EXPECT_EQ(w.live_objects(), live) << w.live_object_list();
+    ASSERT_TRUE(a->open(false, 0, -1));
+    EXPECT_EQ(w.registered_callbacks(), 3u);
+    EXPECT_EQ(w.live_objects(), live) << w.live_object_list();
     b->close();
     EXPECT_EQ(w.registered_callbacks(), 1u);
     a.reset();
@@ -698,6 +716,194 @@ TEST_F(mixer_test, exports_are_found_in_the_running_program_and_work) {
     mixer_release(m);
     control_release(mixer);
     EXPECT_EQ(w.live_objects(), 0) << w.live_object_list();
+}
+
+// ---------------------------------------------------------------------------
+// Following the default device
+
+constexpr UINT devices_message = WM_APP + 0x30;
+
+// Two outputs and two inputs; the first of each is the default.
+description two_of_each() {
+    description d;
+    d.render(L"Speakers", true, 0.3f);
+    d.render(L"Headphones", false, 0.6f);
+    d.capture(L"Microphone", true);
+    d.capture(L"Line In", false);
+    return d;
+}
+
+// Messages `message` that reach `window` within `ms`.
+size_t count_posted(HWND window, UINT message, DWORD ms) {
+    size_t got = 0;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == message && msg.hwnd == window)
+                ++got;
+            else
+                DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+    return got;
+}
+
+TEST_F(mixer_test, default_device_is_the_render_default_whatever_the_input_default) {
+    fakeaudio::world w(two_of_each());
+    const int speakers = w.device(L"Speakers"), headphones = w.device(L"Headphones");
+    m_mxrctl_ca by_default, by_name, closed;
+    ASSERT_TRUE(by_default.open(nullptr, nullptr));
+    ASSERT_TRUE(by_name.open(L"Speakers", nullptr));
+    EXPECT_TRUE(by_default.is_default_device());
+    EXPECT_TRUE(by_name.is_default_device());
+    EXPECT_FALSE(closed.is_default_device());
+
+    w.set_default(w.device(L"Line In"));
+    EXPECT_TRUE(by_default.is_default_device()) << "an input default is not followed";
+    w.set_default(headphones);
+    EXPECT_FALSE(by_default.is_default_device());
+    ASSERT_TRUE(by_default.open(nullptr, nullptr));
+    EXPECT_STREQ(by_default.name(), L"Headphones");
+    EXPECT_TRUE(by_default.is_default_device());
+    EXPECT_FALSE(by_name.is_default_device());
+
+    // Unplugged, the default passes to the other output; with none left,
+    // nothing is the default.
+    w.remove(headphones);
+    EXPECT_FALSE(by_default.is_default_device());
+    EXPECT_TRUE(by_name.is_default_device());
+    w.remove(speakers);
+    EXPECT_FALSE(by_name.is_default_device());
+    EXPECT_FALSE(by_default.open(nullptr, nullptr));
+    w.restore(headphones);
+    ASSERT_TRUE(by_default.open(nullptr, nullptr));
+    EXPECT_STREQ(by_default.name(), L"Headphones");
+}
+
+TEST_F(mixer_test, device_watch_posts_once_per_burst_and_nothing_after_stop) {
+    fakeaudio::world w(two_of_each());
+    const int speakers = w.device(L"Speakers"), headphones = w.device(L"Headphones");
+    notify_window window;
+    {
+        m_mxrctl_ca::m_device_watch watch;
+        ASSERT_TRUE(watch.start(window.get(), devices_message));
+        EXPECT_EQ(w.registered_callbacks(), 1u);
+
+        // A state change, a removal and three new defaults: one message.
+        w.remove(speakers);
+        EXPECT_EQ(count_posted(window.get(), devices_message, 400), 1u);
+        // Not taken yet: whatever follows waits for the window thread.
+        w.restore(speakers);
+        w.set_default(speakers);
+        EXPECT_EQ(count_posted(window.get(), devices_message, 300), 0u);
+        watch.take();
+        w.set_default(headphones);
+        EXPECT_EQ(count_posted(window.get(), devices_message, 400), 1u);
+        watch.take();
+        // Only the default an empty name opens matters.
+        w.set_default(w.device(L"Line In"));
+        EXPECT_EQ(count_posted(window.get(), devices_message, 300), 0u);
+        EXPECT_EQ(w.calls_from_callbacks(), 0);
+
+        watch.stop();
+        EXPECT_FALSE(watch.watching());
+        EXPECT_EQ(w.registered_callbacks(), 0u);
+        w.set_default(speakers);
+        w.remove(headphones);
+        EXPECT_EQ(count_posted(window.get(), devices_message, 300), 0u);
+        ASSERT_TRUE(watch.start(window.get(), devices_message));
+    }
+    EXPECT_EQ(w.registered_callbacks(), 0u) << "the watch unregisters when it goes";
+    EXPECT_EQ(w.live_objects(), 0) << w.live_object_list();
+}
+
+// What a client of the fake hears, in order.
+class recording_client final : public mxrctl_com_callback<IMMNotificationClient> {
+public:
+    std::vector<std::wstring> heard() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return heard_;
+    }
+    HRESULT STDMETHODCALLTYPE OnDeviceStateChanged(LPCWSTR id, DWORD state) noexcept override {
+        return note(L"state" + std::to_wstring(state), id);
+    }
+    HRESULT STDMETHODCALLTYPE OnDeviceAdded(LPCWSTR id) noexcept override {
+        return note(L"added", id);
+    }
+    HRESULT STDMETHODCALLTYPE OnDeviceRemoved(LPCWSTR id) noexcept override {
+        return note(L"removed", id);
+    }
+    HRESULT STDMETHODCALLTYPE OnDefaultDeviceChanged(EDataFlow flow, ERole role,
+                                                     LPCWSTR id) noexcept override {
+        return note(L"default" + std::to_wstring(flow) + std::to_wstring(role), id);
+    }
+    HRESULT STDMETHODCALLTYPE OnPropertyValueChanged(LPCWSTR, const PROPERTYKEY) noexcept override {
+        return note(L"property", nullptr);
+    }
+
+private:
+    // The fake's ids end in the device index and a brace.
+    HRESULT note(const std::wstring& what, LPCWSTR id) noexcept {
+        std::lock_guard<std::mutex> hold(lock_);
+        const size_t length = id ? wcslen(id) : 0;
+        heard_.push_back(what + L" " + (length >= 2 ? std::wstring(1, id[length - 2]) : L"-"));
+        return S_OK;
+    }
+    std::mutex lock_;
+    std::vector<std::wstring> heard_;
+};
+
+TEST_F(mixer_test, fake_reports_device_changes_as_windows_does) {
+    fakeaudio::world w(two_of_each()); // devices 0, 1 output; 2, 3 input
+    Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator;
+    ASSERT_HRESULT_SUCCEEDED(w.create_enumerator(&enumerator));
+    Microsoft::WRL::ComPtr<recording_client> client(new recording_client);
+    ASSERT_HRESULT_SUCCEEDED(enumerator->RegisterEndpointNotificationCallback(client.Get()));
+    using heard = std::vector<std::wstring>;
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        heard expected;
+    } steps[] = {
+        {"new default",
+         [&] { w.set_default(1); },
+         {L"default00 1", L"default01 1", L"default02 1"}},
+        {"default unplugged: the other output takes over",
+         [&] { w.remove(1); },
+         {L"state4 1", L"removed 1", L"default00 0", L"default01 0", L"default02 0"}},
+        {"back, not the default", [&] { w.restore(1); }, {L"added 1", L"state1 1"}},
+        {"input default",
+         [&] { w.set_default(3); },
+         {L"default10 3", L"default11 3", L"default12 3"}},
+        {"the last output gone and back",
+         [&] {
+             w.remove(1);
+             w.remove(0);
+             w.restore(0);
+         },
+         {L"state4 1", L"removed 1", L"state4 0", L"removed 0", L"default00 -", L"default01 -",
+          L"default02 -", L"added 0", L"state1 0", L"default00 0", L"default01 0", L"default02 0"}},
+    };
+    size_t seen = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        heard got;
+        const DWORD start = GetTickCount();
+        while ((got = client->heard()).size() < seen + step.expected.size() &&
+               GetTickCount() - start < 2000)
+            Sleep(10);
+        Sleep(50); // nothing more comes
+        got = client->heard();
+        EXPECT_EQ(
+            heard(got.begin() + static_cast<ptrdiff_t>(std::min(seen, got.size())), got.end()),
+            step.expected);
+        seen = got.size();
+    }
+    ASSERT_HRESULT_SUCCEEDED(enumerator->UnregisterEndpointNotificationCallback(client.Get()));
+    EXPECT_EQ(w.registered_callbacks(), 0u);
 }
 
 } // namespace

@@ -318,14 +318,85 @@ long controls::live_devices_everywhere() const {
     return state_->live_objects[static_cast<int>(object_kind::device)];
 }
 
+void controls::post_event(device_event_kind kind, int device, uint32_t flow, uint32_t role,
+                          uint32_t new_state) {
+    const LONG n = state_->event_count;
+    device_event& e = state_->events[static_cast<uint32_t>(n) % max_device_events];
+    e.kind = kind;
+    e.device = device;
+    e.flow = flow;
+    e.role = role;
+    e.new_state = new_state;
+    // The count goes up only once the event is complete.
+    InterlockedExchange(&state_->event_count, n + 1);
+}
+
+void controls::post_default(uint32_t flow, int device) {
+    for (ERole role : {eConsole, eMultimedia, eCommunications})
+        post_event(device_event_kind::default_changed, device, flow, role);
+}
+
+int controls::default_device(uint32_t flow) const {
+    for (uint32_t i = 0; state_ && i < state_->device_count; ++i) {
+        const device_state& d = state_->devices[i];
+        if (d.flow == flow && d.present && d.is_default) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 void controls::remove(int device) {
     device_state* d = dev(device);
+    if (!d->present) return;
     d->present = 0;
     InterlockedIncrement(&d->generation);
+    post_event(device_event_kind::state_changed, device, 0, 0, DEVICE_STATE_NOTPRESENT);
+    post_event(device_event_kind::removed, device);
+    if (d->is_default) {
+        d->is_default = 0;
+        int next = -1;
+        for (uint32_t i = 0; i < state_->device_count && next < 0; ++i)
+            if (state_->devices[i].flow == d->flow && state_->devices[i].present)
+                next = static_cast<int>(i);
+        if (next >= 0) state_->devices[next].is_default = 1;
+        post_default(d->flow, next);
+    }
+    signal_listeners(*state_);
 }
 
 void controls::restore(int device) {
-    dev(device)->present = 1;
+    device_state* d = dev(device);
+    if (d->present) return;
+    const bool flow_has_default = default_device(d->flow) >= 0;
+    d->present = 1;
+    post_event(device_event_kind::added, device);
+    post_event(device_event_kind::state_changed, device, 0, 0, DEVICE_STATE_ACTIVE);
+    if (!flow_has_default) {
+        for (uint32_t i = 0; i < state_->device_count; ++i)
+            if (state_->devices[i].flow == d->flow) state_->devices[i].is_default = 0;
+        d->is_default = 1;
+        post_default(d->flow, device);
+    }
+    signal_listeners(*state_);
+}
+
+void controls::set_default(int device) {
+    device_state* d = dev(device);
+    if (!d->present) throw std::logic_error("fake audio: an absent device cannot be the default");
+    for (uint32_t i = 0; i < state_->device_count; ++i)
+        if (state_->devices[i].flow == d->flow) state_->devices[i].is_default = 0;
+    d->is_default = 1;
+    post_default(d->flow, device);
+    signal_listeners(*state_);
+}
+
+long controls::calls_from_callbacks() const {
+    return state_ ? state_->calls_from_callbacks : 0;
+}
+
+std::pair<DWORD, DWORD> controls::last_default_lookup() const {
+    if (!state_) return {0, 0};
+    return {static_cast<DWORD>(state_->default_lookup_process),
+            static_cast<DWORD>(state_->default_lookup_thread)};
 }
 
 // ---------------------------------------------------------------------------

@@ -13,6 +13,25 @@
 // device makes the interfaces obtained from it fail with
 // AUDCLNT_E_DEVICE_INVALIDATED, and new ones work again once it is back.
 //
+// Device-list clients (IMMNotificationClient) hear, on the notifier thread of
+// every process that registered one: for set_default OnDefaultDeviceChanged
+// for eConsole, eMultimedia and eCommunications; for remove
+// OnDeviceStateChanged(DEVICE_STATE_NOTPRESENT) and OnDeviceRemoved, then the
+// default changes it causes; for restore OnDeviceAdded and
+// OnDeviceStateChanged(DEVICE_STATE_ACTIVE), then the default change if any.
+// Where it differs from Windows:
+//   - One default per flow: every role changes together (Windows keeps a
+//     separate communications default, and the Sound panel can set it alone).
+//   - Windows sends only the state change for a device unplugged and plugged
+//     in again (Added/Removed come with installing or removing the endpoint);
+//     the fake sends both, so a client meets every kind.
+//   - A device that comes back does not take the default back unless its
+//     flow has none; Windows may return a preferred device to default.
+//   - No DEVICE_STATE_UNPLUGGED or DISABLED; OnPropertyValueChanged never comes.
+//   - A client that falls more than max_device_events events behind hears
+//     only the latest ones; registrations are per process, not per
+//     enumerator, and outlive the enumerator that made them.
+//
 // Two ways to use it:
 //   - In the test process: `world` builds the devices from a `description` and
 //     hands out its enumerator (m_mxrctl_ca::set_enumerator_factory(world::factory)).
@@ -32,6 +51,7 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace fakeaudio {
 
@@ -129,9 +149,22 @@ public:
     long live_devices_everywhere() const;
 
     // Unplugging: the device leaves the device lists and its interfaces fail
-    // with AUDCLNT_E_DEVICE_INVALIDATED; `restore` plugs it in again.
+    // with AUDCLNT_E_DEVICE_INVALIDATED; `restore` plugs it in again. When
+    // the default device goes, the first other present device of its flow
+    // becomes the default (none: no default); a device that comes back while
+    // its flow has no default becomes it.
     void remove(int device);
     void restore(int device);
+    // Makes a present device the default of its flow, for every role.
+    void set_default(int device);
+    // The default device of a flow (eRender or eCapture), or -1.
+    int default_device(uint32_t flow) const;
+
+    // Calls into the fake made from inside any notification callback, in
+    // any process: a client that does its work there, not on its own thread.
+    long calls_from_callbacks() const;
+    // Process and thread that last asked for a default device (0, 0: nobody).
+    std::pair<DWORD, DWORD> last_default_lookup() const;
 
 protected:
     controls() = default;
@@ -140,6 +173,10 @@ protected:
 private:
     device_state* dev(int index) const;
     part_state* prt(int index) const;
+    void post_event(device_event_kind kind, int device, uint32_t flow = 0, uint32_t role = 0,
+                    uint32_t new_state = 0);
+    // The three roles' default-device events, as Windows sends them.
+    void post_default(uint32_t flow, int device);
 };
 
 class core;

@@ -19,6 +19,17 @@ const wchar_t* const kind_names[] = {L"enumerator",     L"collection",      L"de
 // One change can be reported more than once; a burst is capped so that a
 // slow window thread is not flooded.
 constexpr LONG max_reports_per_wake = 16;
+
+// Set on the notifier thread while a client's callback runs.
+thread_local bool inside_callback = false;
+
+class callback_scope {
+public:
+    callback_scope() noexcept { inside_callback = true; }
+    ~callback_scope() { inside_callback = false; }
+    callback_scope(const callback_scope&) = delete;
+    callback_scope& operator=(const callback_scope&) = delete;
+};
 } // namespace
 
 void listener_event_name(const shared_state& state, DWORD process_id, wchar_t* out, size_t size) {
@@ -106,6 +117,8 @@ LONG core::sequence(target what, int index) const {
         return state_->parts[index].volume_seq;
     case target::part_mute:
         return state_->parts[index].mute_seq;
+    case target::devices:
+        return state_->event_count;
     }
     return 0;
 }
@@ -113,7 +126,13 @@ LONG core::sequence(target what, int index) const {
 HRESULT core::watch_endpoint(void* owner, int device, IAudioEndpointVolumeCallback* callback) {
     if (!callback) return E_POINTER;
     std::lock_guard<std::mutex> hold(lock_);
-    watch w{owner, target::endpoint, device, callback, nullptr, sequence(target::endpoint, device)};
+    watch w{owner,
+            target::endpoint,
+            device,
+            callback,
+            nullptr,
+            nullptr,
+            sequence(target::endpoint, device)};
     watches_.push_back(w);
     start_notifier();
     return S_OK;
@@ -134,7 +153,7 @@ HRESULT core::watch_part(void* owner, int part, bool mute, IControlChangeNotify*
     if (!callback) return E_POINTER;
     std::lock_guard<std::mutex> hold(lock_);
     const target what = mute ? target::part_mute : target::part_volume;
-    watch w{owner, what, part, nullptr, callback, sequence(what, part)};
+    watch w{owner, what, part, nullptr, callback, nullptr, sequence(what, part)};
     watches_.push_back(w);
     start_notifier();
     return S_OK;
@@ -148,6 +167,38 @@ HRESULT core::unwatch_part(int part, IControlChangeNotify* callback) {
         return w.what != target::endpoint && w.index == part && w.part_callback.Get() == callback;
     });
     return watches_.size() != before ? S_OK : E_INVALIDARG;
+}
+
+HRESULT core::watch_devices(void* owner, IMMNotificationClient* client) {
+    if (!client) return E_POINTER;
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const auto& w : watches_)
+        if (w.what == target::devices && w.device_client.Get() == client) return E_INVALIDARG;
+    watch w{owner, target::devices, -1, nullptr, nullptr, client, state_->event_count};
+    watches_.push_back(w);
+    start_notifier();
+    return S_OK;
+}
+
+HRESULT core::unwatch_devices(IMMNotificationClient* client) {
+    if (!client) return E_POINTER;
+    std::vector<watch> gone;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (auto it = watches_.begin(); it != watches_.end();) {
+            if (it->what == target::devices && it->device_client.Get() == client) {
+                gone.push_back(std::move(*it));
+                it = watches_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    return gone.empty() ? E_INVALIDARG : S_OK;
+}
+
+void core::note_call() noexcept {
+    if (inside_callback) InterlockedIncrement(&state_->calls_from_callbacks);
 }
 
 void core::forget_owner(void* owner) {
@@ -199,17 +250,36 @@ void core::deliver() {
         int index;
         LONG times;
     };
+    struct device_report {
+        Microsoft::WRL::ComPtr<IMMNotificationClient> client;
+        std::vector<device_event> events;
+    };
     std::vector<report> reports;
+    std::vector<device_report> device_reports;
     {
         std::lock_guard<std::mutex> hold(lock_);
         for (auto& w : watches_) {
             const LONG now = sequence(w.what, w.index);
             if (now == w.seen) continue;
+            if (w.what == target::devices) {
+                // A client that fell a whole ring behind hears the latest events only.
+                LONG from = std::max<LONG>(w.seen, now - static_cast<LONG>(max_device_events));
+                device_report r{w.device_client, {}};
+                for (; from != now; ++from)
+                    r.events.push_back(
+                        state_->events[static_cast<uint32_t>(from) % max_device_events]);
+                w.seen = now;
+                device_reports.push_back(std::move(r));
+                continue;
+            }
             const LONG times = std::clamp<LONG>(now - w.seen, 1, max_reports_per_wake);
             w.seen = now;
             reports.push_back({w.endpoint_callback, w.part_callback, w.index, times});
         }
     }
+    const callback_scope in_callbacks;
+    for (auto& r : device_reports)
+        for (const auto& e : r.events) tell(r.client.Get(), e);
     for (auto& r : reports) {
         for (LONG i = 0; i < r.times; ++i) {
             if (r.part_callback) {
@@ -229,6 +299,27 @@ void core::deliver() {
             for (UINT c = 0; c < channels; ++c) levels[c] = d.channel[c];
             r.endpoint_callback->OnNotify(data);
         }
+    }
+}
+
+void core::tell(IMMNotificationClient* client, const device_event& e) {
+    const bool known = e.device >= 0 && static_cast<uint32_t>(e.device) < state_->device_count;
+    wchar_t id[name_chars] = {};
+    if (known) StringCchCopyW(id, name_chars, state_->devices[e.device].id);
+    switch (e.kind) {
+    case device_event_kind::default_changed:
+        client->OnDefaultDeviceChanged(static_cast<EDataFlow>(e.flow), static_cast<ERole>(e.role),
+                                       known ? id : nullptr);
+        break;
+    case device_event_kind::added:
+        if (known) client->OnDeviceAdded(id);
+        break;
+    case device_event_kind::removed:
+        if (known) client->OnDeviceRemoved(id);
+        break;
+    case device_event_kind::state_changed:
+        if (known) client->OnDeviceStateChanged(id, e.new_state);
+        break;
     }
 }
 

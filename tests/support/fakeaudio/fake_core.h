@@ -53,8 +53,16 @@ public:
     HRESULT unwatch_endpoint(int device, IAudioEndpointVolumeCallback* callback);
     HRESULT watch_part(void* owner, int part, bool mute, IControlChangeNotify* callback);
     HRESULT unwatch_part(int part, IControlChangeNotify* callback);
+    // Device-list clients (IMMNotificationClient): they hear the device
+    // events written after they registered, until they unregister.
+    HRESULT watch_devices(void* owner, IMMNotificationClient* client);
+    HRESULT unwatch_devices(IMMNotificationClient* client);
     void forget_owner(void* owner);
     size_t watch_count() const;
+
+    // Every call into the fake objects passes here: one made from inside a
+    // notification callback is counted in the shared state.
+    void note_call() noexcept;
 
     // The system's own enumerator, for what the fake does not model (sound
     // output through DirectSound); null in tests.
@@ -63,13 +71,14 @@ public:
     HRESULT create_enumerator(IMMDeviceEnumerator** out);
 
 private:
-    enum class target { endpoint, part_volume, part_mute };
+    enum class target { endpoint, part_volume, part_mute, devices };
     struct watch {
         void* owner;
         target what;
         int index;
         Microsoft::WRL::ComPtr<IAudioEndpointVolumeCallback> endpoint_callback;
         Microsoft::WRL::ComPtr<IControlChangeNotify> part_callback;
+        Microsoft::WRL::ComPtr<IMMNotificationClient> device_client;
         LONG seen;
     };
 
@@ -78,6 +87,7 @@ private:
     void start_notifier(); // with lock_ held
     void notifier_loop();
     void deliver();
+    void tell(IMMNotificationClient* client, const device_event& event);
 
     LONG refs_ = 1;
     HANDLE mapping_;

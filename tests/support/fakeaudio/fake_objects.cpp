@@ -43,6 +43,7 @@ template <typename I> bool offer(REFIID iid, I* self, void*& out) {
 template <object_kind Kind, typename... Interfaces> class object : public Interfaces... {
 public:
     explicit object(core& owner) : core_(owner) {
+        core_.note_call();
         core_.add_ref();
         core_.object_created(Kind);
     }
@@ -111,6 +112,7 @@ protected:
 };
 
 #define FAKE_ALIVE_OR_FAIL()                                                                       \
+    core_.note_call();                                                                             \
     if (!alive()) return AUDCLNT_E_DEVICE_INVALIDATED
 
 void changed(shared_state& s, volatile LONG& sequence) {
@@ -686,6 +688,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE Activate(REFIID iid, DWORD context, PROPVARIANT* params,
                                        void** out) noexcept override {
+        core_.note_call();
         if (!out) return E_POINTER;
         *out = nullptr;
         if (!d().present) return AUDCLNT_E_DEVICE_INVALIDATED;
@@ -701,11 +704,16 @@ public:
         return E_NOINTERFACE;
     }
     HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD, IPropertyStore** store) noexcept override {
+        core_.note_call();
         if (!store) return E_POINTER;
         return hand_out<IPropertyStore>(new property_store(core_, index_), store);
     }
-    HRESULT STDMETHODCALLTYPE GetId(LPWSTR* id) noexcept override { return co_string(d().id, id); }
+    HRESULT STDMETHODCALLTYPE GetId(LPWSTR* id) noexcept override {
+        core_.note_call();
+        return co_string(d().id, id);
+    }
     HRESULT STDMETHODCALLTYPE GetState(DWORD* s) noexcept override {
+        core_.note_call();
         if (!s) return E_POINTER;
         *s = d().present ? DEVICE_STATE_ACTIVE : DEVICE_STATE_NOTPRESENT;
         return S_OK;
@@ -750,6 +758,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(EDataFlow flow, DWORD mask,
                                                  IMMDeviceCollection** out) noexcept override {
+        core_.note_call();
         if (!out) return E_POINTER;
         *out = nullptr;
         if (flow < eRender || flow > eAll || (mask & ~DEVICE_STATEMASK_ALL) != 0)
@@ -765,6 +774,11 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole,
                                                       IMMDevice** out) noexcept override {
+        core_.note_call();
+        InterlockedExchange(&state().default_lookup_process,
+                            static_cast<LONG>(GetCurrentProcessId()));
+        InterlockedExchange(&state().default_lookup_thread,
+                            static_cast<LONG>(GetCurrentThreadId()));
         if (!out) return E_POINTER;
         *out = nullptr;
         if (flow != eRender && flow != eCapture) return E_INVALIDARG;
@@ -776,6 +790,7 @@ public:
         return e_not_found;
     }
     HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR id, IMMDevice** out) noexcept override {
+        core_.note_call();
         if (!out || !id) return E_POINTER;
         *out = nullptr;
         for (uint32_t i = 0; i < state().device_count; ++i)
@@ -786,11 +801,13 @@ public:
     }
     HRESULT STDMETHODCALLTYPE
     RegisterEndpointNotificationCallback(IMMNotificationClient* client) noexcept override {
-        return client ? S_OK : E_POINTER;
+        core_.note_call();
+        return core_.watch_devices(this, client);
     }
     HRESULT STDMETHODCALLTYPE
     UnregisterEndpointNotificationCallback(IMMNotificationClient* client) noexcept override {
-        return client ? S_OK : E_POINTER;
+        core_.note_call();
+        return core_.unwatch_devices(client);
     }
 };
 

@@ -15,6 +15,7 @@ constexpr uint32_t max_parts = 128;
 constexpr uint32_t max_links = 6;
 constexpr uint32_t max_channels = 8;
 constexpr uint32_t max_listeners = 16;
+constexpr uint32_t max_device_events = 32;
 constexpr uint32_t name_chars = 80;
 constexpr uint32_t state_magic = 0x46414b45; // "FAKE"
 
@@ -63,6 +64,17 @@ struct device_state {
     volatile LONG mute_writes;
 };
 
+// What IMMNotificationClient hears: a new default, a device plugged in or out.
+enum class device_event_kind : uint32_t { default_changed, added, removed, state_changed };
+
+struct device_event {
+    device_event_kind kind;
+    int32_t device;     // -1: no device (no default left for that flow)
+    uint32_t flow;      // EDataFlow, for default_changed
+    uint32_t role;      // ERole, for default_changed
+    uint32_t new_state; // DEVICE_STATE_*, for state_changed
+};
+
 struct shared_state {
     uint32_t magic;
     uint32_t size;
@@ -79,6 +91,16 @@ struct shared_state {
     uint32_t hardware_writes;
     // COM objects alive in all processes together, by kind (object_kind).
     volatile LONG live_objects[16];
+    // Device events, a ring: event number n is events[n % max_device_events];
+    // event_count is bumped after the event is in place.
+    volatile LONG event_count;
+    device_event events[max_device_events];
+    // Calls into the fake made from inside a notification callback, on the
+    // thread that delivers it: the audio system's thread, not the caller's.
+    volatile LONG calls_from_callbacks;
+    // Who last asked for a default device.
+    volatile LONG default_lookup_process;
+    volatile LONG default_lookup_thread;
 };
 
 // Name of the event a listening process waits on.

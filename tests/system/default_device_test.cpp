@@ -1,0 +1,228 @@
+// The tray program when devices are plugged in and out and the default
+// device changes, with the fake audio system inside it: controls on the
+// default device move to the new one at once, named ones stay on theirs.
+
+#include "tests/support/fakeaudio/fake_audio.h"
+#include "tests/support/files.h"
+#include "tests/support/harness.h"
+#include "tests/support/probe.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+using namespace test_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr UINT devices_changed = 0x0830;
+constexpr UINT balloon_request = 0x0820;
+
+int percent(float scalar) {
+    return static_cast<int>(std::floor((scalar + 0.000001f) * 100));
+}
+
+fakeaudio::description two_outputs_two_inputs() {
+    fakeaudio::description d;
+    d.render(L"Speakers", true, 0.3f);
+    d.render(L"Headphones", false, 0.6f);
+    d.capture(L"Microphone", true, 0.2f);
+    d.capture(L"Line In", false, 0.5f);
+    return d;
+}
+
+class default_device : public ::testing::Test {
+protected:
+    default_device()
+        : fake_(two_outputs_two_inputs()), speakers_(fake_.device(L"Speakers")),
+          headphones_(fake_.device(L"Headphones")), microphone_(fake_.device(L"Microphone")),
+          line_in_(fake_.device(L"Line In")) {}
+
+    // Control 0 on the default device, 1 and 2 on named outputs, 3 on a
+    // named input. The balloon carries the tray tip text, so the probe's
+    // record of it shows what the tray says.
+    void start() {
+        ASSERT_TRUE(
+            install_probe(folder_, L"probe.dll", {L"Log=0x111,0x820,0x830", L"MenuAction=end"}));
+        folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nTrayiconBaloon=1\r\n"
+                                       L"[Control00]\r\nCaption=#\r\n"
+                                       L"[Control01]\r\nCaption=#\r\nMixer=Speakers\r\n"
+                                       L"[Control02]\r\nCaption=#\r\nMixer=Headphones\r\n"
+                                       L"[Control03]\r\nCaption=#\r\nMixer=Line In\r\n" +
+                                           plugin_section({L"probe.dll"}));
+        zuvo_ = std::make_unique<zuvo_process>(folder_);
+        ASSERT_TRUE(zuvo_->window());
+        ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    }
+
+    // The controls' lines of the popup menu, by slot.
+    std::map<int, std::wstring> menu_lines() {
+        const size_t before = probe_records(folder_, L"action").size();
+        zuvo_->post_command(0x0584);
+        std::map<int, std::wstring> lines;
+        if (!wait_for_probe_records(folder_, L"action", before + 1)) return lines;
+        probe_sync(*zuvo_, folder_, 0);
+        for (const auto& item : last_probe_popup(folder_))
+            if (item.text.size() > 3 && item.text[0] == L'&' && item.text[2] == L':')
+                lines[item.text[1] - L'0'] = item.text.substr(4);
+        return lines;
+    }
+    size_t device_messages() const {
+        size_t n = 0;
+        for (const auto& r : probe_records(folder_, L"msg")) n += r.number(0) == devices_changed;
+        return n;
+    }
+    // Waits until the program took the device message that this change
+    // caused, and everything that one posted in turn, with no command from us.
+    bool handled_device_change(size_t before) {
+        return wait_until([&] { return device_messages() > before; }, 5s) &&
+               probe_sync(*zuvo_, folder_, 0);
+    }
+    std::wstring tray_tip() { return last_posted_text(*zuvo_, folder_, balloon_request); }
+
+    fakeaudio::installed_fake fake_;
+    int speakers_, headphones_, microphone_, line_in_;
+    program_folder folder_;
+    std::unique_ptr<zuvo_process> zuvo_;
+};
+
+TEST_F(default_device, control_on_the_default_follows_it_and_named_controls_stay) {
+    start();
+    using lines = std::map<int, std::wstring>;
+    EXPECT_EQ(tray_tip(), L"Speakers  30% [Active]");
+    EXPECT_EQ(menu_lines(), (lines{{0, L"Speakers  30% "},
+                                   {1, L"Speakers  30% "},
+                                   {2, L"Headphones  60% "},
+                                   {3, L"Line In  50% "}}));
+
+    // Headphones plugged in and made the default: the tray follows on its own.
+    size_t before = device_messages();
+    fake_.set_default(headphones_);
+    ASSERT_TRUE(handled_device_change(before));
+    EXPECT_EQ(tray_tip(), L"Headphones  60% [Active]");
+    EXPECT_EQ(fake_.calls_from_callbacks(), 0) << "the callbacks did the work themselves";
+    const auto [lookup_process, lookup_thread] = fake_.last_default_lookup();
+    EXPECT_EQ(lookup_process, zuvo_->proc().id());
+    EXPECT_EQ(lookup_thread, GetWindowThreadProcessId(zuvo_->window(), nullptr))
+        << "the new default was looked up off the window thread";
+
+    // The hot keys' commands now change the headphones, nothing else.
+    zuvo_->post_command(0x0580);
+    EXPECT_TRUE(wait_until([&] { return percent(fake_.master(headphones_)) == 70; }, 5s));
+    zuvo_->post_command(0x0582);
+    EXPECT_TRUE(wait_until([&] { return fake_.mute(headphones_); }, 5s));
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_EQ(percent(fake_.master(speakers_)), 30);
+    EXPECT_FALSE(fake_.mute(speakers_));
+    EXPECT_EQ(menu_lines(), (lines{{0, L"Headphones  70% [Mute]"},
+                                   {1, L"Speakers  30% "},
+                                   {2, L"Headphones  70% [Mute]"},
+                                   {3, L"Line In  50% "}}));
+    // A change from outside reaches the control through the new device.
+    fake_.set_mute(headphones_, false);
+    EXPECT_TRUE(wait_until([&] { return tray_tip() == L"Headphones  70% [Active]"; }, 5s))
+        << tray_tip();
+
+    // A new default input moves nothing: an empty device name is an output.
+    fake_.set_default(line_in_);
+    probe_sync(*zuvo_, folder_, 0);
+    Sleep(300);
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_EQ(menu_lines(), (lines{{0, L"Headphones  70% "},
+                                   {1, L"Speakers  30% "},
+                                   {2, L"Headphones  70% "},
+                                   {3, L"Line In  50% "}}));
+
+    // And back to the speakers.
+    before = device_messages();
+    fake_.set_default(speakers_);
+    ASSERT_TRUE(handled_device_change(before));
+    EXPECT_EQ(tray_tip(), L"Speakers  30% [Active]");
+    zuvo_->post_command(0x0581);
+    EXPECT_TRUE(wait_until([&] { return percent(fake_.master(speakers_)) == 20; }, 5s));
+    EXPECT_EQ(percent(fake_.master(headphones_)), 70);
+    EXPECT_EQ(fake_.calls_from_callbacks(), 0);
+}
+
+TEST_F(default_device, unplugged_device_shows_the_error_at_once_and_comes_back) {
+    start();
+    using lines = std::map<int, std::wstring>;
+    // The named headphones control is the current one.
+    zuvo_->post_command(0x00020585);
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_EQ(tray_tip(), L"Headphones  60% [Active]");
+
+    size_t before = device_messages();
+    fake_.remove(headphones_);
+    ASSERT_TRUE(handled_device_change(before));
+    EXPECT_EQ(tray_tip(), L"#   0% [ERROR]");
+    EXPECT_EQ(menu_lines(), (lines{{0, L"Speakers  30% "},
+                                   {1, L"Speakers  30% "},
+                                   {2, L"#   0% [ERROR]"},
+                                   {3, L"Line In  50% "}}));
+    fake_.set_master(headphones_, 0.4f);
+    before = device_messages();
+    fake_.restore(headphones_);
+    ASSERT_TRUE(handled_device_change(before));
+    EXPECT_EQ(tray_tip(), L"Headphones  40% [Active]");
+    zuvo_->post_command(0x0580);
+    EXPECT_TRUE(wait_until([&] { return percent(fake_.master(headphones_)) == 50; }, 5s));
+
+    // The default speakers unplugged: the default control goes to the
+    // headphones, the one naming the speakers shows the error, and both
+    // come back when the speakers do and are made the default again.
+    zuvo_->post_command(0x00000585);
+    probe_sync(*zuvo_, folder_, 0);
+    before = device_messages();
+    fake_.remove(speakers_);
+    ASSERT_TRUE(handled_device_change(before));
+    EXPECT_EQ(tray_tip(), L"Headphones  50% [Active]");
+    EXPECT_EQ(menu_lines(), (lines{{0, L"Headphones  50% "},
+                                   {1, L"#   0% [ERROR]"},
+                                   {2, L"Headphones  50% "},
+                                   {3, L"Line In  50% "}}));
+    before = device_messages();
+    fake_.restore(speakers_);
+    fake_.set_default(speakers_);
+    ASSERT_TRUE(handled_device_change(before));
+    EXPECT_TRUE(wait_until([&] { return tray_tip() == L"Speakers  30% [Active]"; }, 5s))
+        << tray_tip();
+    EXPECT_EQ(menu_lines(), (lines{{0, L"Speakers  30% "},
+                                   {1, L"Speakers  30% "},
+                                   {2, L"Headphones  50% "},
+                                   {3, L"Line In  50% "}}));
+
+    // A named input goes and comes back the same way.
+    fake_.remove(line_in_);
+    EXPECT_EQ(menu_lines()[3], L"#   0% [ERROR]");
+    fake_.restore(line_in_);
+    EXPECT_EQ(menu_lines()[3], L"Line In  50% ");
+    EXPECT_EQ(fake_.calls_from_callbacks(), 0);
+}
+
+// Many events at once reach the window as few messages, and the program
+// ends leaving no audio object behind.
+TEST_F(default_device, a_storm_of_device_events_posts_one_message_at_a_time) {
+    start();
+    const size_t before = device_messages();
+    for (int i = 0; i < 20; ++i) {
+        fake_.set_default(i % 2 ? speakers_ : headphones_);
+        fake_.remove(microphone_);
+        fake_.restore(microphone_);
+    }
+    ASSERT_TRUE(handled_device_change(before));
+    Sleep(300);
+    probe_sync(*zuvo_, folder_, 0);
+    // 100 events the program hears (the output's new default in one role,
+    // the input's four plug events) come in at most 60 deliveries, one per
+    // change; with one message waiting at a time there are no more messages.
+    EXPECT_LE(device_messages() - before, 60u) << device_messages() - before;
+    EXPECT_EQ(tray_tip(), L"Speakers  30% [Active]");
+    EXPECT_EQ(fake_.calls_from_callbacks(), 0);
+    EXPECT_EQ(zuvo_->exit(), 0u);
+    EXPECT_EQ(fake_.live_objects_everywhere(), 0);
+}
+
+} // namespace
