@@ -6,7 +6,6 @@
 
 #include <strsafe.h>
 
-
 bool Cpopmenu::add_contributor(Cpopmenu_regproc* contributor) noexcept {
     if (!contributor || count_ >= static_cast<int>(max_contributors)) return false;
     contributors_[count_++] = contributor;
@@ -22,13 +21,20 @@ void Cpopmenu::load_captions(HINSTANCE instance) noexcept {
 void bring_to_foreground(HWND window) noexcept {
     DWORD foreground = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
     DWORD own = GetCurrentThreadId();
-    if (foreground == own) {
+    // With nobody in front there is no input to share and nothing that could
+    // refuse us the foreground; without it a click elsewhere would never
+    // reach our menu to close it.
+    if (foreground == own || foreground == 0) {
         SetForegroundWindow(window);
         return;
     }
     if (!AttachThreadInput(own, foreground, TRUE)) return;
     SetForegroundWindow(window);
     AttachThreadInput(own, foreground, FALSE);
+    // Wine leaves the foreground with the other thread's input when the two
+    // part; asked again, now from our own input, it gives it to us. Windows
+    // has already done so, and this changes nothing there.
+    if (GetForegroundWindow() != window) SetForegroundWindow(window);
 }
 
 void Cpopmenu::show() noexcept {

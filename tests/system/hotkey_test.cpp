@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 using namespace test_support;
 using namespace std::chrono_literals;
@@ -22,11 +23,12 @@ protected:
         fake_.set_master(speakers_, 0.4f);
     }
 
-    void start(const std::wstring& settings, bool hook_library = true) {
+    void start(const std::wstring& settings, bool hook_library = true,
+               std::initializer_list<std::wstring> probe_settings = {L"Keys=0x34C"}) {
         if (!hook_library)
             folder_ =
                 std::make_unique<program_folder>(program_folder::options{.hook_library = false});
-        ASSERT_TRUE(install_probe(*folder_, L"probe.dll", {L"Keys=0x34C"}));
+        ASSERT_TRUE(install_probe(*folder_, L"probe.dll", probe_settings));
         folder_->write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" + settings +
                                             plugin_section({L"probe.dll"}));
         zuvo_ = std::make_unique<zuvo_process>(*folder_);
@@ -42,6 +44,14 @@ protected:
     void settle() {
         keys_->sync();
         probe_sync(*zuvo_, *folder_, 0);
+    }
+    // Types a chord into the program in front: modifiers first, the key once
+    // they are there, then the modifiers up again.
+    bool chord(std::initializer_list<WORD> modifiers, WORD key) {
+        if (!keys_->hold(modifiers)) return false;
+        const bool tapped = keys_->tap(key);
+        keys_->release(modifiers);
+        return tapped;
     }
     std::wstring launched() const { return folder_->file(L"launched.txt"); }
     std::wstring launcher(const wchar_t* hotkey) const {
@@ -140,6 +150,76 @@ TEST_F(hotkeys, without_the_hook_library_keys_pass_through) {
     settle();
     EXPECT_EQ(keys_->got(VK_OEM_PERIOD, true).size(), 1u);
     EXPECT_EQ(volume(), 40);
+}
+
+// Every key of the program with its default chord, and two keys a plug-in
+// registered, typed into another program: each reaches its command, and the
+// program in front never sees them.
+TEST_F(hotkeys, default_keys_and_plugin_keys_reach_their_commands) {
+    start(L"[Control01]\r\nCaption=Mic\r\nMixer=Microphone\r\n", true,
+          {L"Keys=0x34C,0x34E", L"MenuAction=end"});
+    const int microphone = fake_.device(L"Microphone");
+    fake_.set_master(microphone, 0.2f);
+    const auto mic_volume = [&] {
+        return static_cast<int>(std::floor((fake_.master(microphone) + 1e-6f) * 100));
+    };
+    const auto events = [&] {
+        std::vector<uint64_t> codes;
+        for (const auto& record : probe_records(*folder_, L"event"))
+            if (record.number(0) >= probe_protocol::hotkey_base &&
+                record.number(0) < probe_protocol::menu_item_base)
+                codes.push_back(record.number(0));
+        return codes;
+    };
+    // What the hook posted, as the probe's own hook saw it arrive.
+    const auto commanded = [&](uint64_t command) {
+        for (const auto& record : probe_records(*folder_, L"msg"))
+            if (record.number(0) == WM_COMMAND && record.number(1) == command) return true;
+        return false;
+    };
+    const struct {
+        const char* what;
+        std::initializer_list<WORD> modifiers;
+        WORD key;
+        std::function<bool()> done;
+    } typed[] = {
+        {"volume up", {VK_CONTROL, VK_SHIFT}, VK_OEM_PERIOD, [&] { return volume() == 50; }},
+        {"volume down", {VK_CONTROL, VK_SHIFT}, VK_OEM_COMMA, [&] { return volume() == 40; }},
+        {"mute", {VK_CONTROL, VK_SHIFT}, 'M', [&] { return fake_.mute(speakers_); }},
+        // The next control is the microphone: the same up key moves it now.
+        {"next control", {VK_CONTROL, VK_SHIFT}, 'C', [&] { return commanded(0x0583); }},
+        {"up on the next control",
+         {VK_CONTROL, VK_SHIFT},
+         VK_OEM_PERIOD,
+         [&] { return mic_volume() == 30 && volume() == 40; }},
+        {"plug-in key 0",
+         {VK_CONTROL, VK_MENU},
+         'L',
+         [&] { return events() == std::vector<uint64_t>{0x100}; }},
+        {"plug-in key 1",
+         {VK_CONTROL, VK_MENU},
+         'N',
+         [&] {
+             return events() == std::vector<uint64_t>{0x100, 0x101};
+         }},
+        // Last: the menu takes the foreground from the program in front.
+        {"popup menu",
+         {VK_CONTROL, VK_SHIFT},
+         'V',
+         [&] { return probe_records(*folder_, L"popup").size() == 1; }},
+    };
+    for (const auto& t : typed) {
+        SCOPED_TRACE(t.what);
+        EXPECT_TRUE(chord(t.modifiers, t.key));
+        settle();
+        EXPECT_TRUE(wait_until(t.done, 5s));
+        EXPECT_TRUE(keys_->got(t.key, true).empty()) << "the program in front saw the key";
+        keys_->clear();
+    }
+    EXPECT_EQ(mic_volume(), 30);
+    EXPECT_EQ(volume(), 40);
+    // The menu took the foreground; the program in front ends sooner with it.
+    SetForegroundWindow(keys_->window());
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
+#include "tests/support/keyboard.h"
 #include "tests/support/probe.h"
+#include "tests/support/setup_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +219,82 @@ TEST_F(menu, about_box_names_a_topology_line) {
     EXPECT_NE(text.find(L"\r\nChannels : 2"), std::wstring::npos) << text;
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(wait_for_window_gone(dialog, 5s));
+}
+
+// Its menu windows that are on the screen now.
+std::vector<HWND> open_menus(DWORD process_id) {
+    std::vector<HWND> shown;
+    for (HWND w : find_windows(L"#32768", process_id))
+        if (IsWindowVisible(w)) shown.push_back(w);
+    return shown;
+}
+
+TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing) {
+    start(speakers_only + L"[Launcher00]\r\nCaption=log\r\nCmdLine=x.exe\r\n",
+          {L"MenuAction=none"});
+    // Another program is in front, as the taskbar is when the icon is clicked.
+    key_target front;
+    ASSERT_TRUE(front);
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    SetCursorPos(width / 2, height / 2);
+    PostMessageW(zuvo_->window(), 0x0802, 1384, WM_RBUTTONUP);
+    ASSERT_TRUE(wait_for_probe_records(folder_, L"popup", 1));
+    ASSERT_TRUE(wait_until([&] { return !open_menus(zuvo_->proc().id()).empty(); }, 5s));
+    const size_t seen_before = probe_records(folder_, L"msg").size();
+
+    // Away from the menu and from the shell's icons in the top-left corner.
+    SetCursorPos(width / 4, height / 4);
+    INPUT clicks[2]{};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    ASSERT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
+    EXPECT_TRUE(wait_until([&] { return open_menus(zuvo_->proc().id()).empty(); }, 5s));
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    // No item's command came of it.
+    const auto records = probe_records(folder_, L"msg");
+    for (size_t i = seen_before; i < records.size(); ++i) {
+        if (records[i].number(0) == WM_COMMAND) {
+            EXPECT_EQ(records[i].number(1) & 0xFFFF, 0x0600u) << std::hex << records[i].number(1);
+        }
+    }
+    EXPECT_FALSE(has_message_box(zuvo_->proc().id())) << "the launcher ran";
+
+    // The menu loop is over: it opens again.
+    folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=end\r\n");
+    zuvo_->post_command(probe_command(0, probe_protocol::reload));
+    zuvo_->post_command(popup_command);
+    EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", 2));
+    EXPECT_TRUE(wait_for_probe_records(folder_, L"action", 1));
+    EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    // The menu took the foreground; the program in front ends sooner with it.
+    SetForegroundWindow(front.window());
+}
+
+TEST_F(menu, setup_starts_the_editor_beside_the_program_or_says_it_cannot) {
+    start(speakers_only);
+    ASSERT_TRUE(process_ids(L"zuvoset.exe").empty());
+    zuvo_->post_command(0x0506);
+    std::vector<DWORD> ids;
+    ASSERT_TRUE(wait_until([&] { return !(ids = process_ids(L"zuvoset.exe")).empty(); }, 10s));
+    ASSERT_EQ(ids.size(), 1u);
+    setup_process editor(process::open(ids[0]));
+    ASSERT_TRUE(editor.proc());
+    wchar_t image[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    ASSERT_TRUE(QueryFullProcessImageNameW(editor.proc().handle(), 0, image, &size));
+    EXPECT_EQ(lstrcmpiW(image, folder_.setup_exe().c_str()), 0)
+        << ::testing::PrintToString(std::wstring(image));
+    EXPECT_TRUE(editor.frame());
+    EXPECT_EQ(editor.cancel(), 0u);
+
+    ASSERT_TRUE(folder_.remove(L"zuvoset.exe"));
+    zuvo_->post_command(0x0506);
+    auto box = wait_for_message_box(L"Quellbar", zuvo_->proc().id());
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, L"failed to start zuvoset.exe");
+    EXPECT_TRUE(close_message_box(box->window));
+    EXPECT_TRUE(process_ids(L"zuvoset.exe").empty());
 }
 
 } // namespace

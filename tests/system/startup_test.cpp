@@ -1,12 +1,14 @@
 // The main program as a whole: single instance, its folder, the hook warning,
 // ending, delayed commands, damaged settings.
 
+#include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
 #include "tests/support/probe.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <string>
 
@@ -142,17 +144,35 @@ std::string random_bytes(size_t size, unsigned seed) {
 struct damaged_settings {
     const char* name;
     std::string content;
+    // One volume step up from 43 % on the default device: 50 with the
+    // default step of 10 fitted to its multiples; 0 where the file sets it.
+    int after_step_up = 50;
 };
 
 class damaged : public ::testing::TestWithParam<damaged_settings> {};
 
 TEST_P(damaged, settings_start_with_defaults_and_never_crash) {
+    fakeaudio::installed_fake fake;
+    const int speakers = fake.device(L"Speakers");
+    fake.set_master(speakers, 0.43f);
     program_folder folder;
     write_ascii(folder.file(L"zuvo.ini"), GetParam().content);
     zuvo_process zuvo(folder);
     ASSERT_TRUE(zuvo.window());
     EXPECT_TRUE(zuvo.sync());
     EXPECT_FALSE(has_message_box(zuvo.proc().id()));
+    // The defaults are in effect: the "#" control on the default device,
+    // stepped by VolStepSize and VolStepFit.
+    if (GetParam().after_step_up) {
+        zuvo.post_command(0x0580);
+        EXPECT_TRUE(wait_until(
+            [&] {
+                return static_cast<int>(std::floor((fake.master(speakers) + 1e-6f) * 100)) ==
+                       GetParam().after_step_up;
+            },
+            5s))
+            << fake.master(speakers);
+    }
     // Work it a little: steps, mute, next control, a refresh with tips.
     for (WPARAM command : {0x0580, 0x0581, 0x0582, 0x0583, 0x00020501}) zuvo.post_command(command);
     EXPECT_TRUE(zuvo.sync());
@@ -187,8 +207,9 @@ INSTANTIATE_TEST_SUITE_P(
                           "megabyte_line",
                           "[Basic]\r\nTipsFormat=" + std::string(1 << 20, 'a') +
                               "\r\n[Control00]\r\nCaption=" + std::string(1 << 20, 'b') + "\r\n"},
-                      damaged_settings{"ten_thousand_sections", many_sections()},
-                      damaged_settings{"forty_digit_numbers", long_numbers()}),
+                      // Its [Basic] comes after them all, and is read.
+                      damaged_settings{"ten_thousand_sections", many_sections(), 45},
+                      damaged_settings{"forty_digit_numbers", long_numbers(), 0}),
     [](const auto& p) { return std::string(p.param.name); });
 
 } // namespace

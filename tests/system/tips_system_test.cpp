@@ -12,6 +12,7 @@
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
+#include "tests/support/probe.h"
 
 #include <gtest/gtest.h>
 #include <strsafe.h>
@@ -159,6 +160,58 @@ TEST_F(tips_system, a_new_request_restarts_the_display_time) {
     std::this_thread::sleep_for(1000ms);
     EXPECT_TRUE(IsWindowVisible(window()));
     EXPECT_TRUE(wait_until([&] { return !IsWindowVisible(window()); }, 5s));
+}
+
+// The hold a tray click asks for: while it lasts every refresh shows the
+// tips, an outside change included; its end, by command or after TipsTimer,
+// makes refreshes plain again. A second start of the program asks the
+// running one for the same.
+TEST_F(tips_system, a_hold_shows_the_tips_on_every_refresh_until_it_ends) {
+    ASSERT_TRUE(install_probe(folder_, L"probe.dll"));
+    start(one_control + plugin_section({L"probe.dll"}));
+    const auto hide_then_refresh = [&](WPARAM refresh) {
+        zuvo_->post_command(0x0503);
+        zuvo_->post_command(refresh);
+        EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        return IsWindowVisible(window()) != FALSE;
+    };
+    ASSERT_FALSE(hide_then_refresh(0x0501)) << "a plain refresh shows nothing";
+    zuvo_->post_command(0x01020501);
+    ASSERT_TRUE(visible_within(5s));
+    const struct {
+        const char* what;
+        WPARAM refresh;
+        bool shown;
+    } steps[] = {{"held", 0x0501, true},
+                 {"still held", 0x0501, true},
+                 {"hold ended", 0x02000501, false},
+                 {"after the end", 0x0501, false}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        EXPECT_EQ(hide_then_refresh(step.refresh), step.shown);
+    }
+
+    // An outside change while held shows the tips too, and TipsTimer (1.5 s)
+    // after the hold began it is over.
+    zuvo_->post_command(0x01020501);
+    ASSERT_TRUE(visible_within(5s));
+    const auto held_at = std::chrono::steady_clock::now();
+    zuvo_->post_command(0x0503);
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    ASSERT_FALSE(IsWindowVisible(window()));
+    fake_.set_master(speakers_, 0.61f);
+    EXPECT_TRUE(visible_within(5s)) << "the outside change while held";
+    std::this_thread::sleep_until(held_at + 2200ms);
+    EXPECT_FALSE(hide_then_refresh(0x0501)) << "the hold outlived TipsTimer";
+
+    // The second start: it exits 100, and the running one shows its tips.
+    ASSERT_FALSE(IsWindowVisible(window()));
+    process second = process::start(L"\"" + folder_.exe() + L"\"", folder_.path());
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second.wait(10s), 100u);
+    EXPECT_TRUE(visible_within(5s));
+    zuvo_->post_command(0x0503);
+    EXPECT_TRUE(hide_then_refresh(0x0501)) << "held after the second start";
 }
 
 TEST_F(tips_system, clicking_a_bar_sets_the_volume) {

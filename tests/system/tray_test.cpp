@@ -1,6 +1,7 @@
 // The tray program with the fake audio system inside it: volume commands,
 // outside changes, device loss, clicks, the wheel and the icon itself.
 
+#include "common/gdiplus_include.h"
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
@@ -8,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <ostream>
 
 using namespace test_support;
 using namespace std::chrono_literals;
@@ -139,17 +143,6 @@ TEST_F(tray, middle_click_toggles_mute) {
     EXPECT_TRUE(fake_.mute(speakers_));
 }
 
-TEST_F(tray, outside_change_is_followed_without_tips) {
-    start();
-    zuvo_->sync();
-    Sleep(300);
-    ASSERT_FALSE(IsWindowVisible(zuvo_->window()));
-    fake_.set_master(speakers_, 0.2f);
-    Sleep(500);
-    EXPECT_FALSE(IsWindowVisible(zuvo_->window()));
-    EXPECT_TRUE(zuvo_->proc().running());
-}
-
 // The control's line of the popup menu, as the probe saw it open.
 std::wstring control_item(const program_folder& folder, zuvo_process& zuvo) {
     const size_t before = probe_records(folder, L"popup").size();
@@ -209,22 +202,99 @@ TEST_F(tray, taskbar_created_adds_the_icon_again) {
         5s));
 }
 
+// A picture file as ARGB pixels, read with GDI+. Empty when it cannot be read.
+struct argb_picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+argb_picture load_picture(const std::wstring& path) {
+    argb_picture picture;
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return picture;
+    {
+        Gdiplus::Bitmap bitmap(path.c_str());
+        if (bitmap.GetLastStatus() == Gdiplus::Ok) {
+            picture.width = static_cast<int>(bitmap.GetWidth());
+            picture.height = static_cast<int>(bitmap.GetHeight());
+            picture.pixels.resize(static_cast<size_t>(picture.width) * picture.height);
+            for (int y = 0; y < picture.height; ++y)
+                for (int x = 0; x < picture.width; ++x) {
+                    Gdiplus::Color c;
+                    bitmap.GetPixel(x, y, &c);
+                    picture.pixels[static_cast<size_t>(y) * picture.width + x] = c.GetValue();
+                }
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return picture;
+}
+
+// The shipped "default" set: which numbers the pure green of the shell's
+// icon window can be read as. A white, opaque glyph pixel tinted green is
+// exactly RGB(0, 255, 0); the digits are read where their glyphs lie, at
+// any place of the icon in the shell's window.
+std::vector<int> numbers_in_green(const program_folder& folder) {
+    const std::wstring dir = folder.file(L"resource\\tray\\default\\");
+    const argb_picture icon = load_picture(dir + L"icon.png");
+    const argb_picture tens = load_picture(dir + L"dig10.png");
+    const argb_picture ones = load_picture(dir + L"dig01.png");
+    const int tens_offset = static_cast<int>(GetPrivateProfileIntW(
+        L"default", L"dig01_w", -1000, folder.file(L"resource\\resource.ini").c_str()));
+    std::vector<int> numbers;
+    HWND window = tray_icon_window();
+    RECT r{};
+    if (icon.pixels.empty() || tens.pixels.empty() || ones.pixels.empty() || tens_offset < 0 ||
+        !window || !GetWindowRect(window, &r))
+        return numbers;
+    const std::vector<COLORREF> screen = screen_pixels(r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    if (screen.size() != static_cast<size_t>(width) * height) return numbers;
+    const int h10 = tens.height / 11, h1 = ones.height / 10;
+    // Whether the glyph `index` of `strip`, drawn at (gx, gy) of an icon at
+    // (ox, oy) of the window, shows as the window's green there.
+    const auto glyph_matches = [&](const argb_picture& strip, int cell, int index, int gx, int gy,
+                                   int ox, int oy) {
+        for (int y = 0; y < cell; ++y)
+            for (int x = 0; x < strip.width; ++x) {
+                const uint32_t p = strip.at(x, index * cell + y);
+                const bool green_glyph = (p >> 24) == 0xFF && ((p >> 8) & 0xFF) == 0xFF;
+                const int sx = ox + gx + x, sy = oy + gy + y;
+                if (sx < 0 || sy < 0 || sx >= width || sy >= height) return false;
+                if ((screen[static_cast<size_t>(sy) * width + sx] == RGB(0, 255, 0)) != green_glyph)
+                    return false;
+            }
+        return true;
+    };
+    for (int oy = 0; oy + icon.height <= height; ++oy)
+        for (int ox = 0; ox + icon.width <= width; ++ox)
+            for (int t = 0; t <= 10; ++t) {
+                if (!glyph_matches(tens, h10, t, icon.width - tens_offset - tens.width,
+                                   icon.height - h10, ox, oy))
+                    continue;
+                for (int o = 0; o <= 9; ++o)
+                    if (glyph_matches(ones, h1, o, icon.width - ones.width, icon.height - h1, ox,
+                                      oy))
+                        numbers.push_back(t * 10 + o);
+            }
+    return numbers;
+}
+
 TEST_F(tray, icon_shows_the_volume_in_green_digits) {
     start();
     fake_.set_master(speakers_, 0.5f);
     zuvo_->post_command(0x0501);
     HWND icon = nullptr;
     ASSERT_TRUE(wait_until([&] { return (icon = tray_icon_window()) != nullptr; }, 5s));
-    Sleep(500);
+    std::vector<int> read;
+    EXPECT_TRUE(
+        wait_until([&] { return (read = numbers_in_green(folder_)) == std::vector{50}; }, 5s))
+        << ::testing::PrintToString(read);
     RECT r;
     GetWindowRect(icon, &r);
     EXPECT_TRUE(save_screenshot(test_output_folder() + L"\\tray_icon_50.png", &r));
-    HDC screen = GetDC(nullptr);
-    int green = 0;
-    for (LONG y = r.top; y < r.bottom; ++y)
-        for (LONG x = r.left; x < r.right; ++x) green += GetPixel(screen, x, y) == RGB(0, 255, 0);
-    ReleaseDC(nullptr, screen);
-    EXPECT_GT(green, 8) << "the digits 5 and 0 are drawn in pure green";
 }
 
 TEST_F(tray, without_the_icon_setting_nothing_is_added_and_wheel_works) {
@@ -238,6 +308,245 @@ TEST_F(tray, without_the_icon_setting_nothing_is_added_and_wheel_works) {
     fake_.set_master(speakers_, 0.5f);
     PostMessageW(zuvo_->window(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_TRUE(volume_becomes(60));
+}
+
+// Pictures of our own for the icon, so that what the shell shows can be read
+// back: 24-bit files where magenta is transparent (resource.ini's mask
+// colour). Each digit glyph is one white row, at row 4 + digit of its cell,
+// the tens in the icon's left half and the ones in its right half; the mute
+// overlay fills the top-left corner, the error overlay the top-right one.
+constexpr int icon_size = 16;
+constexpr COLORREF magenta = RGB(255, 0, 255);
+constexpr COLORREF white = RGB(255, 255, 255);
+constexpr COLORREF base_a = RGB(0, 0, 128), base_b = RGB(128, 0, 0);
+constexpr COLORREF mute_mark = RGB(255, 255, 0), error_mark = RGB(0, 255, 255);
+
+bool write_bmp(const std::wstring& path, int width, int height,
+               const std::function<COLORREF(int, int)>& pixel) {
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<uint8_t> file(54 + static_cast<size_t>(stride) * height);
+    const auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) file[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<uint32_t>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    file[26] = 1;
+    file[28] = 24;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = pixel(x, y);
+            uint8_t* p = &file[54 + static_cast<size_t>(height - 1 - y) * stride + x * 3];
+            p[0] = GetBValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetRValue(c);
+        }
+    return write_bytes(path, file);
+}
+
+// Adds the icon sets "qt_a" and "qt_b" and the digit set "qt_dig" to the
+// folder's resource.ini.
+bool add_readable_pictures(const program_folder& folder) {
+    const std::wstring dir = folder.file(L"resource\\qt");
+    CreateDirectoryW(dir.c_str(), nullptr);
+    const auto solid = [](COLORREF c) { return [c](int, int) { return c; }; };
+    const auto corner = [](int from, COLORREF c) {
+        return [from, c](int x, int y) { return y < 3 && x >= from && x < from + 4 ? c : magenta; };
+    };
+    const auto strip = [](int, int y) {
+        return y % icon_size == 4 + y / icon_size ? white : magenta;
+    };
+    bool ok = write_bmp(dir + L"\\a.bmp", icon_size, icon_size, solid(base_a)) &&
+              write_bmp(dir + L"\\b.bmp", icon_size, icon_size, solid(base_b)) &&
+              write_bmp(dir + L"\\mute.bmp", icon_size, icon_size, corner(0, mute_mark)) &&
+              write_bmp(dir + L"\\err.bmp", icon_size, icon_size, corner(12, error_mark)) &&
+              write_bmp(dir + L"\\tens.bmp", 8, 11 * icon_size, strip) &&
+              write_bmp(dir + L"\\ones.bmp", 8, 10 * icon_size, strip);
+    const std::wstring ini = folder.file(L"resource\\resource.ini");
+    const struct {
+        const wchar_t *section, *key, *value;
+    } keys[] = {{L"qt_a", L"icon", L"qt\\a.bmp"},       {L"qt_a", L"mute", L"qt\\mute.bmp"},
+                {L"qt_a", L"err", L"qt\\err.bmp"},      {L"qt_b", L"icon", L"qt\\b.bmp"},
+                {L"qt_b", L"mute", L"qt\\mute.bmp"},    {L"qt_b", L"err", L"qt\\err.bmp"},
+                {L"qt_dig", L"dig10", L"qt\\tens.bmp"}, {L"qt_dig", L"dig01", L"qt\\ones.bmp"},
+                {L"qt_dig", L"dig01_w", L"8"}};
+    for (const auto& k : keys)
+        ok = ok && WritePrivateProfileStringW(k.section, k.key, k.value, ini.c_str());
+    return ok;
+}
+
+// The icon as the shell shows it, read back through those pictures.
+struct icon_reading {
+    COLORREF base = CLR_INVALID;
+    int tens = -1, ones = -1;
+    COLORREF digits = CLR_INVALID; // of the tens glyph
+    bool mute = false, error = false;
+    bool operator==(const icon_reading&) const = default;
+};
+void PrintTo(const icon_reading& r, std::ostream* out) {
+    *out << std::hex << "{base " << r.base << ", " << std::dec << r.tens << "|" << r.ones
+         << std::hex << " in " << r.digits << (r.mute ? ", mute" : "") << (r.error ? ", error" : "")
+         << "}";
+}
+
+icon_reading read_live_icon() {
+    icon_reading reading;
+    HWND window = tray_icon_window();
+    RECT r{};
+    if (!window || !GetWindowRect(window, &r)) return reading;
+    const std::vector<COLORREF> pixels = screen_pixels(r);
+    const int width = r.right - r.left;
+    if (pixels.empty()) return reading;
+    const int height = static_cast<int>(pixels.size()) / width;
+    // The icon's place in the shell's window: where the base colour is.
+    int left = width, top = height, right = -1, bottom = -1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF c = pixels[static_cast<size_t>(y) * width + x];
+            if (c != base_a && c != base_b) continue;
+            left = std::min(left, x), top = std::min(top, y);
+            right = std::max(right, x), bottom = std::max(bottom, y);
+        }
+    if (right < 0) return reading;
+    const int w = right - left + 1, h = bottom - top + 1;
+    // Icon pixel (x, y), wherever and however large the shell draws it.
+    const auto at = [&](int x, int y) {
+        return pixels[static_cast<size_t>(top + (2 * y + 1) * h / (2 * icon_size)) * width + left +
+                      (2 * x + 1) * w / (2 * icon_size)];
+    };
+    reading.base = at(8, icon_size - 1);
+    reading.mute = at(1, 1) == mute_mark;
+    reading.error = at(14, 1) == error_mark;
+    for (int row = 4; row < icon_size - 1; ++row) {
+        if (at(3, row) != reading.base && reading.tens < 0) {
+            reading.tens = row - 4;
+            reading.digits = at(3, row);
+        }
+        if (at(11, row) != reading.base && reading.ones < 0) reading.ones = row - 4;
+    }
+    return reading;
+}
+
+TEST_F(tray, outside_change_is_followed_without_tips) {
+    ASSERT_TRUE(add_readable_pictures(folder_));
+    fake_.set_master(speakers_, 0.5f);
+    start(L"[Basic]\r\nTrayiconImage=qt_a\r\nTrayiconDigit=qt_dig\r\n");
+    const icon_reading at_50{base_a, 5, 0, RGB(0, 255, 0), false, false};
+    icon_reading seen;
+    ASSERT_TRUE(wait_until([&] { return (seen = read_live_icon()) == at_50; }, 5s))
+        << ::testing::PrintToString(seen);
+    ASSERT_FALSE(IsWindowVisible(zuvo_->window()));
+    fake_.set_master(speakers_, 0.2f);
+    const icon_reading at_20{base_a, 2, 0, RGB(0, 255, 0), false, false};
+    EXPECT_TRUE(wait_until([&] { return (seen = read_live_icon()) == at_20; }, 5s))
+        << ::testing::PrintToString(seen);
+    fake_.set_mute(speakers_, true);
+    const icon_reading muted{base_a, 2, 0, RGB(0, 255, 0), true, false};
+    EXPECT_TRUE(wait_until([&] { return (seen = read_live_icon()) == muted; }, 5s))
+        << ::testing::PrintToString(seen);
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_FALSE(IsWindowVisible(zuvo_->window()));
+}
+
+// The icon follows the current control: its own icon set when it names one
+// (on select and on next), the overlays of mute and error, and with
+// TrayiconDigitColorLinkTips the digits in the control's colour, or in
+// TextColor2 when muted, in error, or at 0 with TipsVol0OnMute.
+TEST_F(tray, icon_shows_the_current_controls_state_in_its_pictures_and_colours) {
+    ASSERT_TRUE(add_readable_pictures(folder_));
+    const int microphone = fake_.device(L"Microphone");
+    fake_.set_master(speakers_, 0.5f);
+    fake_.set_master(microphone, 0.25f);
+    ASSERT_TRUE(install_probe(folder_, L"probe.dll"));
+    folder_.write_ini(
+        L"zuvo.ini",
+        L"[Basic]\r\nTrayiconImage=qt_a\r\nTrayiconDigit=qt_dig\r\nTrayiconDigitColorLinkTips=1\r\n"
+        L"TipsVol0OnMute=1\r\n[Tips]\r\nTextColor=#20a040\r\nTextColor2=#e03010\r\n"
+        L"[Control00]\r\nCaption=Spk\r\nMixer=Speakers\r\nColor=#3060f0\r\n"
+        L"[Control01]\r\nCaption=Mic\r\nMixer=Microphone\r\nIconImage=qt_b\r\n"
+        L"[Control02]\r\nCaption=Gone\r\nMixer=No such device\r\n" +
+            plugin_section({L"probe.dll"}));
+    zuvo_ = std::make_unique<zuvo_process>(folder_);
+    ASSERT_TRUE(zuvo_->window());
+
+    constexpr COLORREF own = RGB(0x30, 0x60, 0xf0), text = RGB(0x20, 0xa0, 0x40),
+                       text2 = RGB(0xe0, 0x30, 0x10);
+    const struct {
+        const char* what;
+        std::function<void()> act;
+        icon_reading expected;
+    } steps[] = {
+        {"the control's own colour", [] {}, {base_a, 5, 0, own, false, false}},
+        {"muted", [&] { fake_.set_mute(speakers_, true); }, {base_a, 5, 0, text2, true, false}},
+        {"zero with TipsVol0OnMute",
+         [&] {
+             fake_.set_mute(speakers_, false);
+             fake_.set_master(speakers_, 0.0f);
+         },
+         {base_a, 0, 0, text2, false, false}},
+        {"next: its own icon set, TextColor",
+         [&] { zuvo_->post_command(0x0583); },
+         {base_b, 2, 5, text, false, false}},
+        {"100", [&] { fake_.set_master(microphone, 1.0f); }, {base_b, 10, 0, text, false, false}},
+        {"selected in error: the set of the settings",
+         [&] { zuvo_->post_command(0x00020585); },
+         {base_a, 0, 0, text2, false, true}},
+        {"selected back",
+         [&] { zuvo_->post_command(0x00010585); },
+         {base_b, 10, 0, text, false, false}},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.act();
+        ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        icon_reading seen;
+        EXPECT_TRUE(wait_until([&] { return (seen = read_live_icon()) == step.expected; }, 5s))
+            << ::testing::PrintToString(seen);
+    }
+}
+
+// The balloon the shell shows for the icon (Wine's shows a balloon about two
+// seconds after it was asked for, for at least ten): its text, or "" while
+// there is none.
+std::wstring shown_balloon() {
+    for (HWND w : find_windows(L"tooltips_class32")) {
+        if (!IsWindowVisible(w)) continue;
+        wchar_t text[256] = L"";
+        DWORD_PTR copied = 0;
+        if (SendMessageTimeoutW(w, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                                2000, &copied) &&
+            text[0])
+            return text;
+    }
+    return L"";
+}
+
+// With TrayiconBaloon every refresh announces the control in a balloon; the
+// program takes an information balloon back after TrayiconBaloonTimer (long
+// before the shell would), and leaves a warning to the shell.
+TEST_F(tray, balloons_announce_refreshes_and_only_information_is_taken_back) {
+    fake_.set_master(speakers_, 0.5f);
+    start(L"[Basic]\r\nTrayiconBaloon=1\r\nTrayiconBaloonTimer=3000\r\n");
+    ASSERT_TRUE(wait_until([] { return tray_icon_window() != nullptr; }, 5s));
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    zuvo_->post_command(0x00020501);
+    std::wstring text;
+    ASSERT_TRUE(wait_until([&] { return !(text = shown_balloon()).empty(); }, 6s));
+    EXPECT_EQ(text, L"Speakers  50% [Active]");
+    const auto shown_at = std::chrono::steady_clock::now();
+    EXPECT_TRUE(wait_until([&] { return shown_balloon().empty(); }, 5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - shown_at, 6s) << "the shell took it back";
+
+    fake_.remove(speakers_);
+    zuvo_->post_command(0x00020501);
+    ASSERT_TRUE(wait_until([&] { return !(text = shown_balloon()).empty(); }, 6s));
+    EXPECT_EQ(text, L"#   0% [ERROR]");
+    Sleep(3500);
+    EXPECT_EQ(shown_balloon(), L"#   0% [ERROR]") << "a warning stays past TrayiconBaloonTimer";
 }
 
 } // namespace

@@ -688,3 +688,66 @@ TEST_F(settings, plugin_count_beyond_keys_leaves_empty_names_and_is_bounded) {
 }
 
 } // namespace
+
+namespace {
+
+// A used slot that names only some of its line keys: the missing ones are
+// the whole-device defaults, not what the slot before it held, in the main
+// program as in the setup program.
+TEST_F(settings, used_control_without_line_keys_reads_the_defaults) {
+    write_ascii(ini(), "[Control01]\r\nCaption=full\r\nMixer=Speakers\r\nDestination=2\r\n"
+                       "Source=3\r\nBalance=40\r\n[Control02]\r\nCaption=bare\r\nMixer=Speakers\r\n"
+                       "[Control03]\r\nCaption=only source\r\nSource=1\r\n");
+    const struct {
+        size_t slot;
+        int32_t destination, source, balance;
+    } expected[] = {{1, 2, 3, 40}, {2, 0, -1, 0}, {3, 0, 1, 0}};
+    for (bool main_program : {true, false}) {
+        SCOPED_TRACE(main_program);
+        Cconfig::m_confctl_zuvo store;
+        Cconfig m;
+        m.file_found = store.open(L"zuvo", false);
+        exchange_settings(store, m, main_program);
+        for (const auto& e : expected) {
+            SCOPED_TRACE(e.slot);
+            ASSERT_TRUE(m.controls[e.slot]);
+            EXPECT_EQ(m.controls[e.slot]->destination, e.destination);
+            EXPECT_EQ(m.controls[e.slot]->source, e.source);
+            EXPECT_EQ(m.controls[e.slot]->balance, e.balance);
+        }
+    }
+}
+
+// Saving over a file written before: plug-ins removed from the list and
+// launchers whose slot was freed leave nothing behind that a later load
+// would take for theirs.
+TEST_F(settings, saving_over_a_file_drops_stale_plugins_and_freed_launchers) {
+    write_ascii(ini(), "[Plugin]\r\nNum=3\r\n00=a.dll\r\n01=b.dll\r\n02=c.dll\r\n07=stray.dll\r\n"
+                       "[Launcher02]\r\nCaption=kept\r\nCmdLine=k.exe\r\n"
+                       "[Launcher05]\r\nCaption=freed\r\nCmdLine=f.exe\r\nHotKey=843\r\n"
+                       "[Other]\r\nKey=stays\r\n");
+    Cconfig c;
+    exchange(c, false);
+    ASSERT_TRUE(c.launchers[5]);
+    ASSERT_EQ(c.plugins.size(), 3u);
+    c.launchers[5].reset();
+    c.plugins.resize(1);
+    ASSERT_TRUE(exchange(c, true));
+
+    const auto entries = test_support::parse_ini(read_text(ini()));
+    EXPECT_EQ(test_support::ini_section(entries, L"Plugin"),
+              (std::vector<test_support::ini_entry>{{L"Plugin", L"Num", L"1"},
+                                                    {L"Plugin", L"00", L"a.dll"}}));
+    const auto sections = test_support::ini_sections(entries);
+    EXPECT_EQ(std::count(sections.begin(), sections.end(), L"Launcher05"), 0);
+    EXPECT_EQ(test_support::ini_value(entries, L"Launcher02", L"Caption"), L"kept");
+    EXPECT_EQ(test_support::ini_value(entries, L"Other", L"Key"), L"stays");
+
+    Cconfig m;
+    load_from_current_folder(m);
+    ASSERT_EQ(m.plugins.size(), 1u);
+    EXPECT_STREQ(m.plugins[0].file_name, L"a.dll");
+    for (size_t i = 0; i < launcher_slots; ++i) EXPECT_EQ(bool(m.launchers[i]), i == 2) << i;
+}
+
+} // namespace
