@@ -459,4 +459,27 @@ std::optional<DWORD> zuvo_process::exit() {
     return process_.wait(std::chrono::seconds(10));
 }
 
+namespace {
+constexpr wchar_t run_key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+} // namespace
+
+std::optional<std::wstring> quellbar_run_value() {
+    wchar_t data[1024] = L"";
+    DWORD size = sizeof data;
+    if (RegGetValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", RRF_RT_REG_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(data);
+}
+
+bool set_quellbar_run_value(const std::optional<std::wstring>& value) {
+    if (!value) {
+        const LSTATUS status = RegDeleteKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar");
+        return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
+    }
+    return RegSetKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", REG_SZ, value->c_str(),
+                           static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
+}
+
 } // namespace test_support

@@ -152,6 +152,11 @@ bool has_message_box(DWORD process_id);
 
 // Saves the screen (or `area` of it) as a PNG file. False on failure.
 bool save_screenshot(const std::wstring& png_path, const RECT* area = nullptr);
+// Quellbar's value in the user's Run key (what Windows starts at log-on), or
+// nothing; set_quellbar_run_value with nothing removes it.
+std::optional<std::wstring> quellbar_run_value();
+bool set_quellbar_run_value(const std::optional<std::wstring>& value);
+
 // The screen's pixels in `area`, row by row (empty on failure).
 std::vector<COLORREF> screen_pixels(const RECT& area);
 

@@ -135,9 +135,7 @@ private:
     std::vector<received> seen_;
 };
 
-int percent(float scalar) {
-    return static_cast<int>(std::floor((scalar + 0.000001f) * 100));
-}
+using fakeaudio::percent;
 
 class barroll : public ::testing::Test {
 protected:

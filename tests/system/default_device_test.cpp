@@ -20,9 +20,7 @@ namespace {
 constexpr UINT devices_changed = 0x0830;
 constexpr UINT balloon_request = 0x0820;
 
-int percent(float scalar) {
-    return static_cast<int>(std::floor((scalar + 0.000001f) * 100));
-}
+using fakeaudio::percent;
 
 fakeaudio::description two_outputs_two_inputs() {
     fakeaudio::description d;

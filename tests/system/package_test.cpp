@@ -22,7 +22,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr WPARAM exit_command = 0x0504;
-constexpr wchar_t run_key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 std::string narrow(const std::wstring& text) {
     std::string out;
@@ -60,15 +59,6 @@ bool folder_exists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::optional<std::wstring> run_value() {
-    wchar_t data[1024] = L"";
-    DWORD size = sizeof data;
-    if (RegGetValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", RRF_RT_REG_SZ, nullptr, data,
-                     &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(data);
-}
-
 std::wstring image_path(const process& running) {
     wchar_t path[MAX_PATH] = L"";
     DWORD size = MAX_PATH;
@@ -96,7 +86,7 @@ protected:
         // What an earlier, interrupted run may have left.
         msiexec(L"/x", L"REMOVEUSERFILES=1");
         remove_tree(install_dir_);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar");
+        set_quellbar_run_value(std::nullopt);
     }
 
     void TearDown() override {
@@ -137,7 +127,7 @@ TEST_F(package, installs_per_user_starts_zuvo_and_uninstall_keeps_the_settings) 
     }
     EXPECT_TRUE(file_exists(menu_dir_ + L"\\Quellbar.lnk"));
     EXPECT_TRUE(file_exists(menu_dir_ + L"\\Quellbar Setup.lnk"));
-    const auto command = run_value();
+    const auto command = quellbar_run_value();
     ASSERT_TRUE(command) << "STARTWITHWINDOWS=1 wrote no Run value";
     EXPECT_EQ(lstrcmpiW(command->c_str(), (L"\"" + installed(L"zuvo.exe") + L"\"").c_str()), 0)
         << narrow(*command);
@@ -173,7 +163,7 @@ TEST_F(package, installs_per_user_starts_zuvo_and_uninstall_keeps_the_settings) 
     EXPECT_EQ(left, (std::vector<std::wstring>{L"lockvol.ini", L"zuvo.ini"}));
     EXPECT_EQ(read_bytes(installed(L"zuvo.ini")), settings);
     EXPECT_FALSE(folder_exists(menu_dir_));
-    EXPECT_FALSE(run_value().has_value()) << "the Run value outlived the program";
+    EXPECT_FALSE(quellbar_run_value().has_value()) << "the Run value outlived the program";
 }
 
 TEST_F(package, quiet_install_without_start_settings_removed_on_request_and_run_value_taken_over) {
@@ -185,7 +175,8 @@ TEST_F(package, quiet_install_without_start_settings_removed_on_request_and_run_
     ASSERT_EQ(msiexec(L"/i", L"STARTAFTERINSTALL=0"), 0u);
     EXPECT_TRUE(file_exists(installed(L"zuvo.exe")));
     EXPECT_EQ(read_bytes(installed(L"zuvo.ini")), settings);
-    EXPECT_FALSE(run_value().has_value()) << "Run value written without STARTWITHWINDOWS=1";
+    EXPECT_FALSE(quellbar_run_value().has_value())
+        << "Run value written without STARTWITHWINDOWS=1";
     // The installer has ended; whatever it was going to start has started.
     EXPECT_FALSE(wait_for_window(L"Quellbar_Class", 0, 2s)) << "zuvo.exe was started";
 
@@ -194,16 +185,14 @@ TEST_F(package, quiet_install_without_start_settings_removed_on_request_and_run_
 
     // A Quellbar that starts with Windows already keeps doing so, from here.
     const std::wstring old = L"\"C:\\Old Quellbar\\zuvo.exe\"";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", REG_SZ, old.c_str(),
-                              static_cast<DWORD>((old.size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
+    ASSERT_TRUE(set_quellbar_run_value(old));
     ASSERT_EQ(msiexec(L"/i", L"STARTAFTERINSTALL=0"), 0u);
-    const auto command = run_value();
+    const auto command = quellbar_run_value();
     ASSERT_TRUE(command);
     EXPECT_EQ(lstrcmpiW(command->c_str(), (L"\"" + installed(L"zuvo.exe") + L"\"").c_str()), 0)
         << narrow(*command);
     ASSERT_EQ(msiexec(L"/x", L""), 0u);
-    EXPECT_FALSE(run_value().has_value());
+    EXPECT_FALSE(quellbar_run_value().has_value());
 }
 
 } // namespace

@@ -424,31 +424,13 @@ TEST_F(setup_program, step_edit_and_trackbar_follow_each_other) {
 constexpr wchar_t run_key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr int start_with_windows_box = 40016;
 
-std::optional<std::wstring> run_value() {
-    wchar_t data[1024] = L"";
-    DWORD size = sizeof data;
-    if (RegGetValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", RRF_RT_REG_SZ, nullptr, data,
-                     &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(data);
-}
-
-void set_run_value(const std::optional<std::wstring>& value) {
-    if (!value) {
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar");
-        return;
-    }
-    RegSetKeyValueW(HKEY_CURRENT_USER, run_key, L"Quellbar", REG_SZ, value->c_str(),
-                    static_cast<DWORD>((value->size() + 1) * sizeof(wchar_t)));
-}
-
 // The session's value as it was before the test, put back afterwards.
 class run_value_kept {
 public:
-    run_value_kept() : before_(run_value()) {}
+    run_value_kept() : before_(quellbar_run_value()) {}
     run_value_kept(const run_value_kept&) = delete;
     run_value_kept& operator=(const run_value_kept&) = delete;
-    ~run_value_kept() { set_run_value(before_); }
+    ~run_value_kept() { set_quellbar_run_value(before_); }
 
 private:
     std::optional<std::wstring> before_;
@@ -456,7 +438,7 @@ private:
 
 TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
     run_value_kept kept;
-    set_run_value(std::nullopt);
+    set_quellbar_run_value(std::nullopt);
     const std::wstring own = L"\"" + folder_.exe() + L"\"";
     const std::wstring elsewhere = L"\"C:\\Other Quellbar\\zuvo.exe\"";
     struct step {
@@ -480,7 +462,7 @@ TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
     for (const step& s : steps) {
         SCOPED_TRACE(ascii(s.before.value_or(L"none")) + (s.click ? " click" : "") +
                      (s.ok ? " OK" : " Cancel"));
-        set_run_value(s.before);
+        set_quellbar_run_value(s.before);
         setup_process editor(folder_);
         HWND basic = editor.show(setup_page::basic);
         ASSERT_TRUE(basic);
@@ -488,7 +470,7 @@ TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
         if (s.click) click(basic, start_with_windows_box);
         EXPECT_EQ(checked(basic, start_with_windows_box), s.shown != s.click);
         EXPECT_EQ(s.ok ? editor.ok() : editor.cancel(), 0u);
-        const auto after = run_value();
+        const auto after = quellbar_run_value();
         if (s.after == own && after) {
             // The folder's spelling is the system's; only the letter case may differ.
             EXPECT_EQ(lstrcmpiW(after->c_str(), own.c_str()), 0) << ascii(*after);
@@ -539,7 +521,7 @@ private:
 
 TEST_F(setup_program, a_run_value_that_cannot_be_written_is_reported_and_the_file_still_saved) {
     run_value_kept kept;
-    set_run_value(std::nullopt);
+    set_quellbar_run_value(std::nullopt);
     run_key_locked locked;
     ASSERT_TRUE(locked);
     HKEY probe = nullptr;
@@ -564,13 +546,13 @@ TEST_F(setup_program, a_run_value_that_cannot_be_written_is_reported_and_the_fil
         << ascii(box->text);
     ASSERT_TRUE(close_message_box(box->window));
     EXPECT_EQ(editor.proc().wait(10s), 0u);
-    EXPECT_FALSE(run_value().has_value());
+    EXPECT_FALSE(quellbar_run_value().has_value());
     EXPECT_EQ(saved_value(L"Basic", L"VolStepSize"), L"25");
 }
 
 TEST_F(setup_program, zuvo_starts_from_the_run_value_the_editor_wrote) {
     run_value_kept kept;
-    set_run_value(std::nullopt);
+    set_quellbar_run_value(std::nullopt);
     {
         setup_process editor(folder_);
         HWND basic = editor.show(setup_page::basic);
@@ -578,7 +560,7 @@ TEST_F(setup_program, zuvo_starts_from_the_run_value_the_editor_wrote) {
         click(basic, start_with_windows_box);
         EXPECT_EQ(editor.ok(), 0u);
     }
-    const auto command = run_value();
+    const auto command = quellbar_run_value();
     ASSERT_TRUE(command) << "no Run value written";
     ASSERT_TRUE(process_ids(L"zuvo.exe").empty());
     // As Windows does at logon: the command line as it stands, from elsewhere.

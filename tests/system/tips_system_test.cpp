@@ -31,9 +31,7 @@ constexpr UINT tips_request = 0x0800;
 
 constexpr WPARAM show_tips = 0x00020501;
 
-int percent(float scalar) {
-    return static_cast<int>(std::floor((scalar + 0.000001f) * 100));
-}
+using fakeaudio::percent;
 
 RECT window_rect(HWND window) {
     RECT r{};

@@ -22,9 +22,7 @@ namespace {
 constexpr UINT tray_notify = 0x0802;
 constexpr WPARAM tray_id = 1384;
 
-int percent(float scalar) {
-    return static_cast<int>(std::floor((scalar + 0.000001f) * 100));
-}
+using fakeaudio::percent;
 
 // Wine shows notification-area icons as child windows of its own tray.
 HWND tray_icon_window() {

@@ -55,6 +55,12 @@
 
 namespace fakeaudio {
 
+// A scalar volume as the program shows it: whole percent, rounded down, with
+// a hair of tolerance for float noise (0.5 is 50, not 49).
+inline int percent(float scalar) {
+    return static_cast<int>((scalar + 0.000001f) * 100);
+}
+
 // KSNODETYPE_SUM, the subtype of a mixing node.
 extern const GUID subtype_sum;
 
