@@ -245,9 +245,9 @@ TEST_F(tips_system, clicking_the_state_word_toggles_mute) {
 TEST_F(tips_system, garbage_pointers_posted_from_another_process_do_not_crash_it) {
     start(one_control);
     static const wchar_t ours[] = L"a text of this process";
-    for (WPARAM garbage :
-         {WPARAM{0}, WPARAM{1}, WPARAM{0x10}, WPARAM{0xDEADBEEF}, WPARAM{0x00007FFFFFFF0000},
-          ~WPARAM{0} - 7, reinterpret_cast<WPARAM>(ours)}) {
+    for (WPARAM garbage : {WPARAM{0}, WPARAM{1}, WPARAM{0x10}, WPARAM{0xDEADBEEF},
+                           static_cast<WPARAM>(0x00007FFFFFFF0000ull), ~WPARAM{0} - 7,
+                           reinterpret_cast<WPARAM>(ours)}) {
         ASSERT_TRUE(PostMessageW(window(), tips_request, garbage, 1000));
     }
     // Sending waits until everything posted before has been handled.

@@ -162,17 +162,17 @@ public:
     }
 
 private:
+    // A function of its own: in 32 bits the callback is stdcall, which a
+    // lambda does not convert to.
+    static BOOL CALLBACK note_dialog(HWND window, LPARAM out) {
+        wchar_t name[16] = {};
+        GetClassNameW(window, name, 16);
+        if (lstrcmpW(name, L"#32770") == 0) *reinterpret_cast<HWND*>(out) = window;
+        return TRUE;
+    }
     static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD) {
         HWND dialog = nullptr;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND window, LPARAM out) -> BOOL {
-                wchar_t name[16] = {};
-                GetClassNameW(window, name, 16);
-                if (lstrcmpW(name, L"#32770") == 0) *reinterpret_cast<HWND*>(out) = window;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&dialog));
+        EnumThreadWindows(GetCurrentThreadId(), note_dialog, reinterpret_cast<LPARAM>(&dialog));
         scripted_dialog* self = current_;
         if (!self || !dialog) return;
         if (!self->ran_) {
