@@ -10,6 +10,7 @@
 //   barroll [calls per sample, default 2000]
 
 #include "plugins/barroll/taskbar_hook.h"
+#include "bench/bench_timing.h"
 
 #include "common/unique_resource.h"
 
@@ -21,19 +22,10 @@
 
 namespace {
 
+using namespace bench;
+
 LRESULT CALLBACK pass_through(int code, WPARAM wparam, LPARAM lparam) noexcept {
     return CallNextHookEx(nullptr, code, wparam, lparam);
-}
-
-double now_ns() {
-    static const double scale = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1e9 / static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * scale;
 }
 
 void drain(HWND window) {

@@ -10,6 +10,7 @@
 //   bench_hook [calls per sample, default 500]
 
 #include "hook/hook_table.h"
+#include "bench/bench_timing.h"
 #include "hook/zuvohook.h"
 #include "common/unique_resource.h"
 
@@ -22,6 +23,8 @@
 
 namespace {
 
+using namespace bench;
+
 LRESULT CALLBACK pass_through(int code, WPARAM wparam, LPARAM lparam) noexcept {
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
@@ -30,17 +33,6 @@ void drain_thread_queue() {
     MSG msg;
     while (PeekMessageW(&msg, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE)) {
     }
-}
-
-double now_ns() {
-    static const double scale = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return 1e9 / static_cast<double>(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) * scale;
 }
 
 double median(std::vector<double> values) {

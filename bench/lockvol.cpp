@@ -7,6 +7,7 @@
 // first, as the main program does.
 
 #include "common/unique_resource.h"
+#include "bench/bench_timing.h"
 #include "mxrctl/mxrctl_ca.h"
 #include "plugin_sdk/zuvoplug.h"
 #include "tests/support/fakeaudio/fake_audio.h"
@@ -20,20 +21,10 @@
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
-
-double micros_per(clock_type::duration elapsed, int count) {
-    return std::chrono::duration<double, std::micro>(elapsed).count() / count;
-}
+using namespace bench;
 
 template <typename F> F plugin_export(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-template <typename Measure> double best_of(Measure measure) {
-    double best = measure();
-    for (int i = 0; i < 4; ++i) best = std::min(best, measure());
-    return best;
 }
 
 // Another program turns the master down, then we wait on the window thread

@@ -4,6 +4,7 @@
 // on the same machine in the same run.
 
 #include "mxrctl/mxrctl_ca.h"
+#include "bench/bench_timing.h"
 #include "tests/support/fakeaudio/fake_audio.h"
 
 #include <algorithm>
@@ -13,11 +14,7 @@
 
 namespace {
 
-using clock_type = std::chrono::steady_clock;
-
-double micros_per(clock_type::duration elapsed, int count) {
-    return std::chrono::duration<double, std::micro>(elapsed).count() / count;
-}
+using namespace bench;
 
 LRESULT CALLBACK count_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_APP) return 1;
@@ -60,14 +57,6 @@ double notification_path(m_mxrctl::m_devs& control, int count) {
         }
     }
     return micros_per(clock_type::now() - start, count);
-}
-
-// The fastest of a few batches: the machine is shared, and other work only
-// ever makes a batch slower.
-template <typename Measure> double best_of(Measure measure) {
-    double best = measure();
-    for (int i = 0; i < 4; ++i) best = std::min(best, measure());
-    return best;
 }
 
 } // namespace
