@@ -482,4 +482,11 @@ bool set_quellbar_run_value(const std::optional<std::wstring>& value) {
            ERROR_SUCCESS;
 }
 
+std::wstring image_path(const process& running) {
+    wchar_t path[MAX_PATH] = L"";
+    DWORD size = MAX_PATH;
+    QueryFullProcessImageNameW(running.handle(), 0, path, &size);
+    return path;
+}
+
 } // namespace test_support

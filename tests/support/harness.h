@@ -124,6 +124,8 @@ bool start_in_unix_locale(const std::wstring& command_line, const std::wstring& 
 
 // Ids of the running processes whose executable file is `exe_name`.
 std::vector<DWORD> process_ids(const wchar_t* exe_name);
+// The full path of the program a process runs.
+std::wstring image_path(const process& running);
 // The process a window belongs to.
 DWORD window_process(HWND window);
 // Every top-level window of `class_name` (and of `process_id` when not 0).

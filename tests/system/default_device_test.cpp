@@ -160,6 +160,12 @@ TEST_F(default_device, unplugged_device_shows_the_error_at_once_and_comes_back) 
                                    {1, L"Speakers  30% "},
                                    {2, L"#   0% [ERROR]"},
                                    {3, L"Line In  50% "}}));
+    // Commands meanwhile reach no device.
+    for (WPARAM command : {0x0580, 0x0582, 0x00020501}) zuvo_->post_command(command);
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_EQ(percent(fake_.master(headphones_)), 60);
+    EXPECT_FALSE(fake_.mute(headphones_));
+    EXPECT_EQ(tray_tip(), L"#   0% [ERROR]");
     fake_.set_master(headphones_, 0.4f);
     before = device_messages();
     fake_.restore(headphones_);

@@ -59,13 +59,6 @@ bool folder_exists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::wstring image_path(const process& running) {
-    wchar_t path[MAX_PATH] = L"";
-    DWORD size = MAX_PATH;
-    QueryFullProcessImageNameW(running.handle(), 0, path, &size);
-    return path;
-}
-
 class package : public ::testing::Test {
 protected:
     void SetUp() override {

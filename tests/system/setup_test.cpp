@@ -161,13 +161,6 @@ private:
     process process_;
 };
 
-std::wstring image_path(const process& running) {
-    wchar_t path[MAX_PATH] = L"";
-    DWORD size = MAX_PATH;
-    QueryFullProcessImageNameW(running.handle(), 0, path, &size);
-    return path;
-}
-
 // Every key the editor writes into a new file, in order, with the defaults.
 // The resolution box is ticked for the default base, so OK stores the
 // desktop width measured then.

@@ -141,33 +141,7 @@ TEST_F(tray, middle_click_toggles_mute) {
     EXPECT_TRUE(fake_.mute(speakers_));
 }
 
-// The control's line of the popup menu, as the probe saw it open.
-std::wstring control_item(const program_folder& folder, zuvo_process& zuvo) {
-    const size_t before = probe_records(folder, L"popup").size();
-    zuvo.post_command(0x0584);
-    if (!wait_for_probe_records(folder, L"action", before + 1)) return L"";
-    probe_sync(zuvo, folder, 0);
-    const auto items = last_probe_popup(folder);
-    return items.empty() ? L"" : items.front().text;
-}
-
-TEST_F(tray, removed_device_shows_the_error_state_and_works_when_back) {
-    start();
-    // The probe closes every menu it sees from now on.
-    folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=end\r\n");
-    zuvo_->post_command(probe_command(0, probe_protocol::reload));
-    fake_.set_master(speakers_, 0.4f);
-    EXPECT_EQ(control_item(folder_, *zuvo_), L"&0: Speakers  40% ");
-    fake_.remove(speakers_);
-    for (WPARAM command : {0x0580, 0x0582, 0x0583, 0x00020501}) zuvo_->post_command(command);
-    probe_sync(*zuvo_, folder_, 0);
-    EXPECT_EQ(percent(fake_.master(speakers_)), 40);
-    EXPECT_EQ(control_item(folder_, *zuvo_), L"&0: #   0% [ERROR]");
-    fake_.restore(speakers_);
-    zuvo_->post_command(0x0580);
-    EXPECT_TRUE(volume_becomes(50));
-    EXPECT_EQ(control_item(folder_, *zuvo_), L"&0: Speakers  50% ");
-}
+// A device unplugged and back: default_device_test.
 
 TEST_F(tray, double_click_runs_the_first_launcher_and_single_click_shows_tips) {
     const std::wstring log = folder_.file(L"launched.txt");
