@@ -5,7 +5,24 @@
 #include "main/popmenu.h"
 #include "main/zuvo_mixer.h"
 
+#include <shellscalingapi.h>
 #include <strsafe.h>
+
+namespace {
+
+// The small-icon size at the DPI of the monitor that shows the notification
+// area: what the shell draws our icon at.
+int32_t shell_icon_size() noexcept {
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    HMONITOR monitor = taskbar ? MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY)
+                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY);
+    UINT dpi_x = 0, dpi_y = 0;
+    if (FAILED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpi_x, &dpi_y)) || dpi_y == 0)
+        dpi_y = GetDpiForSystem();
+    return GetSystemMetricsForDpi(SM_CXSMICON, dpi_y);
+}
+
+} // namespace
 
 Ctrayicon::~Ctrayicon() {
     if (added_) Shell_NotifyIconW(NIM_DELETE, &data_);
@@ -19,6 +36,7 @@ void Ctrayicon::prepare(HWND window, const Cconfig* config) noexcept {
     data_.uID = TRAY_ICON_ID;
     data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data_.uCallbackMessage = ZUVOMSG_TRAY_NOTIFY;
+    icon_size_ = shell_icon_size();
 }
 
 void Ctrayicon::add() noexcept {
@@ -108,6 +126,13 @@ void Ctrayicon::notify(LPARAM event) noexcept {
     }
 }
 
+void Ctrayicon::follow_icon_size() noexcept {
+    const int32_t size = shell_icon_size();
+    if (size == icon_size_) return;
+    icon_size_ = size;
+    if (data_.hWnd) PostMessageW(data_.hWnd, WM_COMMAND, CMD_TRAY_UPDATE, 0);
+}
+
 void Ctrayicon::single_click() noexcept {
     click_pending_ = false;
     bring_to_foreground(data_.hWnd);
@@ -138,6 +163,11 @@ bool Ctrayicon::handle_message(HWND, UINT message, WPARAM wparam, LPARAM lparam)
     case WM_MOUSEWHEEL:
         wheel(wparam);
         return true;
+    case WM_DPICHANGED:
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+        follow_icon_size();
+        return false;
     default:
         break;
     }
@@ -148,6 +178,8 @@ bool Ctrayicon::handle_message(HWND, UINT message, WPARAM wparam, LPARAM lparam)
             Shell_NotifyIconW(NIM_DELETE, &data_);
             add();
         }
+        // The new shell may sit on a monitor of another DPI.
+        follow_icon_size();
         return false;
     }
     return false;
@@ -163,6 +195,7 @@ void Ctrayicon::update(Czuvo_mixer& mixer) noexcept {
         else
             color = state.has_color ? state.color : config_->text_color;
     }
+    mixer.tray_image().set_icon_size(icon_size_, icon_size_);
     HICON icon = mixer.tray_image().compose(state.volume, color, state.muted, !state.usable);
     PostMessageW(data_.hWnd, ZUVOMSG_TRAY_UPDATE, reinterpret_cast<WPARAM>(icon),
                  reinterpret_cast<LPARAM>(mixer.tray_tip()));

@@ -36,11 +36,14 @@ private:
     void show_balloon(const void* record) noexcept;
     void notify(LPARAM event) noexcept;
     void wheel(WPARAM wparam) noexcept;
+    // After a change of DPI or displays: the icon is built again at the new size.
+    void follow_icon_size() noexcept;
 
     NOTIFYICONDATAW data_{};
-    unique_hicon icon_;  // the icon the shell shows
+    unique_hicon icon_; // the icon the shell shows
     const Cconfig* config_ = nullptr;
     UINT taskbar_created_ = 0;
+    int32_t icon_size_ = 0; // what the shell draws the icon at
     bool added_ = false;
     bool failed_ = false;
     bool click_pending_ = false;

@@ -436,15 +436,15 @@ def program_icon(size):
 def pictures():
     """Every file of the resource folder: relative path -> bytes."""
     out = {}
-    for name, size in (("default", 16), ("large", 32)):
+    for name, size in (("default", 16), ("medium", 24), ("large", 32)):
         out[f"tray/{name}/icon.png"] = png_bytes(tray_icon(size))
         out[f"tray/{name}/mute.png"] = png_bytes(tray_mute(size))
         out[f"tray/{name}/err.png"] = png_bytes(tray_error(size))
     out["tray/classic/icon.bmp"] = bmp_bytes(from_rows(CLASSIC_ICON, CLASSIC_PALETTE))
     out["tray/classic/mute.bmp"] = bmp_bytes(from_rows(CLASSIC_MUTE, CLASSIC_PALETTE))
     out["tray/classic/err.bmp"] = bmp_bytes(from_rows(CLASSIC_ERROR, CLASSIC_PALETTE))
-    for name, scale, edge, alpha in (("default", 1, 150, True), ("large", 2, 150, True),
-                                     ("classic", 1, 255, False)):
+    for name, scale, edge, alpha in (("default", 1, 150, True), ("medium", 1, 150, True),
+                                     ("large", 2, 150, True), ("classic", 1, 255, False)):
         out[f"tray/{name}/dig10.png"] = png_bytes(digit_strip(True, scale, edge, alpha), alpha)
         out[f"tray/{name}/dig01.png"] = png_bytes(digit_strip(False, scale, edge, alpha), alpha)
     return out
@@ -486,6 +486,10 @@ def check_ini(ini_path, written):
             value = ini[section.lower()].get(picture_key, "")
             if value.lower() not in names:
                 problems.append(f"[{section}] {picture_key}={value}: no such picture is made")
+    for section, keys in ini.items():
+        for variant in filter(None, (v.strip() for v in keys.get("variants", "").split(","))):
+            if variant.lower() not in ini:
+                problems.append(f"[{section}] variants: no section [{variant}]")
     return problems
 
 

@@ -36,4 +36,17 @@ uint32_t mask_color(value_source& values, uint32_t fallback) noexcept;
 // sits. 0 when missing.
 int32_t tens_offset(value_source& values, const wchar_t* set) noexcept;
 
+// "variants" of a set: the sections holding the same pictures drawn for other
+// icon sizes, separated by commas (spaces around a name do not count). Names
+// longer than set_name_capacity - 1 characters or empty are skipped, as is
+// everything after max_variants names. Returns how many were written.
+constexpr size_t max_variants = 8;
+constexpr size_t set_name_capacity = 32;
+size_t variants(value_source& values, const wchar_t* set,
+                wchar_t (&names)[max_variants][set_name_capacity]) noexcept;
+
+// Whether `name` is `set` itself or one of its variants. Section names are
+// compared as the profile functions do, without regard to the case of A-Z.
+bool has_variant(value_source& values, const wchar_t* set, const wchar_t* name) noexcept;
+
 } // namespace picture_set

@@ -172,7 +172,26 @@ bool Ctrayimage::load_images(const wchar_t* icon_set, const wchar_t* digit_set) 
     const bool icons = icon_set && !same_name(icon_set, icon_set_, icon_set_cut_);
     const bool digits = digit_set && !same_name(digit_set, digit_set_, digit_set_cut_);
     if (!icons && !digits) return true;
+    if (icons) remember_name(icon_request_, icon_request_cut_, icon_set);
+    if (digits) remember_name(digit_request_, digit_request_cut_, digit_set);
+    load(icons ? icon_set : nullptr, digits ? digit_set : nullptr);
+    return true;
+}
 
+void Ctrayimage::set_icon_size(int32_t width, int32_t height) noexcept {
+    if (width <= 0 || height <= 0 || width > 256 || height > 256) width = height = 0;
+    if (width == asked_width_ && height == asked_height_) return;
+    asked_width_ = width;
+    asked_height_ = height;
+    // A name that had to be shortened cannot be looked up again; its pictures
+    // stay as they are and are only laid out for the new size.
+    if (icon_request_[0] && !icon_request_cut_)
+        load(icon_request_, digit_request_[0] && !digit_request_cut_ ? digit_request_ : nullptr);
+    else
+        create_work_bitmaps();
+}
+
+void Ctrayimage::load(const wchar_t* icon_set, const wchar_t* digit_set) noexcept {
     // The mask colour is read afresh with every load, so that an edited
     // resource file applies to the pictures loaded next.
     wchar_t ini_path[picture_set::path_capacity] = {};
@@ -181,45 +200,93 @@ bool Ctrayimage::load_images(const wchar_t* icon_set, const wchar_t* digit_set) 
         StringCchCopyW(ini_path, picture_set::path_capacity, store.path());
     profile_values values(ini_path);
     mask_color_ = picture_set::mask_color(values, default_mask_color);
-    if (icons) load_icon_set(values, icon_set);
-    if (digits) load_digit_set(values, digit_set);
-    return true;
+    wchar_t previous_section[name_capacity];
+    StringCchCopyW(previous_section, name_capacity, icon_section_);
+    if (icon_set) load_icon_set(values, icon_set);
+    // Digits drawn for the chosen icon size come along with it.
+    if (!digit_set && icon_set && asked_width_ && wcscmp(previous_section, icon_section_) != 0 &&
+        digit_request_[0] && !digit_request_cut_)
+        digit_set = digit_request_;
+    if (digit_set) load_digit_set(values, digit_set);
 }
 
 void Ctrayimage::load_icon_set(picture_set::value_source& values, const wchar_t* name) noexcept {
     icon_.reset();
     icon_set_[0] = L'\0';
     icon_set_cut_ = false;
-    load_picture(base_, values, name, L"icon", mask_color_);
-    load_picture(mute_, values, name, L"mute", mask_color_);
-    load_picture(error_, values, name, L"err", mask_color_);
+    const wchar_t* section = load_base(values, name);
+    load_picture(mute_, values, section, L"mute", mask_color_);
+    load_picture(error_, values, section, L"err", mask_color_);
     if (!base_.empty()) remember_name(icon_set_, icon_set_cut_, name);
     create_work_bitmaps();
+}
+
+const wchar_t* Ctrayimage::load_base(picture_set::value_source& values,
+                                     const wchar_t* name) noexcept {
+    bool cut = false;
+    remember_name(icon_section_, cut, name);
+    wchar_t names[picture_set::max_variants][picture_set::set_name_capacity];
+    const size_t count = asked_width_ ? picture_set::variants(values, name, names) : 0;
+    if (count > 0) {
+        // Each candidate is loaded once to learn its size.
+        tray_pixels::picture_size sizes[picture_set::max_variants + 1];
+        for (size_t i = 0; i <= count; ++i) {
+            load_picture(base_, values, i == 0 ? name : names[i - 1], L"icon", mask_color_);
+            sizes[i] = {base_.width(), base_.height()};
+        }
+        const size_t best = tray_pixels::best_fit(sizes, count + 1, asked_width_, asked_height_);
+        if (best > 0 && best <= count) {
+            StringCchCopyW(icon_section_, name_capacity, names[best - 1]);
+            load_picture(base_, values, icon_section_, L"icon", mask_color_);
+            return icon_section_;
+        }
+    }
+    load_picture(base_, values, name, L"icon", mask_color_);
+    return name;
 }
 
 void Ctrayimage::load_digit_set(picture_set::value_source& values, const wchar_t* name) noexcept {
     digit_set_[0] = L'\0';
     digit_set_cut_ = false;
-    load_picture(tens_, values, name, L"dig10", mask_color_);
-    load_picture(ones_, values, name, L"dig01", mask_color_);
+    const wchar_t* section = name;
+    if (asked_width_ && icon_section_[0] && picture_set::has_variant(values, name, icon_section_)) {
+        load_picture(tens_, values, icon_section_, L"dig10", mask_color_);
+        // A variant without digits of its own keeps those of the set named.
+        if (!tens_.empty()) section = icon_section_;
+    }
+    if (section == name) load_picture(tens_, values, name, L"dig10", mask_color_);
+    bool cut = false;
+    remember_name(digit_section_, cut, section);
+    load_picture(ones_, values, section, L"dig01", mask_color_);
     if (!tens_.empty()) remember_name(digit_set_, digit_set_cut_, name);
-    tens_offset_ = picture_set::tens_offset(values, name);
+    tens_offset_ = picture_set::tens_offset(values, section);
 }
 
 void Ctrayimage::create_work_bitmaps() noexcept {
     work_.reset();
+    shown_.reset();
     mask_.reset();
-    work_bits_ = nullptr;
+    work_bits_ = shown_bits_ = nullptr;
     work_width_ = work_height_ = 0;
     int32_t width = base_.width(), height = base_.height();
-    if (base_.empty()) fallback_icon_size(width, height);
+    if (base_.empty()) {
+        if (asked_width_)
+            width = asked_width_, height = asked_height_;
+        else
+            fallback_icon_size(width, height);
+    }
     uint8_t* bits = nullptr;
     work_ = create_dib(width, height, bits);
     if (!work_) return;
     work_bits_ = bits;
     work_width_ = width;
     work_height_ = height;
-    // An all-zero mask: the alpha channel of the work picture decides.
+    scale_ = tray_pixels::whole_scale(width, height, asked_width_, asked_height_);
+    if (scale_ > 0 && (width != asked_width_ || height != asked_height_)) {
+        shown_ = create_dib(asked_width_, asked_height_, shown_bits_);
+        if (shown_) width = asked_width_, height = asked_height_;
+    }
+    // An all-zero mask: the alpha channel of the picture handed over decides.
     uint8_t* mask_bits = nullptr;
     mask_ = create_dib(width, height, mask_bits);
     if (mask_bits)
@@ -240,10 +307,13 @@ HICON Ctrayimage::compose(int32_t volume, COLORREF color, bool muted, bool error
     pictures.tens_offset = tens_offset_;
     tray_pixels::compose({work_bits_, work_width_, work_height_}, pictures, volume, color, muted,
                          error);
+    if (shown_bits_)
+        tray_pixels::scale_centered({shown_bits_, asked_width_, asked_height_},
+                                    {work_bits_, work_width_, work_height_}, scale_);
 
     ICONINFO info{};
     info.fIcon = TRUE;
-    info.hbmColor = work_.get();
+    info.hbmColor = shown_bits_ ? shown_.get() : work_.get();
     info.hbmMask = mask_.get();
     // Should the system refuse, the icon built last stays: a stale picture in
     // the notification area is better than none.

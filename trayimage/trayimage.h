@@ -54,6 +54,13 @@ public:
     // A null name leaves that part as it is; a name equal to the loaded one
     // is not loaded again. Always true.
     bool load_images(const wchar_t* icon_set, const wchar_t* digit_set) noexcept;
+    // The size the shell asks for (0 x 0: the base picture's size). Of the
+    // icon set and the "variants" it names, the one that fills this size
+    // best by a whole factor is loaded, and the digits of the same section
+    // when the digit set names it too; the icon is built at this size with
+    // the picture enlarged by that factor and centred. A base picture that
+    // does not fit is handed over at its own size, for the shell to shrink.
+    void set_icon_size(int32_t width, int32_t height) noexcept;
     // Builds the icon for a volume (digits only for 0..100), a colour for the
     // digits, and the mute and error overlays. The icon stays owned here; the
     // previous one is destroyed.
@@ -61,6 +68,9 @@ public:
 
     const wchar_t* icon_set() const noexcept { return icon_set_; }
     const wchar_t* digit_set() const noexcept { return digit_set_; }
+    // The section the icon pictures came from: the icon set or one of its variants.
+    const wchar_t* icon_section() const noexcept { return icon_section_; }
+    const wchar_t* digit_section() const noexcept { return digit_section_; }
 
     const Ctraypicture& base_picture() const noexcept { return base_; }
     const Ctraypicture& mute_picture() const noexcept { return mute_; }
@@ -71,11 +81,16 @@ public:
     COLORREF mask_color() const noexcept { return mask_color_; }
     // The picture of the last composition (what the icon was built from).
     tray_pixels::const_image work_pixels() const noexcept {
-        return {work_bits_, work_width_, work_height_};
+        return shown_bits_ ? tray_pixels::const_image{shown_bits_, asked_width_, asked_height_}
+                           : tray_pixels::const_image{work_bits_, work_width_, work_height_};
     }
 
 private:
+    void load(const wchar_t* icon_set, const wchar_t* digit_set) noexcept;
     void load_icon_set(picture_set::value_source& values, const wchar_t* name) noexcept;
+    // Loads the base picture of the set or of the variant that fits best;
+    // returns the section it came from.
+    const wchar_t* load_base(picture_set::value_source& values, const wchar_t* name) noexcept;
     void load_digit_set(picture_set::value_source& values, const wchar_t* name) noexcept;
     void create_work_bitmaps() noexcept;
 
@@ -90,10 +105,22 @@ private:
     wchar_t digit_set_[name_capacity] = {};
     bool icon_set_cut_ = false; // the name did not fit and was shortened
     bool digit_set_cut_ = false;
+    // The names last asked for, loaded or not, to choose again at another size.
+    wchar_t icon_request_[name_capacity] = {};
+    wchar_t digit_request_[name_capacity] = {};
+    bool icon_request_cut_ = false;
+    bool digit_request_cut_ = false;
+    wchar_t icon_section_[name_capacity] = {};
+    wchar_t digit_section_[name_capacity] = {};
+    int32_t asked_width_ = 0;
+    int32_t asked_height_ = 0;
+    int32_t scale_ = 1;
     unique_hbitmap work_;
     uint8_t* work_bits_ = nullptr;
     int32_t work_width_ = 0;
     int32_t work_height_ = 0;
+    unique_hbitmap shown_; // the work picture enlarged to the asked size, when it differs
+    uint8_t* shown_bits_ = nullptr;
     unique_hbitmap mask_;
     unique_hicon icon_;
 };

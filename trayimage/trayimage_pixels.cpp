@@ -199,6 +199,50 @@ void copy_rows(image destination, const uint8_t* source, int64_t stride) noexcep
         std::memcpy(pixel_at(destination, 0, y), source + stride * y, bytes);
 }
 
+int32_t whole_scale(int32_t base_width, int32_t base_height, int32_t asked_width,
+                    int32_t asked_height) noexcept {
+    if (base_width <= 0 || base_height <= 0 || asked_width <= 0 || asked_height <= 0) return 0;
+    return std::min(asked_width / base_width, asked_height / base_height);
+}
+
+size_t best_fit(const picture_size* sizes, size_t count, int32_t asked_width,
+                int32_t asked_height) noexcept {
+    size_t best = count;
+    int64_t best_cover = -1, best_area = 0;
+    size_t smallest = count;
+    int64_t smallest_area = 0;
+    for (size_t i = 0; sizes && i < count; ++i) {
+        const int64_t area = int64_t{sizes[i].width} * sizes[i].height;
+        if (sizes[i].width <= 0 || sizes[i].height <= 0) continue;
+        if (smallest == count || area < smallest_area) smallest = i, smallest_area = area;
+        const int64_t k = whole_scale(sizes[i].width, sizes[i].height, asked_width, asked_height);
+        if (k == 0) continue;
+        const int64_t cover = k * k * area;
+        if (cover > best_cover || (cover == best_cover && area > best_area))
+            best = i, best_cover = cover, best_area = area;
+    }
+    return best != count ? best : smallest;
+}
+
+void scale_centered(image destination, const const_image& source, int32_t factor) noexcept {
+    if (is_empty(destination)) return;
+    std::memset(destination.bits, 0,
+                row_bytes(destination.width) * static_cast<size_t>(destination.height));
+    if (is_empty(source) || factor <= 0) return;
+    const int64_t left = (int64_t{destination.width} - int64_t{source.width} * factor) / 2;
+    const int64_t top = (int64_t{destination.height} - int64_t{source.height} * factor) / 2;
+    for (int32_t y = 0; y < destination.height; ++y) {
+        const int64_t sy = (y - top) >= 0 ? (y - top) / factor : -1;
+        if (sy < 0 || sy >= source.height) continue;
+        for (int32_t x = 0; x < destination.width; ++x) {
+            const int64_t sx = (x - left) >= 0 ? (x - left) / factor : -1;
+            if (sx < 0 || sx >= source.width) continue;
+            std::memcpy(pixel_at(destination, x, y),
+                        pixel_at(source, static_cast<int32_t>(sx), static_cast<int32_t>(sy)), 4);
+        }
+    }
+}
+
 void compose(image work, const layers& pictures, int32_t volume, uint32_t colorref, bool muted,
              bool error) noexcept {
     if (is_empty(work)) return;

@@ -104,6 +104,29 @@ void apply_mask_color(image picture, uint32_t mask_colorref) noexcept;
 // stored bottom-up) into a top-down picture of the same size.
 void copy_rows(image destination, const uint8_t* source, int64_t stride) noexcept;
 
+// The largest whole factor by which a picture of base_width x base_height
+// can be enlarged and still fit asked_width x asked_height: 0 when it does not
+// fit even as it is, or when a size is not positive. Whole factors keep every
+// pixel a sharp square.
+int32_t whole_scale(int32_t base_width, int32_t base_height, int32_t asked_width,
+                    int32_t asked_height) noexcept;
+
+// Of `count` pictures of the given sizes (0 x 0 for one that did not load),
+// the one that covers most of the asked size when enlarged by whole_scale;
+// on a tie the larger picture, which has the finer detail. When none fits,
+// the smallest one (the shell shrinks it least). `count` when every size is
+// empty.
+struct picture_size {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+size_t best_fit(const picture_size* sizes, size_t count, int32_t asked_width,
+                int32_t asked_height) noexcept;
+
+// Clears `destination` and draws `source` into its middle, every pixel
+// `factor` x `factor` pixels; what does not fit is left out.
+void scale_centered(image destination, const const_image& source, int32_t factor) noexcept;
+
 // The pictures of one composition; any of them may be empty.
 struct layers {
     const_image base;

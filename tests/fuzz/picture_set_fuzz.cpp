@@ -48,6 +48,21 @@ void check_set(profile_stand_in& file, stand_in_values& values, const std::wstri
     const std::wstring spacing = cut(file.find(set.c_str(), L"dig01_w"), 16);
     if (picture_set::tens_offset(values, set.c_str()) != reference::signed_number(spacing.c_str()))
         std::abort();
+
+    // Every variant is a trimmed, non-empty name that fits and appears in the
+    // value, and is found again as a variant of the set.
+    wchar_t names[picture_set::max_variants][picture_set::set_name_capacity];
+    const size_t count = picture_set::variants(values, set.c_str(), names);
+    if (count > picture_set::max_variants) std::abort();
+    const std::wstring list = cut(file.find(set.c_str(), L"variants"), 8 * 40);
+    for (size_t i = 0; i < count; ++i) {
+        const std::wstring name = names[i];
+        if (name.empty() || name.size() >= picture_set::set_name_capacity || name.front() == L' ' ||
+            name.back() == L' ' || name.find(L',') != std::wstring::npos ||
+            list.find(name) == std::wstring::npos ||
+            !picture_set::has_variant(values, set.c_str(), names[i]))
+            std::abort();
+    }
 }
 
 } // namespace

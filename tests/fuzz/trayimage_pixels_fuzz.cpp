@@ -11,7 +11,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -67,6 +69,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     l.tens_offset = (flags & 4) ? offset : offset % 64;
     std::vector<uint8_t> work(size_t(work_w) * size_t(work_h) * 4);
     tray_pixels::compose({work.data(), work_w, work_h}, l, volume, colour, flags & 1, flags & 2);
+
+    // The composed picture enlarged into an icon of another size, and the
+    // choice among the pictures' sizes.
+    const int32_t asked_w = 1 + in.take<uint8_t>() % 64;
+    const int32_t asked_h = 1 + in.take<uint8_t>() % 64;
+    std::vector<uint8_t> shown(size_t(asked_w) * size_t(asked_h) * 4);
+    const int32_t factor = tray_pixels::whole_scale(work_w, work_h, asked_w, asked_h);
+    tray_pixels::scale_centered({shown.data(), asked_w, asked_h}, {work.data(), work_w, work_h},
+                                (flags & 8) ? factor + 1 : factor);
+    const tray_pixels::picture_size sizes[] = {{base.view.width, base.view.height},
+                                               {tens.view.width, tens.view.height},
+                                               {in.take<int32_t>(), in.take<int32_t>()},
+                                               {work_w, work_h}};
+    const size_t best = tray_pixels::best_fit(sizes, std::size(sizes), asked_w, asked_h);
+    if (best >= std::size(sizes)) std::abort(); // the work picture is never empty
 
     // The mask colour and row copy on a picture of the same input.
     tray_pixels::image mutable_view{work.data(), work_w, work_h};

@@ -7,6 +7,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -413,6 +414,29 @@ std::vector<COLORREF> screen_pixels(const RECT& area) {
         for (DWORD p : raw) pixels.push_back(RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF));
     }
     return pixels;
+}
+
+HWND tray_icon_window() {
+    // Wine shows notification-area icons as child windows of its own tray.
+    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
+    return tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr;
+}
+
+std::vector<std::pair<int, int>> text_row_runs(const RECT& area) {
+    const std::vector<COLORREF> pixels = screen_pixels(area);
+    const int width = area.right - area.left;
+    std::vector<std::pair<int, int>> runs;
+    if (pixels.empty() || width <= 0) return runs;
+    const int height = static_cast<int>(pixels.size()) / width;
+    bool inside = false;
+    for (int y = 0; y < height; ++y) {
+        const auto row = pixels.begin() + static_cast<ptrdiff_t>(y) * width;
+        const bool text = std::any_of(row, row + width, [&](COLORREF c) { return c != pixels[0]; });
+        if (text && !inside) runs.push_back({y, y + 1});
+        if (text) runs.back().second = y + 1;
+        inside = text;
+    }
+    return runs;
 }
 
 std::wstring directory_or_temp(const std::wstring& directory) {

@@ -161,6 +161,11 @@ bool set_quellbar_run_value(const std::optional<std::wstring>& value);
 
 // The screen's pixels in `area`, row by row (empty on failure).
 std::vector<COLORREF> screen_pixels(const RECT& area);
+// The window in which Wine's notification area shows our icon, or null.
+HWND tray_icon_window();
+// The runs of pixel rows in `area` of the screen that hold anything but the
+// background (the colour of its top-left pixel), as [first, last + 1).
+std::vector<std::pair<int, int>> text_row_runs(const RECT& area);
 
 // zuvo.exe started from a program folder, with another current directory
 // than its own (the program must make its folder current by itself).

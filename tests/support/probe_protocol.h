@@ -65,6 +65,8 @@
 //      entry      index(decimal) main-window keyreg-found(0/1)
 //      keyreg     hotkey command-value result(0/1, "absent" without ZUVO_keyreg)
 //      msg        message wparam lparam              (those listed in Log)
+//      icon       width height (decimal; after a logged tray update 0x810
+//                 with an icon: the size of the icon handed to the shell)
 //      event      code result(0/1)
 //      menu       items-in-host-menu-before(decimal)
 //      popup      menu-handle item-count(decimal)     (WM_INITMENUPOPUP)

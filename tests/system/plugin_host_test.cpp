@@ -229,25 +229,6 @@ TEST(plugin_host, delayed_command_starts_again_when_posted_again) {
     EXPECT_GE(events[2].tick - events[0].tick, 950u);
 }
 
-// The runs of pixel rows in `area` of the screen that hold anything but the
-// background (the colour of its top-left pixel), as [first, last + 1).
-std::vector<std::pair<int, int>> text_row_runs(const RECT& area) {
-    const std::vector<COLORREF> pixels = screen_pixels(area);
-    const int width = area.right - area.left;
-    std::vector<std::pair<int, int>> runs;
-    if (pixels.empty() || width <= 0) return runs;
-    const int height = static_cast<int>(pixels.size()) / width;
-    bool inside = false;
-    for (int y = 0; y < height; ++y) {
-        const auto row = pixels.begin() + static_cast<ptrdiff_t>(y) * width;
-        const bool text = std::any_of(row, row + width, [&](COLORREF c) { return c != pixels[0]; });
-        if (text && !inside) runs.push_back({y, y + 1});
-        if (text) runs.back().second = y + 1;
-        inside = text;
-    }
-    return runs;
-}
-
 TEST(plugin_host, tips_request_shows_and_garbage_pointer_is_ignored) {
     program_folder folder;
     // Two blocks with a line break between them, as plug-ins show a title

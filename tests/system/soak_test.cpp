@@ -97,11 +97,6 @@ size_t colours_in(HWND window) {
     return static_cast<size_t>(std::unique(pixels.begin(), pixels.end()) - pixels.begin());
 }
 
-HWND tray_icon_window() {
-    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-    return tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr;
-}
-
 TEST(soak, a_long_stream_of_commands_leaves_the_program_working_and_drawing) {
     const char* length = std::getenv("QUELLBAR_SOAK_COMMANDS");
     const long commands = std::max(1000L, length ? std::atol(length) : 3000L);

@@ -24,12 +24,6 @@ constexpr WPARAM tray_id = 1384;
 
 using fakeaudio::percent;
 
-// Wine shows notification-area icons as child windows of its own tray.
-HWND tray_icon_window() {
-    HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
-    return tray ? FindWindowExW(tray, nullptr, L"__winex11_tray_icon", nullptr) : nullptr;
-}
-
 class tray : public ::testing::Test {
 protected:
     tray() : fake_(fakeaudio::description::standard()), speakers_(fake_.device(L"Speakers")) {}

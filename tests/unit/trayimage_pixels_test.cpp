@@ -498,3 +498,59 @@ TEST(picture_size, refuses_empty_and_oversized_pictures) {
 }
 
 } // namespace
+
+TEST(whole_scale, is_the_largest_factor_that_still_fits_both_sides) {
+    const struct {
+        int32_t base_w, base_h, asked_w, asked_h, factor;
+    } cases[] = {
+        {16, 16, 16, 16, 1}, {16, 16, 24, 24, 1}, {16, 16, 32, 32, 2},  {16, 16, 47, 47, 2},
+        {16, 16, 48, 48, 3}, {8, 16, 32, 32, 2},  {24, 24, 16, 16, 0},  {16, 17, 64, 16, 0},
+        {0, 16, 16, 16, 0},  {16, 16, 0, 0, 0},   {-16, 16, 32, 32, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(whole_scale(c.base_w, c.base_h, c.asked_w, c.asked_h), c.factor)
+            << c.base_w << "x" << c.base_h << " in " << c.asked_w << "x" << c.asked_h;
+}
+
+TEST(best_fit, covers_most_of_the_asked_size_the_larger_picture_on_a_tie) {
+    const picture_size sizes[] = {{16, 16}, {24, 24}, {32, 32}, {0, 0}};
+    const struct {
+        int32_t asked;
+        size_t chosen;
+    } cases[] = {
+        {16, 0}, {20, 0}, {24, 1}, {32, 2}, // 16 x 2 covers 32 too: the larger wins
+        {40, 2}, {48, 1},                   // 16 x 3 and 24 x 2 both cover 48
+        {8, 0},                             // none fits: the smallest
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(best_fit(sizes, 4, c.asked, c.asked), c.chosen) << c.asked;
+    const picture_size none[] = {{0, 0}, {-1, 5}};
+    EXPECT_EQ(best_fit(none, 2, 16, 16), 2u) << "nothing loaded";
+    EXPECT_EQ(best_fit(nullptr, 0, 16, 16), 0u);
+}
+
+TEST(scale_centered, enlarges_every_pixel_to_a_square_in_the_middle) {
+    canvas source(2, 1);
+    source.set(0, 0, {1, 2, 3, 255});
+    source.set(1, 0, {4, 5, 6, 128});
+    canvas target(6, 4, {9, 9, 9, 9});
+    scale_centered(target.view(), source.cview(), 2);
+    // 4 x 2 pixels drawn at (1, 1); everything else cleared.
+    const char* expected[] = {"......", ".aabb.", ".aabb.", "......"};
+    for (int32_t y = 0; y < 4; ++y)
+        for (int32_t x = 0; x < 6; ++x) {
+            const char c = expected[y][x];
+            const bgra want = c == 'a'   ? bgra{1, 2, 3, 255}
+                              : c == 'b' ? bgra{4, 5, 6, 128}
+                                         : bgra{0, 0, 0, 0};
+            EXPECT_EQ(target.at(x, y), want) << x << "," << y;
+        }
+    // A source larger than the target is cut around its middle, not read past.
+    canvas wide(4, 4, {7, 7, 7, 255});
+    canvas small(2, 2);
+    scale_centered(small.view(), wide.cview(), 1);
+    EXPECT_EQ(small.at(0, 0), (bgra{7, 7, 7, 255}));
+    EXPECT_EQ(small.at(1, 1), (bgra{7, 7, 7, 255}));
+    scale_centered(small.view(), wide.cview(), 0);
+    EXPECT_EQ(small.at(0, 0), (bgra{0, 0, 0, 0})) << "no factor: cleared";
+}

@@ -519,3 +519,121 @@ TEST_F(shipped_resources, the_program_icon_has_16_32_and_48_pixel_images) {
 }
 
 } // namespace
+
+// Set "a" (16 px) names "b" (24 px, own digits) and "c" (32 px, no digits)
+// as drawn for other sizes; each base picture is one colour.
+class sized_sets : public resource_folder {
+protected:
+    void SetUp() override {
+        resource_folder::SetUp();
+        ini("[a]\r\nicon=a.png\r\ndig10=ta.png\r\ndig01=oa.png\r\nvariants= b ,c\r\n"
+            "[b]\r\nicon=b.png\r\ndig10=tb.png\r\ndig01=ob.png\r\n[c]\r\nicon=c.png\r\n");
+        png(L"a.png", picture(16, 16, rgba{10, 0, 0, 255}));
+        png(L"b.png", picture(24, 24, rgba{20, 0, 0, 255}));
+        png(L"c.png", picture(32, 32, rgba{30, 0, 0, 255}));
+        png(L"ta.png", strip(8, 8, 11));
+        png(L"oa.png", strip(5, 8, 10));
+        png(L"tb.png", strip(8, 12, 11));
+        png(L"ob.png", strip(5, 12, 10));
+    }
+};
+
+TEST_F(sized_sets, the_variant_that_fills_the_asked_size_is_loaded_with_its_digits) {
+    const struct {
+        int32_t asked;
+        const wchar_t* section;
+        const wchar_t* digits;
+        int32_t icon; // the size handed over
+    } cases[] = {
+        {0, L"a", L"a", 16},  {16, L"a", L"a", 16}, {20, L"a", L"a", 20},
+        {24, L"b", L"b", 24}, {32, L"c", L"a", 32}, // c has no digits: those of a stay
+        {48, L"b", L"b", 48}, {8, L"a", L"a", 16},  // nothing fits: the smallest, as it is
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        Ctrayimage tray;
+        tray.set_icon_size(c.asked, c.asked);
+        tray.load_images(L"a", L"a");
+        EXPECT_STREQ(tray.icon_set(), L"a");
+        EXPECT_STREQ(tray.icon_section(), c.section);
+        EXPECT_STREQ(tray.digit_section(), c.digits);
+        const SIZE size = icon_size(tray.compose(55, RGB(0, 255, 0), false, false));
+        EXPECT_EQ(size.cx, c.icon);
+        EXPECT_EQ(size.cy, c.icon);
+    }
+}
+
+TEST_F(sized_sets, a_new_size_chooses_again_and_the_digits_follow) {
+    Ctrayimage tray;
+    tray.load_images(L"a", L"a");
+    tray.set_icon_size(24, 24);
+    EXPECT_STREQ(tray.icon_section(), L"b");
+    EXPECT_EQ(tray.tens_picture().height(), 132) << "the 24-pixel digits";
+    tray.set_icon_size(0, 0);
+    EXPECT_STREQ(tray.icon_section(), L"a");
+    EXPECT_EQ(tray.tens_picture().height(), 88);
+    // Digits of another set that does not name the chosen section stay.
+    ini("[a]\r\nicon=a.png\r\nvariants=b\r\n[b]\r\nicon=b.png\r\n[d]\r\ndig10=ta.png\r\n");
+    Ctrayimage other;
+    other.set_icon_size(24, 24);
+    other.load_images(L"a", L"d");
+    EXPECT_STREQ(other.icon_section(), L"b");
+    EXPECT_STREQ(other.digit_section(), L"d");
+}
+
+TEST_F(sized_sets, a_set_without_a_fitting_variant_is_enlarged_by_whole_pixels_and_centred) {
+    ini("[p]\r\nicon=a.png\r\n");
+    png(L"a.png", picture(16, 16, rgba{10, 0, 0, 255}));
+    const struct {
+        int32_t asked, first, last; // the rows and columns the picture covers
+    } cases[] = {{24, 4, 19}, {32, 0, 31}, {40, 4, 35}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked);
+        Ctrayimage tray;
+        tray.set_icon_size(c.asked, c.asked);
+        tray.load_images(L"p", nullptr);
+        tray.compose(-1, RGB(0, 255, 0), false, false);
+        const tray_pixels::const_image shown = tray.work_pixels();
+        ASSERT_EQ(shown.width, c.asked);
+        for (int32_t i = 0; i < c.asked; ++i) {
+            const bool inside = i >= c.first && i <= c.last;
+            EXPECT_EQ(pixel(shown, i, i), inside ? (bgra{0, 0, 10, 255}) : (bgra{0, 0, 0, 0})) << i;
+        }
+    }
+}
+
+TEST(picture_set_variants, names_are_trimmed_and_bad_ones_skipped) {
+    struct one_value final : picture_set::value_source {
+        const wchar_t* text;
+        explicit one_value(const wchar_t* t) : text(t) {}
+        size_t read(const wchar_t*, const wchar_t* key, wchar_t* buffer,
+                    size_t capacity) noexcept override {
+            if (wcscmp(key, L"variants") != 0) return 0;
+            wcsncpy(buffer, text, capacity - 1);
+            buffer[capacity - 1] = L'\0';
+            return wcslen(buffer);
+        }
+    };
+    const struct {
+        const wchar_t* value;
+        std::vector<std::wstring> names;
+    } cases[] = {
+        {L"", {}},
+        {L"b", {L"b"}},
+        {L" b ,\tc\t,, ,d", {L"b", L"c", L"d"}},
+        {L"0123456789012345678901234567890,x", {L"0123456789012345678901234567890", L"x"}},
+        {L"01234567890123456789012345678901,x", {L"x"}}, // 32 characters: no such set
+        {L"1,2,3,4,5,6,7,8,9", {L"1", L"2", L"3", L"4", L"5", L"6", L"7", L"8"}},
+    };
+    for (const auto& c : cases) {
+        one_value values(c.value);
+        wchar_t names[picture_set::max_variants][picture_set::set_name_capacity];
+        const size_t count = picture_set::variants(values, L"s", names);
+        std::vector<std::wstring> found(names, names + count);
+        EXPECT_EQ(found, c.names) << "\"" << ::testing::PrintToString(std::wstring(c.value));
+    }
+    one_value values(L"Big, other");
+    EXPECT_TRUE(picture_set::has_variant(values, L"s", L"S"));
+    EXPECT_TRUE(picture_set::has_variant(values, L"s", L"bIG"));
+    EXPECT_FALSE(picture_set::has_variant(values, L"s", L"big2"));
+}

@@ -181,6 +181,8 @@ public:
             record(L"msg", L"0x%x\t0x%llx\t0x%llx", message,
                    static_cast<unsigned long long>(wparam),
                    static_cast<unsigned long long>(lparam));
+        if (message == ZUVOMSG_TRAY_UPDATE && wparam && log_.contains(message))
+            record_icon(reinterpret_cast<HICON>(wparam));
         if (message == WM_ENTERMENULOOP) menu_armed_ = false;
         if (message == WM_INITMENUPOPUP && !HIWORD(lparam)) {
             dump_popup(reinterpret_cast<HMENU>(wparam));
@@ -265,6 +267,16 @@ public:
 private:
     static unsigned long long handle_value(const void* handle) {
         return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handle));
+    }
+
+    // The size of an icon the host hands to the shell: "icon", width, height.
+    void record_icon(HICON icon) {
+        ICONINFO info{};
+        if (!GetIconInfo(icon, &info)) return;
+        unique_hbitmap color(info.hbmColor), mask(info.hbmMask);
+        BITMAP bitmap{};
+        if (GetObjectW(color ? color.get() : mask.get(), sizeof bitmap, &bitmap))
+            record(L"icon", L"%ld\t%ld", bitmap.bmWidth, bitmap.bmHeight);
     }
 
     void load_settings() {
