@@ -56,6 +56,9 @@ void icon_preview::show(HWND picture, const wchar_t* icon_set, const wchar_t* di
     // The control keeps showing the old icon until it has the new one.
     std::unique_ptr<Ctrayimage> image(new (std::nothrow) Ctrayimage);
     if (!image) return;
+    // The pictures the tray would show on this window's monitor.
+    const int32_t size = GetSystemMetricsForDpi(SM_CXSMICON, GetDpiForWindow(picture));
+    image->set_icon_size(size, size);
     image->load_images(icon_set, digit_set);
     HICON icon = image->compose(volume, digit_color, muted, false);
     SendMessageW(picture, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
