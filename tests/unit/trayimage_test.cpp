@@ -609,9 +609,10 @@ TEST(picture_set_variants, names_are_trimmed_and_bad_ones_skipped) {
         size_t read(const wchar_t*, const wchar_t* key, wchar_t* buffer,
                     size_t capacity) noexcept override {
             if (wcscmp(key, L"variants") != 0) return 0;
-            wcsncpy(buffer, text, capacity - 1);
-            buffer[capacity - 1] = L'\0';
-            return wcslen(buffer);
+            const std::wstring value = std::wstring(text).substr(0, capacity - 1);
+            std::copy(value.begin(), value.end(), buffer);
+            buffer[value.size()] = L'\0';
+            return value.size();
         }
     };
     const struct {
