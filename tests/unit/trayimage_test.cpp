@@ -500,6 +500,22 @@ TEST_F(shipped_resources, every_digit_set_has_distinct_glyphs_that_fit) {
     EXPECT_TRUE(has_masked);
 }
 
+// The speaker is drawn for 100 %, 150 % and 200 %: each size finds its own
+// drawing, with digits that fit it, whichever of the three the user chose.
+TEST_F(shipped_resources, the_speaker_has_a_drawing_for_each_common_tray_size) {
+    for (const wchar_t* chosen : {L"default", L"medium", L"large"})
+        for (int32_t size : {16, 24, 32}) {
+            SCOPED_TRACE(::testing::Message() << size << " px");
+            Ctrayimage tray;
+            tray.set_icon_size(size, size);
+            tray.load_images(chosen, chosen);
+            EXPECT_EQ(tray.base_picture().width(), size);
+            EXPECT_STREQ(tray.digit_section(), tray.icon_section());
+            EXPECT_LE(tray.tens_offset() + tray.tens_picture().width(), size);
+            EXPECT_EQ(icon_size(tray.compose(100, RGB(0, 255, 0), false, false)).cx, size);
+        }
+}
+
 TEST_F(shipped_resources, the_program_icon_has_16_32_and_48_pixel_images) {
     const std::wstring path = build_folder() + L"\\generated\\zuvo.ico";
     const auto bytes = test_support::read_bytes(path);
