@@ -347,64 +347,93 @@ def from_rows(rows, palette):
 
 
 # --------------------------------------------------------------------------
-# Digit strips: a 4 x 7 pixel font, drawn white so that the tray's tint turns
-# it into the control's colour, with a dark edge so that it reads on any
+# Digit strips: pixel fonts drawn white so that the tray's tint turns them
+# into the control's colour, with a dark edge so that they read on any
 # picture. Tens glyph 0 is blank (7 shows as "7", not "07"); tens glyph 10 is
-# "10" with a narrow one, so that 100 reads "100" in 13 pixels: the tens cell
-# is 8 pixels wide (the narrow "1", a gap, the "0"), the ones cell 5 (a gap,
-# the digit), and dig01_w moves the tens cell left by the ones cell's width.
+# "10" with a narrow one, so that 100 reads "100": the tens cell holds the
+# narrow "1", a gap and the "0", the ones cell a gap and the digit, and
+# dig01_w moves the tens cell left by the ones cell's width. One row of edge
+# sits above the digit in each cell.
 
-FONT = {
-    0: [".##.", "#..#", "#..#", "#..#", "#..#", "#..#", ".##."],
-    1: ["..#.", ".##.", "..#.", "..#.", "..#.", "..#.", ".###"],
-    2: [".##.", "#..#", "...#", "..#.", ".#..", "#...", "####"],
-    3: ["###.", "...#", "...#", ".##.", "...#", "...#", "###."],
-    4: ["..#.", ".##.", "#.#.", "#.#.", "####", "..#.", "..#."],
-    5: ["####", "#...", "###.", "...#", "...#", "#..#", ".##."],
-    6: [".##.", "#...", "#...", "###.", "#..#", "#..#", ".##."],
-    7: ["####", "...#", "...#", "..#.", "..#.", ".#..", ".#.."],
-    8: [".##.", "#..#", "#..#", ".##.", "#..#", "#..#", ".##."],
-    9: [".##.", "#..#", "#..#", ".###", "...#", "...#", ".##."],
+SMALL_FONT = {  # 4 x 7, for 16 pixels (and doubled for 32)
+    "digits": {
+        0: [".##.", "#..#", "#..#", "#..#", "#..#", "#..#", ".##."],
+        1: ["..#.", ".##.", "..#.", "..#.", "..#.", "..#.", ".###"],
+        2: [".##.", "#..#", "...#", "..#.", ".#..", "#...", "####"],
+        3: ["###.", "...#", "...#", ".##.", "...#", "...#", "###."],
+        4: ["..#.", ".##.", "#.#.", "#.#.", "####", "..#.", "..#."],
+        5: ["####", "#...", "###.", "...#", "...#", "#..#", ".##."],
+        6: [".##.", "#...", "#...", "###.", "#..#", "#..#", ".##."],
+        7: ["####", "...#", "...#", "..#.", "..#.", ".#..", ".#.."],
+        8: [".##.", "#..#", "#..#", ".##.", "#..#", "#..#", ".##."],
+        9: [".##.", "#..#", "#..#", ".###", "...#", "...#", ".##."],
+    },
+    "one": [".#.", "##.", ".#.", ".#.", ".#.", ".#.", "###"],
 }
-NARROW_ONE = [".#.", "##.", ".#.", ".#.", ".#.", ".#.", "###"]
-
-CELL_HEIGHT = 8  # one row of edge above the 7 rows of the digit
-TENS_WIDTH = 8
-ONES_WIDTH = 5
 
 
-def glyph_mask(index, tens):
+def rows(text):
+    return text.split()
+
+
+MEDIUM_FONT = {  # 5 x 10, for 24 pixels: 150 % of the small one
+    "digits": {
+        0: rows(".###. #...# #...# #...# #...# #...# #...# #...# #...# .###."),
+        1: rows("..#.. .##.. #.#.. ..#.. ..#.. ..#.. ..#.. ..#.. ..#.. #####"),
+        2: rows(".###. #...# ....# ....# ...#. ..#.. .#... #.... #.... #####"),
+        3: rows("####. ....# ....# ....# .###. ....# ....# ....# ....# ####."),
+        4: rows("...#. ..##. .#.#. #..#. #..#. ##### ...#. ...#. ...#. ...#."),
+        5: rows("##### #.... #.... ####. ....# ....# ....# ....# #...# .###."),
+        6: rows(".###. #.... #.... #.... ####. #...# #...# #...# #...# .###."),
+        7: rows("##### ....# ....# ...#. ...#. ..#.. ..#.. .#... .#... .#..."),
+        8: rows(".###. #...# #...# #...# .###. #...# #...# #...# #...# .###."),
+        9: rows(".###. #...# #...# #...# #...# .#### ....# ....# ....# .###."),
+    },
+    "one": rows(".#. ##. .#. .#. .#. .#. .#. .#. .#. ###"),
+}
+
+
+def cell_size(font, tens):
+    """Width and height of one glyph cell of the tens or the ones strip."""
+    digit_width = len(font["digits"][0][0])
+    width = len(font["one"][0]) + 1 + digit_width if tens else 1 + digit_width
+    return width, 1 + len(font["digits"][0])
+
+
+def glyph_mask(font, index, tens):
     """The digit pixels of one glyph cell as a set of (x, y)."""
     dots = set()
 
-    def put(rows, left):
-        for y, row in enumerate(rows):
+    def put(glyph_rows, left):
+        for y, row in enumerate(glyph_rows):
             for x, ch in enumerate(row):
                 if ch == "#":
                     dots.add((left + x, 1 + y))
 
+    tens_left = len(font["one"][0]) + 1
     if not tens:
-        put(FONT[index], 1)
+        put(font["digits"][index], 1)
     elif index == 10:
-        put(NARROW_ONE, 0)
-        put(FONT[0], 4)
+        put(font["one"], 0)
+        put(font["digits"][0], tens_left)
     elif index > 0:
-        put(FONT[index], 4)
+        put(font["digits"][index], tens_left)
     return dots
 
 
-def digit_strip(tens, scale, edge_alpha, alpha_channel):
+def digit_strip(tens, scale, edge_alpha, alpha_channel, font=SMALL_FONT):
     """The strip of 11 (tens) or 10 (ones) glyphs. Without an alpha channel
     the background is the mask colour and the edge is solid black."""
-    count, width = (11, TENS_WIDTH) if tens else (10, ONES_WIDTH)
+    count = 11 if tens else 10
+    width, cell_height = cell_size(font, tens)
     background = (0, 0, 0, 0) if alpha_channel else MAGENTA + (255,)
-    pic = Picture(width * scale, CELL_HEIGHT * count * scale, background)
+    pic = Picture(width * scale, cell_height * count * scale, background)
     for index in range(count):
-        dots = glyph_mask(index, tens)
+        dots = glyph_mask(font, index, tens)
         edge = {(x + dx, y + dy) for x, y in dots for dx in (-1, 0, 1) for dy in (-1, 0, 1)} - dots
-        top = index * CELL_HEIGHT
+        top = index * cell_height
         for (x, y), colour in [(p, (0, 0, 0, edge_alpha)) for p in edge] + [(p, (255, 255, 255, 255)) for p in dots]:
-            if not (0 <= x < width and 0 <= y < CELL_HEIGHT):
+            if not (0 <= x < width and 0 <= y < cell_height):
                 continue
             for sy in range(scale):
                 for sx in range(scale):
@@ -443,10 +472,12 @@ def pictures():
     out["tray/classic/icon.bmp"] = bmp_bytes(from_rows(CLASSIC_ICON, CLASSIC_PALETTE))
     out["tray/classic/mute.bmp"] = bmp_bytes(from_rows(CLASSIC_MUTE, CLASSIC_PALETTE))
     out["tray/classic/err.bmp"] = bmp_bytes(from_rows(CLASSIC_ERROR, CLASSIC_PALETTE))
-    for name, scale, edge, alpha in (("default", 1, 150, True), ("medium", 1, 150, True),
-                                     ("large", 2, 150, True), ("classic", 1, 255, False)):
-        out[f"tray/{name}/dig10.png"] = png_bytes(digit_strip(True, scale, edge, alpha), alpha)
-        out[f"tray/{name}/dig01.png"] = png_bytes(digit_strip(False, scale, edge, alpha), alpha)
+    for name, scale, edge, alpha, font in (("default", 1, 150, True, SMALL_FONT),
+                                           ("medium", 1, 150, True, MEDIUM_FONT),
+                                           ("large", 2, 150, True, SMALL_FONT),
+                                           ("classic", 1, 255, False, SMALL_FONT)):
+        for key, tens in (("dig10", True), ("dig01", False)):
+            out[f"tray/{name}/{key}.png"] = png_bytes(digit_strip(tens, scale, edge, alpha, font), alpha)
     return out
 
 
