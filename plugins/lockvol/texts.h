@@ -2,6 +2,8 @@
 // includes the dialog layout once per language with T(name) pointing at one.
 #pragma once
 
+#include "plugin_sdk/dialog_texts.h"
+
 #define JA_MENU_LOCK "音量固定化"
 #define EN_MENU_LOCK "&Lock the volume"
 #define JA_MENU_RESET_ONCE "一時的に音量を設定"
@@ -21,8 +23,6 @@
 #define JA_DEFAULT_MIXER "デフォルトミキサ"
 #define EN_DEFAULT_MIXER "DefaultMixer"
 
-#define JA_CANCEL "キャンセル"
-#define EN_CANCEL "Cancel"
 #define JA_BOOT_ENABLE "起動時から固定化を有効(&E)"
 #define EN_BOOT_ENABLE "&Enable the lock from start-up"
 #define JA_TOGGLE_KEY "固定化切替キー(&H)"

@@ -2,6 +2,8 @@
 // points T(name) at one language at a time around seethru.rcinc.
 #pragma once
 
+#include "plugin_sdk/dialog_texts.h"
+
 #define JA_UNDO "透明化を戻す"
 #define EN_UNDO "&Undo translucency"
 #define JA_ALL_WINDOWS "全てのウインドウ"
@@ -12,11 +14,3 @@
 #define EN_STEPS "Opacities to use"
 #define JA_DISPLAY "表示"
 #define EN_DISPLAY "Display"
-#define JA_SHOW_TIPS "Tipsを表示する"
-#define EN_SHOW_TIPS "Show tips"
-#define JA_SHOW_BALLOON "バルーンを表示する"
-#define EN_SHOW_BALLOON "Show balloon"
-#define JA_TIME "表示時間"
-#define EN_TIME "Display time"
-#define JA_CANCEL "キャンセル"
-#define EN_CANCEL "Cancel"

@@ -2,6 +2,8 @@
 // English (EN_); tickson.rcinc names them through T(name).
 #pragma once
 
+#include "plugin_sdk/dialog_texts.h"
+
 #define JA_CLICK_ITEM "操作音を鳴らす"
 #define EN_CLICK_ITEM "Play the operation sound"
 #define JA_BG_ITEM "背景音を鳴らす"
@@ -14,5 +16,3 @@
 #define EN_WAV_FILE "WAV file"
 #define JA_ADD_MENU "メニューを追加する"
 #define EN_ADD_MENU "Add the menu"
-#define JA_CANCEL "キャンセル"
-#define EN_CANCEL "Cancel"

@@ -2,6 +2,8 @@
 // points T(name) at one language at a time around zuvogrid.rcinc.
 #pragma once
 
+#include "plugin_sdk/dialog_texts.h"
+
 #define JA_CAPTURE_MENU "ウインドウ捕捉(&C)"
 #define EN_CAPTURE_MENU "&Capture window"
 #define JA_TOP_LEFT "左上"
@@ -39,14 +41,6 @@
 #define EN_FIT "Fit to the grid"
 #define JA_DISPLAY "表示(&V)"
 #define EN_DISPLAY "&View"
-#define JA_SHOW_TIPS "Tipsを表示する"
-#define EN_SHOW_TIPS "Show tips"
-#define JA_SHOW_BALLOON "バルーンを表示する"
-#define EN_SHOW_BALLOON "Show balloon"
-#define JA_TIME "表示時間"
-#define EN_TIME "Display time"
-#define JA_CANCEL "キャンセル"
-#define EN_CANCEL "Cancel"
 
 #define JA_POS_CLASS "ウインドウクラス(&C)"
 #define EN_POS_CLASS "Window &class"
