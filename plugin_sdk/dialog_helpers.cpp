@@ -3,6 +3,7 @@
 #include "common/unique_resource.h"
 #include "plugin_sdk/dialog_template.h"
 #include "plugin_sdk/edit_number.h"
+#include "plugin_sdk/ui_language.h"
 
 #include <commctrl.h>
 
@@ -27,6 +28,32 @@ int32_t read_edit_number(HWND dialog, int edit_id) noexcept {
 
 bool is_box_ticked(HWND dialog, int box_id) noexcept {
     return SendDlgItemMessageW(dialog, box_id, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void add_list_columns(HWND list, HMODULE module, const list_column* columns,
+                      size_t count) noexcept {
+    for (size_t i = 0; i < count; ++i) {
+        wchar_t text[64] = {};
+        load_ui_string(module, columns[i].heading, text, 64);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = text;
+        column.cx = columns[i].width;
+        column.iSubItem = static_cast<int>(i);
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+int list_column_room(HWND list) noexcept {
+    RECT client{};
+    GetClientRect(list, &client);
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    int scroll_width = GetSystemMetrics(SM_CXVSCROLL);
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+        scroll_width = metrics.iScrollWidth;
+    const int width = client.right - client.left - scroll_width;
+    return width < 0 ? 0 : width;
 }
 
 void tick_box(HWND dialog, int box_id, bool ticked) noexcept {

@@ -13,6 +13,18 @@
 INT_PTR show_plugin_dialog(HMODULE module, UINT dialog_id, HWND owner, DLGPROC procedure,
                            LPARAM parameter = 0) noexcept;
 
+// A column of a report list view: the string id of its heading (loaded in
+// the user's language from `module`) and its width in pixels.
+struct list_column {
+    UINT heading;
+    int width;
+};
+// Adds the columns in order to a report list view.
+void add_list_columns(HWND list, HMODULE module, const list_column* columns, size_t count) noexcept;
+// The width a list view's columns can share and still show whole once a
+// vertical scroll bar appears: the client width less the scroll bar's.
+int list_column_room(HWND list) noexcept;
+
 // The shape of every ZUVOPLUG_config. It runs without the plug-in's entry
 // (the setup program loads the library only for this), so it works on a
 // private context: the settings are loaded into it, it is published in

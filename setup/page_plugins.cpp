@@ -141,30 +141,10 @@ private:
     }
 
     void add_columns(HWND list) {
-        RECT client{};
-        GetClientRect(list, &client);
-        NONCLIENTMETRICSW metrics{};
-        metrics.cbSize = sizeof metrics;
-        int scroll_width = GetSystemMetrics(SM_CXVSCROLL);
-        if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-            scroll_width = metrics.iScrollWidth;
-        int width = client.right - client.left - scroll_width;
-        if (width < 0) width = 0;
-
-        const struct {
-            UINT text;
-            int width;
-        } columns[] = {{IDS_PLUGIN_COLUMN, width * 2 / 3}, {IDS_VERSION_COLUMN, width / 3}};
-        for (int index = 0; index < 2; ++index) {
-            wchar_t text[64];
-            load_ui_string(state_.module, columns[index].text, text, 64);
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-            column.pszText = text;
-            column.cx = columns[index].width;
-            column.iSubItem = index;
-            SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
-        }
+        const int width = list_column_room(list);
+        const list_column columns[] = {{IDS_PLUGIN_COLUMN, width * 2 / 3},
+                                       {IDS_VERSION_COLUMN, width / 3}};
+        add_list_columns(list, state_.module, columns, std::size(columns));
     }
 
     // Every library of the folder that is a plug-in, in the order the file

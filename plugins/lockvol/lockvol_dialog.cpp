@@ -148,25 +148,10 @@ void show_edited(HWND dialog, const dialog_context& context) {
 void add_columns(HWND list) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,
                  LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    RECT client{};
-    GetClientRect(list, &client);
-    int scroll_width = GetSystemMetrics(SM_CXVSCROLL);
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-        scroll_width = metrics.iScrollWidth;
-    const int width = client.right - client.left - scroll_width;
-    const std::wstring headings[] = {ui_string(IDS_COLUMN_MIXER), ui_string(IDS_COLUMN_CONTROL)};
-    const int widths[] = {width / 3, width - width / 3};
-    for (int i = 0; i < 2; ++i) {
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.cx = widths[i];
-        column.iSubItem = i;
-        column.pszText = const_cast<wchar_t*>(headings[i].c_str());
-        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
-                     reinterpret_cast<LPARAM>(&column));
-    }
+    const int width = list_column_room(list);
+    const list_column columns[] = {{IDS_COLUMN_MIXER, width / 3},
+                                   {IDS_COLUMN_CONTROL, width - width / 3}};
+    add_list_columns(list, g_plugin_module, columns, std::size(columns));
 }
 
 void initialise(HWND dialog, dialog_context& context) {

@@ -139,20 +139,9 @@ void init_dialog(HWND dialog, position_dialog& d) {
 
     HWND view = GetDlgItem(dialog, IDC_POS_LIST);
     SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    const struct {
-        UINT text;
-        int width;
-    } columns[] = {{IDS_COLUMN_CLASS, 160}, {IDS_COLUMN_CORNER, 48}, {IDS_COLUMN_POSITION, 144}};
-    for (int i = 0; i < 3; ++i) {
-        wchar_t text[64] = {};
-        load_ui_string(g_plugin_module, columns[i].text, text, std::size(text));
-        LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = text;
-        column.cx = columns[i].width;
-        column.iSubItem = i;
-        SendMessageW(view, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
-    }
+    const list_column columns[] = {
+        {IDS_COLUMN_CLASS, 160}, {IDS_COLUMN_CORNER, 48}, {IDS_COLUMN_POSITION, 144}};
+    add_list_columns(view, g_plugin_module, columns, std::size(columns));
     fill_rows(dialog, d);
 }
 
