@@ -227,22 +227,19 @@ const wchar_t* Ctrayimage::load_base(picture_set::value_source& values,
     remember_name(icon_section_, cut, name);
     wchar_t names[picture_set::max_variants][picture_set::set_name_capacity];
     const size_t count = asked_width_ ? picture_set::variants(values, name, names) : 0;
-    if (count > 0) {
-        // Each candidate is loaded once to learn its size.
-        tray_pixels::picture_size sizes[picture_set::max_variants + 1];
-        for (size_t i = 0; i <= count; ++i) {
-            load_picture(base_, values, i == 0 ? name : names[i - 1], L"icon", mask_color_);
-            sizes[i] = {base_.width(), base_.height()};
-        }
-        const size_t best = tray_pixels::best_fit(sizes, count + 1, asked_width_, asked_height_);
-        if (best > 0 && best <= count) {
-            StringCchCopyW(icon_section_, name_capacity, names[best - 1]);
-            load_picture(base_, values, icon_section_, L"icon", mask_color_);
-            return icon_section_;
-        }
+    const auto section = [&](size_t i) { return i == 0 ? name : names[i - 1]; };
+    // Each candidate is loaded to learn its size; the last one stays loaded.
+    tray_pixels::picture_size sizes[picture_set::max_variants + 1];
+    for (size_t i = 0; i <= count; ++i) {
+        load_picture(base_, values, section(i), L"icon", mask_color_);
+        sizes[i] = {base_.width(), base_.height()};
     }
-    load_picture(base_, values, name, L"icon", mask_color_);
-    return name;
+    size_t best = tray_pixels::best_fit(sizes, count + 1, asked_width_, asked_height_);
+    if (best > count) best = 0;
+    if (best != count) load_picture(base_, values, section(best), L"icon", mask_color_);
+    if (best == 0) return name;
+    StringCchCopyW(icon_section_, name_capacity, names[best - 1]);
+    return icon_section_;
 }
 
 void Ctrayimage::load_digit_set(picture_set::value_source& values, const wchar_t* name) noexcept {
