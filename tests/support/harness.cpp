@@ -416,6 +416,15 @@ std::vector<COLORREF> screen_pixels(const RECT& area) {
     return pixels;
 }
 
+bool click_at(int x, int y) {
+    SetCursorPos(x, y);
+    INPUT clicks[2]{};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, clicks, sizeof(INPUT)) == 2;
+}
+
 HWND tray_icon_window() {
     // Wine shows notification-area icons as child windows of its own tray.
     HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);

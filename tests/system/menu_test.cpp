@@ -243,12 +243,7 @@ TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing)
     const size_t seen_before = probe_records(folder_, L"msg").size();
 
     // Away from the menu and from the shell's icons in the top-left corner.
-    SetCursorPos(width / 4, height / 4);
-    INPUT clicks[2]{};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    ASSERT_EQ(SendInput(2, clicks, sizeof(INPUT)), 2u);
+    ASSERT_TRUE(click_at(width / 4, height / 4));
     EXPECT_TRUE(wait_until([&] { return open_menus(zuvo_->proc().id()).empty(); }, 5s));
     ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
     // No item's command came of it.

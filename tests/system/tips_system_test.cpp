@@ -39,16 +39,6 @@ RECT window_rect(HWND window) {
     return r;
 }
 
-// A left click with the real mouse at a point of the screen.
-bool click_at(int32_t x, int32_t y) {
-    SetCursorPos(x, y);
-    INPUT clicks[2]{};
-    clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    return SendInput(2, clicks, sizeof(INPUT)) == 2;
-}
-
 struct shown_control {
     const wchar_t* name;
     int32_t volume;
