@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <functional>
 
 using namespace test_support;
@@ -36,9 +35,7 @@ protected:
         keys_ = std::make_unique<key_target>();
         ASSERT_TRUE(*keys_) << "no program in front";
     }
-    int volume() const {
-        return static_cast<int>(std::floor((fake_.master(speakers_) + 1e-6f) * 100));
-    }
+    int volume() const { return fakeaudio::percent(fake_.master(speakers_)); }
     // Everything typed has been through the hooks and zuvo has handled
     // whatever they posted.
     void settle() {
@@ -86,14 +83,7 @@ TEST_F(hotkeys, an_extra_modifier_reaches_the_program_in_front) {
     keys_->release({VK_MENU, VK_SHIFT, VK_CONTROL});
     settle();
     EXPECT_EQ(keys_->got('M', true).size(), 1u);
-    EXPECT_FALSE(fake_.mute(speakers_));
-    // The same chord without Alt is the mute key.
-    ASSERT_TRUE(keys_->hold({VK_CONTROL, VK_SHIFT}));
-    EXPECT_TRUE(keys_->tap('M'));
-    keys_->release({VK_SHIFT, VK_CONTROL});
-    EXPECT_TRUE(wait_until([&] { return fake_.mute(speakers_); }, 5s));
-    settle();
-    EXPECT_EQ(keys_->got('M', true).size(), 1u);
+    EXPECT_FALSE(fake_.mute(speakers_)) << "without Alt the chord is the mute key";
 }
 
 TEST_F(hotkeys, launcher_key_starts_it_and_plugins_register_theirs) {
@@ -160,9 +150,7 @@ TEST_F(hotkeys, default_keys_and_plugin_keys_reach_their_commands) {
           {L"Keys=0x34C,0x34E", L"MenuAction=end"});
     const int microphone = fake_.device(L"Microphone");
     fake_.set_master(microphone, 0.2f);
-    const auto mic_volume = [&] {
-        return static_cast<int>(std::floor((fake_.master(microphone) + 1e-6f) * 100));
-    };
+    const auto mic_volume = [&] { return fakeaudio::percent(fake_.master(microphone)); };
     const auto events = [&] {
         std::vector<uint64_t> codes;
         for (const auto& record : probe_records(*folder_, L"event"))

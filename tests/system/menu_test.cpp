@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 using namespace test_support;
 using namespace std::chrono_literals;
@@ -131,8 +130,7 @@ TEST_F(menu, choosing_items_runs_their_commands) {
     // Control 1 is current now: a volume step goes to the microphone.
     zuvo_->post_command(0x0580);
     const int microphone = fake_.device(L"Microphone");
-    EXPECT_TRUE(
-        wait_until([&] { return std::floor((fake_.master(microphone) + 1e-6) * 100) == 30; }, 5s));
+    EXPECT_TRUE(wait_until([&] { return fakeaudio::percent(fake_.master(microphone)) == 30; }, 5s));
 
     // The loaded probe cannot be replaced; it reads its settings again.
     folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=choose\r\nMenuChoose=0x0586\r\n");

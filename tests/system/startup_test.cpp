@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <random>
 #include <string>
 
@@ -166,10 +165,7 @@ TEST_P(damaged, settings_start_with_defaults_and_never_crash) {
     if (GetParam().after_step_up) {
         zuvo.post_command(0x0580);
         EXPECT_TRUE(wait_until(
-            [&] {
-                return static_cast<int>(std::floor((fake.master(speakers) + 1e-6f) * 100)) ==
-                       GetParam().after_step_up;
-            },
+            [&] { return fakeaudio::percent(fake.master(speakers)) == GetParam().after_step_up; },
             5s))
             << fake.master(speakers);
     }
