@@ -183,8 +183,8 @@ TEST(soak, a_long_stream_of_commands_leaves_the_program_working_and_drawing) {
     EXPECT_TRUE(
         wait_until([&] { return std::floor(fake.master(speakers) * 100 + 0.0001f) == 50; }, 5s));
     EXPECT_TRUE(wait_until([&] { return IsWindowVisible(zuvo.window()) != FALSE; }, 5s));
-    Sleep(100); // for the display to show what the window drew
-    EXPECT_GT(colours_in(zuvo.window()), 1u) << "the tips draw nothing";
+    EXPECT_TRUE(wait_until([&] { return colours_in(zuvo.window()) > 1; }, 2s))
+        << "the tips draw nothing";
     // The icon is rebuilt only once commands pause for the tray update's
     // delay, so under this stream it first appears now.
     EXPECT_TRUE(wait_until([] { return colours_in(tray_icon_window()) > 1; }, 5s))
