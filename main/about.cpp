@@ -31,8 +31,8 @@ void version_text(wchar_t* out, size_t capacity) noexcept {
     if (data && GetFileVersionInfoW(path, 0, size, data)) {
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
-        if (VerQueryValueW(data, L"\\", reinterpret_cast<void**>(&fixed), &length) &&
-            fixed && length >= sizeof *fixed)
+        if (VerQueryValueW(data, L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed &&
+            length >= sizeof *fixed)
             format_file_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS, version, 32);
         WORD* translation = nullptr;
         if (VerQueryValueW(data, L"\\VarFileInfo\\Translation",

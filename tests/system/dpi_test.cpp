@@ -54,8 +54,9 @@ bool add_solid_sets(const program_folder& folder) {
                                        GetBValue(set.color), 255};
         const std::wstring file = L"dpi\\" + std::wstring(set.name) + L".png";
         ok = ok &&
-             write_bytes(folder.file(L"resource\\" + file),
-                         test_pictures::png_file(test_pictures::picture(set.size, set.size, fill))) &&
+             write_bytes(
+                 folder.file(L"resource\\" + file),
+                 test_pictures::png_file(test_pictures::picture(set.size, set.size, fill))) &&
              WritePrivateProfileStringW(set.name, L"icon", file.c_str(), ini.c_str()) &&
              WritePrivateProfileStringW(set.name, L"variants", set.variants, ini.c_str());
     }
@@ -104,10 +105,11 @@ TEST(dpi, the_tray_icon_is_built_at_the_shells_size_from_the_set_that_fills_it) 
     program_folder folder;
     ASSERT_TRUE(add_solid_sets(folder));
     ASSERT_TRUE(install_probe(folder, L"probe.dll", {L"Log=0x810"}));
-    folder.write_ini(L"zuvo.ini",
-                     L"[Basic]\r\nTrayiconImage=s16\r\nTrayiconDigit=none\r\n"
-                     L"[Control00]\r\nCaption=A\r\n[Control01]\r\nCaption=B\r\nIconImage=plain16\r\n" +
-                         plugin_section({L"probe.dll"}));
+    folder.write_ini(
+        L"zuvo.ini",
+        L"[Basic]\r\nTrayiconImage=s16\r\nTrayiconDigit=none\r\n"
+        L"[Control00]\r\nCaption=A\r\n[Control01]\r\nCaption=B\r\nIconImage=plain16\r\n" +
+            plugin_section({L"probe.dll"}));
     zuvo_process zuvo(folder);
     ASSERT_TRUE(zuvo.window());
 
@@ -153,11 +155,12 @@ int tips_text_height(const std::wstring& tips_settings, const wchar_t* screensho
     if (!wait_until([&] { return IsWindowVisible(zuvo.window()) != FALSE; }, 5s) ||
         !probe_sync(zuvo, folder, 0))
         return -1;
-    Sleep(300); // for the display to show what the window drew
     RECT box{};
     GetWindowRect(zuvo.window(), &box);
+    // The display shows what the window drew a moment later.
+    std::vector<std::pair<int, int>> runs;
+    wait_until([&] { return (runs = text_row_runs(box)).size() == 1; }, 3s);
     save_screenshot(dpi_name(screenshot), &box);
-    const auto runs = text_row_runs(box);
     if (runs.size() != 1) return -1;
     zuvo.exit();
     return runs[0].second - runs[0].first;

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-
 using namespace test_support;
 using namespace std::chrono_literals;
 

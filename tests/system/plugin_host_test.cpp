@@ -253,13 +253,14 @@ TEST(plugin_host, tips_request_shows_and_garbage_pointer_is_ignored) {
     zuvo.post_command(probe_command(0, pp::post_tips));
     ASSERT_TRUE(wait_until([&] { return IsWindowVisible(zuvo.window()) != FALSE; }, 5s));
     ASSERT_TRUE(probe_sync(zuvo, folder, 0));
-    Sleep(300); // for the display to show what the window drew
     RECT box{};
     GetWindowRect(zuvo.window(), &box);
     EXPECT_GT(box.right - box.left, 20);
     EXPECT_GT(box.bottom - box.top, 5);
+    // The display shows what the window drew a moment later.
+    std::vector<std::pair<int, int>> runs;
+    wait_until([&] { return (runs = text_row_runs(box)).size() == 2; }, 3s);
     save_screenshot(test_output_folder() + L"\\plugin_host_tips.png", &box);
-    const auto runs = text_row_runs(box);
     ASSERT_EQ(runs.size(), 2u) << "two lines of text";
     const int gap = runs[1].first - runs[0].second;
     EXPECT_LT(gap, runs[0].second - runs[0].first) << "a blank line between them";
