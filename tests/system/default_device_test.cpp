@@ -71,9 +71,12 @@ protected:
         for (const auto& r : probe_records(folder_, L"msg")) n += r.number(0) == devices_changed;
         return n;
     }
-    // Waits until the program took the device message that this change
-    // caused, and everything that one posted in turn, with no command from us.
-    bool handled_device_change(size_t before) {
+    // Makes a change in the fake and waits until the program took the device
+    // message it caused, and everything that one posted in turn, with no
+    // command from us.
+    template <typename Change> bool handled(Change change) {
+        const size_t before = device_messages();
+        change();
         return wait_until([&] { return device_messages() > before; }, 5s) &&
                probe_sync(*zuvo_, folder_, 0);
     }
@@ -95,9 +98,7 @@ TEST_F(default_device, control_on_the_default_follows_it_and_named_controls_stay
                                    {3, L"Line In  50% "}}));
 
     // Headphones plugged in and made the default: the tray follows on its own.
-    size_t before = device_messages();
-    fake_.set_default(headphones_);
-    ASSERT_TRUE(handled_device_change(before));
+    ASSERT_TRUE(handled([&] { fake_.set_default(headphones_); }));
     EXPECT_EQ(tray_tip(), L"Headphones  60% [Active]");
     EXPECT_EQ(fake_.calls_from_callbacks(), 0) << "the callbacks did the work themselves";
     const auto [lookup_process, lookup_thread] = fake_.last_default_lookup();
@@ -123,9 +124,7 @@ TEST_F(default_device, control_on_the_default_follows_it_and_named_controls_stay
         << tray_tip();
 
     // And back to the speakers.
-    before = device_messages();
-    fake_.set_default(speakers_);
-    ASSERT_TRUE(handled_device_change(before));
+    ASSERT_TRUE(handled([&] { fake_.set_default(speakers_); }));
     EXPECT_EQ(tray_tip(), L"Speakers  30% [Active]");
     zuvo_->post_command(0x0581);
     EXPECT_TRUE(wait_until([&] { return percent(fake_.master(speakers_)) == 20; }, 5s));
@@ -141,9 +140,7 @@ TEST_F(default_device, unplugged_device_shows_the_error_at_once_and_comes_back) 
     probe_sync(*zuvo_, folder_, 0);
     EXPECT_EQ(tray_tip(), L"Headphones  60% [Active]");
 
-    size_t before = device_messages();
-    fake_.remove(headphones_);
-    ASSERT_TRUE(handled_device_change(before));
+    ASSERT_TRUE(handled([&] { fake_.remove(headphones_); }));
     EXPECT_EQ(tray_tip(), L"#   0% [ERROR]");
     EXPECT_EQ(menu_lines(), (lines{{0, L"Speakers  30% "},
                                    {1, L"Speakers  30% "},
@@ -156,9 +153,7 @@ TEST_F(default_device, unplugged_device_shows_the_error_at_once_and_comes_back) 
     EXPECT_FALSE(fake_.mute(headphones_));
     EXPECT_EQ(tray_tip(), L"#   0% [ERROR]");
     fake_.set_master(headphones_, 0.4f);
-    before = device_messages();
-    fake_.restore(headphones_);
-    ASSERT_TRUE(handled_device_change(before));
+    ASSERT_TRUE(handled([&] { fake_.restore(headphones_); }));
     EXPECT_EQ(tray_tip(), L"Headphones  40% [Active]");
     zuvo_->post_command(0x0580);
     EXPECT_TRUE(wait_until([&] { return percent(fake_.master(headphones_)) == 50; }, 5s));
@@ -168,18 +163,16 @@ TEST_F(default_device, unplugged_device_shows_the_error_at_once_and_comes_back) 
     // come back when the speakers do and are made the default again.
     zuvo_->post_command(0x00000585);
     probe_sync(*zuvo_, folder_, 0);
-    before = device_messages();
-    fake_.remove(speakers_);
-    ASSERT_TRUE(handled_device_change(before));
+    ASSERT_TRUE(handled([&] { fake_.remove(speakers_); }));
     EXPECT_EQ(tray_tip(), L"Headphones  50% [Active]");
     EXPECT_EQ(menu_lines(), (lines{{0, L"Headphones  50% "},
                                    {1, L"#   0% [ERROR]"},
                                    {2, L"Headphones  50% "},
                                    {3, L"Line In  50% "}}));
-    before = device_messages();
-    fake_.restore(speakers_);
-    fake_.set_default(speakers_);
-    ASSERT_TRUE(handled_device_change(before));
+    ASSERT_TRUE(handled([&] {
+        fake_.restore(speakers_);
+        fake_.set_default(speakers_);
+    }));
     EXPECT_TRUE(wait_until([&] { return tray_tip() == L"Speakers  30% [Active]"; }, 5s))
         << tray_tip();
     EXPECT_EQ(menu_lines(), (lines{{0, L"Speakers  30% "},
