@@ -28,9 +28,12 @@ void bring_to_foreground(HWND window) noexcept {
         SetForegroundWindow(window);
         return;
     }
-    if (!AttachThreadInput(own, foreground, TRUE)) return;
+    // A thread we may not attach to (another desktop, a higher integrity
+    // level) still leaves the plain request, which the shell's permission
+    // for a tray icon's owner lets through.
+    const bool attached = AttachThreadInput(own, foreground, TRUE) != FALSE;
     SetForegroundWindow(window);
-    AttachThreadInput(own, foreground, FALSE);
+    if (attached) AttachThreadInput(own, foreground, FALSE);
     // Wine leaves the foreground with the other thread's input when the two
     // part; asked again, now from our own input, it gives it to us. Windows
     // has already done so, and this changes nothing there.

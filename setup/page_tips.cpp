@@ -55,7 +55,8 @@ int32_t desktop_width() noexcept {
 
 void set_number(HWND dialog, int id, long long number) {
     wchar_t text[24];
-    StringCchPrintfW(text, 24, L"%lld", number);
+    // I64, not ll: the system runtime of older Windows knows only the former.
+    StringCchPrintfW(text, 24, L"%I64d", number);
     SetDlgItemTextW(dialog, id, text);
 }
 

@@ -10,7 +10,7 @@ void load_resource_sets(const wchar_t* prefix, resource_set_list& list) noexcept
     store.select_section(L"sections");
     for (size_t i = 0; i < list.size(); ++i) {
         wchar_t key[32];
-        StringCchPrintfW(key, 32, L"%ls%02zu", prefix, i);
+        StringCchPrintfW(key, 32, L"%ls%02u", prefix, static_cast<unsigned>(i));
         store.read_string(key, list[i].section, 64);
     }
     for (auto& entry : list) {

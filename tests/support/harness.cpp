@@ -457,12 +457,40 @@ std::wstring directory_or_temp(const std::wstring& directory) {
 
 // zuvo_process ------------------------------------------------------------------
 
+namespace {
+
+// A Quellbar that another test started (the settings editor's restart, an
+// installer) and left closing would take this one's start as a second start
+// and end it: wait for it, and end it if it does not go.
+void end_earlier_programs() {
+    std::vector<HWND> left = find_windows(L"Quellbar_Class");
+    if (left.empty() ||
+        wait_until([] { return find_windows(L"Quellbar_Class").empty(); }, std::chrono::seconds(5)))
+        return;
+    for (HWND window : find_windows(L"Quellbar_Class")) {
+        process earlier = process::open(window_process(window));
+        if (!earlier) continue;
+        fwprintf(stderr, L"harness: a zuvo.exe of an earlier test still runs (%ls); ending it\n",
+                 image_path(earlier).c_str());
+        earlier.terminate();
+    }
+}
+
+} // namespace
+
 zuvo_process::zuvo_process(const program_folder& folder, const options& how) {
     const std::wstring directory = directory_or_temp(how.current_directory);
+    end_earlier_programs();
     process_ = process::start(L"\"" + folder.exe() + L"\"", directory);
     if (!process_) return;
     window_ = wait_for_window(L"Quellbar_Class", process_.id());
-    if (!window_) return;
+    if (!window_) {
+        // Said here, since the test only sees a missing window.
+        const auto code = process_.wait(std::chrono::milliseconds(0));
+        fwprintf(stderr, L"harness: zuvo.exe showed no window in 10 s; %ls %lu\n",
+                 code ? L"it ended with" : L"it still runs, process", code ? *code : process_.id());
+        return;
+    }
     if (how.close_hook_warning && !file_exists(folder.file(L"zuvohook.dll"))) {
         if (auto box = wait_for_message_box(L"Quellbar", process_.id()))
             close_message_box(box->window);

@@ -226,6 +226,19 @@ std::vector<HWND> open_menus(DWORD process_id) {
     return shown;
 }
 
+// Whether the thread of `window` is in front and tracks a menu with the mouse
+// captured: only then does a click anywhere reach the menu. The menu shows
+// before its loop takes the mouse, and a click in between goes to the window
+// under the pointer and leaves the menu open, for a user too.
+bool tracking_menu(HWND window) {
+    const DWORD owner = GetWindowThreadProcessId(window, nullptr);
+    GUITHREADINFO thread{};
+    thread.cbSize = sizeof thread;
+    return GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == owner &&
+           GetGUIThreadInfo(owner, &thread) && (thread.flags & GUI_INMENUMODE) &&
+           thread.hwndCapture;
+}
+
 TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing) {
     start(speakers_only + L"[Launcher00]\r\nCaption=log\r\nCmdLine=x.exe\r\n",
           {L"MenuAction=none"});
@@ -237,6 +250,7 @@ TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing)
     PostMessageW(zuvo_->window(), 0x0802, 1384, WM_RBUTTONUP);
     ASSERT_TRUE(wait_for_probe_records(folder_, L"popup", 1));
     ASSERT_TRUE(wait_until([&] { return !open_menus(zuvo_->proc().id()).empty(); }, 5s));
+    ASSERT_TRUE(wait_until([&] { return tracking_menu(zuvo_->window()); }, 5s));
     const size_t seen_before = probe_records(folder_, L"msg").size();
 
     // Away from the menu and from the shell's icons in the top-left corner.
