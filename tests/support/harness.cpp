@@ -295,6 +295,13 @@ std::vector<HWND> find_windows(const wchar_t* class_name, DWORD process_id) {
     return list.found;
 }
 
+std::vector<HWND> open_menus(DWORD process_id) {
+    std::vector<HWND> shown;
+    for (HWND w : find_windows(L"#32768", process_id))
+        if (IsWindowVisible(w)) shown.push_back(w);
+    return shown;
+}
+
 HWND wait_for_window(const wchar_t* class_name, DWORD process_id,
                      std::chrono::milliseconds timeout) {
     HWND found = nullptr;

@@ -131,6 +131,9 @@ DWORD window_process(HWND window);
 // Every top-level window of `class_name` (and of `process_id` when not 0).
 std::vector<HWND> find_windows(const wchar_t* class_name, DWORD process_id = 0);
 
+// The menu windows of `process_id` on the screen now, the innermost first.
+std::vector<HWND> open_menus(DWORD process_id);
+
 // The first visible or hidden top-level window of `class_name` (any process
 // when `process_id` is 0) that appears within `timeout`.
 HWND wait_for_window(const wchar_t* class_name, DWORD process_id,

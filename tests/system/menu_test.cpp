@@ -218,14 +218,6 @@ TEST_F(menu, about_box_names_a_topology_line) {
     EXPECT_TRUE(wait_for_window_gone(dialog, 5s));
 }
 
-// Its menu windows that are on the screen now.
-std::vector<HWND> open_menus(DWORD process_id) {
-    std::vector<HWND> shown;
-    for (HWND w : find_windows(L"#32768", process_id))
-        if (IsWindowVisible(w)) shown.push_back(w);
-    return shown;
-}
-
 // Whether the thread of `window` is in front and tracks a menu with the mouse
 // captured: only then does a click anywhere reach the menu. The menu shows
 // before its loop takes the mouse, and a click in between goes to the window

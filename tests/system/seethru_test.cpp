@@ -95,9 +95,12 @@ protected:
         zuvo_->post_command(popup_command);
         EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", before + (into_submenu ? 2 : 1)));
         for (int i = 0; into_submenu && i < 2; ++i) { // Escape: the submenu, then the menu
-            const auto menus = find_windows(L"#32768", zuvo_->proc().id());
-            if (!menus.empty()) PostMessageW(menus[0], WM_KEYDOWN, VK_ESCAPE, 0);
-            Sleep(100);
+            const auto menus = open_menus(zuvo_->proc().id());
+            if (menus.empty()) break;
+            PostMessageW(menus[0], WM_KEYDOWN, VK_ESCAPE, 0);
+            // The next Escape goes to the menu left open, not to this one again.
+            EXPECT_TRUE(wait_until(
+                [&] { return open_menus(zuvo_->proc().id()).size() < menus.size(); }, 5s));
         }
         EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));
         return last_probe_popup(folder_);

@@ -115,15 +115,15 @@ TEST_F(tips_system, a_volume_command_shows_the_tips_in_place_and_they_hide_after
     fake_.set_master(speakers_, 0.43f);
     start(one_control);
     ASSERT_FALSE(IsWindowVisible(window()));
-    HWND foreground = GetForegroundWindow();
     zuvo_->post_command(0x0580);
     ASSERT_TRUE(visible_within(5s));
     const auto shown_at = std::chrono::steady_clock::now();
     ASSERT_TRUE(wait_until([&] { return percent(fake_.master(speakers_)) == 53; }, 5s));
 
     EXPECT_NE(GetWindowLongW(window(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-    EXPECT_NE(GetForegroundWindow(), window());
-    EXPECT_EQ(GetForegroundWindow(), foreground);
+    // Neither the tips nor any other window of the program took the front
+    // (a window of an earlier test may still be leaving it to someone else).
+    EXPECT_NE(window_process(GetForegroundWindow()), zuvo_->proc().id());
     // Where and how large: the layout of "flatbar_ml" for "Test" at 53 %.
     const tips_layout expected = expected_layout(L"flatbar_ml", {{L"Test", 53, false}});
     const RECT r = window_rect(window());

@@ -149,9 +149,16 @@ TEST_F(tray, double_click_runs_the_first_launcher_and_single_click_shows_tips) {
     Sleep(GetDoubleClickTime() + 300);
     EXPECT_FALSE(IsWindowVisible(zuvo_->window())) << "a double click shows no tips";
 
+    const auto clicked_at = std::chrono::steady_clock::now();
     PostMessageW(zuvo_->window(), tray_notify, tray_id, WM_LBUTTONUP);
     Sleep(GetDoubleClickTime() / 2);
-    EXPECT_FALSE(IsWindowVisible(zuvo_->window()));
+    const bool shown_early = IsWindowVisible(zuvo_->window()) != FALSE;
+    // Only a look taken within the double-click time says anything; a busy
+    // machine may have kept this thread away longer.
+    if (std::chrono::steady_clock::now() - clicked_at <
+        std::chrono::milliseconds(GetDoubleClickTime())) {
+        EXPECT_FALSE(shown_early) << "the tips came before the double-click time was over";
+    }
     EXPECT_TRUE(wait_until([&] { return IsWindowVisible(zuvo_->window()) != FALSE; }, 5s));
 }
 
