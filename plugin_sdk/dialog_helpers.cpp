@@ -4,7 +4,6 @@
 #include "plugin_sdk/dialog_template.h"
 #include "plugin_sdk/edit_number.h"
 #include "plugin_sdk/ui_language.h"
-
 #include "plugin_sdk/zuvoplug.h"
 
 #include <commctrl.h>
