@@ -44,7 +44,7 @@ constexpr uint32_t make_command(uint16_t command, uint16_t argument = 0) noexcep
 
 // Posted to the main window by the device watch (from the audio system's
 // threads) when devices came or went or the default device changed.
-constexpr UINT MSG_DEVICES_CHANGED = 0x0830;
+constexpr UINT MSG_DEVICES_CHANGED = ZUVOMSG_DEVICES_CHANGED;
 
 // The tray icon's identifier and the timers' fixed elapses.
 constexpr UINT TRAY_ICON_ID = 1384;

@@ -1,6 +1,7 @@
 #include "mxrctl/control_select.h"
 
 #include "common/unique_resource.h"
+#include "mxrctl/control_description.h"
 #include "mxrctl/control_select_ids.h"
 #include "mxrctl/control_select_text.h"
 #include "mxrctl/mxrctl_ca.h"
@@ -19,8 +20,6 @@ namespace {
 constexpr size_t mixer_capacity = sizeof(control_choice::mixer) / sizeof(wchar_t);
 constexpr size_t caption_capacity = sizeof(control_choice::caption) / sizeof(wchar_t);
 constexpr size_t label_capacity = 64;
-// FormatMessageW's output is bounded by this, whatever the caller offers.
-constexpr DWORD description_limit = 1024;
 constexpr int32_t balance_step = 10;
 
 void copy_text(wchar_t* out, size_t capacity, std::wstring_view text) noexcept {
@@ -48,24 +47,6 @@ std::wstring combo_entry(HWND list, LRESULT index) {
 
 LRESULT add_entry(HWND list, const wchar_t* text) {
     return SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-}
-
-bool format_message(const std::wstring& format, const DWORD_PTR* arguments, wchar_t* out,
-                    DWORD capacity) noexcept {
-    if (FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format.c_str(),
-                       0, 0, out, capacity,
-                       reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments))))
-        return true;
-    out[0] = L'\0';
-    return false;
-}
-
-DWORD_PTR text_argument(const wchar_t* text) noexcept {
-    return reinterpret_cast<DWORD_PTR>(text);
-}
-
-DWORD_PTR number_argument(int64_t number) noexcept {
-    return static_cast<DWORD_PTR>(static_cast<INT_PTR>(number));
 }
 
 } // namespace
@@ -350,28 +331,14 @@ void describe_control(HMODULE module, const control_entry& entry, wchar_t* text,
         std::unique_ptr<m_mxrctl::m_devs> control(device->create_control());
         const bool opened = device->open(name.c_str(), nullptr) &&
                             control->open(entry.source != -1, entry.destination, entry.source);
-
-        const std::wstring source = source_text(entry.source);
-        const std::wstring format =
-            description_template(ui_string(module, IDS_MIXER), ui_string(module, IDS_CONTROL),
-                                 ui_string(module, IDS_CHANNELS));
-        const wchar_t* error = L"## ERROR ##";
-        wchar_t balance[label_capacity * 2] = L"";
-        if (opened && control->channels() == 2) {
-            const DWORD_PTR value[1] = {number_argument(entry.balance)};
-            format_message(balance_template(ui_string(module, IDS_BALANCE)), value, balance,
-                           static_cast<DWORD>(std::size(balance)));
-        }
-        const DWORD_PTR arguments[7] = {text_argument(opened ? device->name() : name.c_str()),
-                                        number_argument(entry.destination),
-                                        text_argument(opened ? L"" : error),
-                                        text_argument(source.c_str()),
-                                        text_argument(opened ? control->name() : error),
-                                        number_argument(opened ? control->channels() : 0),
-                                        text_argument(balance)};
-        wchar_t description[description_limit];
-        if (format_message(format, arguments, description, description_limit))
-            copy_text(text, capacity, description);
+        control_facts facts;
+        facts.mixer = opened ? device->name() : name.c_str();
+        facts.destination = entry.destination;
+        facts.source = entry.source;
+        facts.control = opened ? control->name() : nullptr;
+        facts.channels = opened ? control->channels() : 0;
+        facts.balance = entry.balance;
+        copy_text(text, capacity, describe_control_facts(module, facts, balance_unit::percent));
     } catch (...) {
         text[0] = L'\0';
     }

@@ -62,9 +62,9 @@ std::wstring description_template(std::wstring_view mixer_label, std::wstring_vi
     return text;
 }
 
-std::wstring balance_template(std::wstring_view balance_label) {
+std::wstring balance_template(std::wstring_view balance_label, bool percent) {
     std::wstring text = L"(";
     append_literal(text, balance_label);
-    text += L": %1!d!%%)";
+    text += percent ? L": %1!d!%%)" : L": %1!d!)";
     return text;
 }

@@ -31,5 +31,6 @@ std::wstring balance_percent_text(int32_t balance);
 // (%2 and %3 are passed but not shown).
 std::wstring description_template(std::wstring_view mixer_label, std::wstring_view control_label,
                                   std::wstring_view channels_label);
-// The FormatMessage template of the balance text of a two-channel control, %1 the balance.
-std::wstring balance_template(std::wstring_view balance_label);
+// The FormatMessage template of the balance text of a two-channel control,
+// %1 the balance, followed by "%" when `percent`.
+std::wstring balance_template(std::wstring_view balance_label, bool percent);

@@ -100,6 +100,15 @@ bool run_plain_config(HMODULE module, UINT dialog_id, HWND owner, Exchange excha
                              exchange);
 }
 
+// After OK tried to save a configuration dialog's settings to its file
+// `file_name` (without ".ini", in the current directory): a failure is
+// told over `dialog`, under its caption, as the settings editor tells its
+// own (string `failed_text` of `module`, %1 the file's full path), and
+// either outcome is reported to `owner`, the window ZUVOPLUG_config was
+// given (see ZUVOPLUG_CONFIG_SAVED).
+void report_config_save(HWND owner, HWND dialog, HMODULE module, UINT failed_text,
+                        const wchar_t* file_name, bool saved) noexcept;
+
 // Up to 31 characters of the edit's text as a number: optional sign, then
 // the leading digits; an empty or non-numeric text gives 0.
 int32_t read_edit_number(HWND edit) noexcept;

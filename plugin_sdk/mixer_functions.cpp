@@ -27,13 +27,14 @@ mixer_functions mixer_functions::of_host(HMODULE program) noexcept {
 }
 
 mixer_peek::mixer_peek(const mixer_functions& mixer, const wchar_t* mixer_name, int32_t destination,
-                       int32_t source, mxrctl_control_info* info) noexcept
+                       int32_t source, mxrctl_control_info* info, wchar_t* device_out) noexcept
     : functions_(mixer) {
+    if (device_out) device_out[0] = L'\0';
     if (!functions_.can_open()) return;
     // A null name opens the default device; an empty one would pick the
     // first device that opens, which need not be the default.
     const wchar_t* name = mixer_name && *mixer_name ? mixer_name : nullptr;
-    mixer_ = functions_.mixer_create(name, nullptr, nullptr);
+    mixer_ = functions_.mixer_create(name, nullptr, device_out);
     if (mixer_) control_ = functions_.control_create(mixer_, destination, source, info);
 }
 

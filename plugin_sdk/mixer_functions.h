@@ -34,9 +34,11 @@ struct mixer_functions {
 // released at the end of the scope. control() is null when either failed.
 class mixer_peek {
 public:
-    // `mixer_name` empty or null: the default device.
+    // `mixer_name` empty or null: the default device. `device_out`
+    // (mxrctl_name_length characters, or null) receives the name of the
+    // device opened, as the audio system names it.
     mixer_peek(const mixer_functions& mixer, const wchar_t* mixer_name, int32_t destination,
-               int32_t source, mxrctl_control_info* info) noexcept;
+               int32_t source, mxrctl_control_info* info, wchar_t* device_out = nullptr) noexcept;
     mixer_peek(const mixer_peek&) = delete;
     mixer_peek& operator=(const mixer_peek&) = delete;
     ~mixer_peek();

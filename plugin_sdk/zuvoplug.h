@@ -19,6 +19,10 @@ constexpr UINT ZUVOMSG_TRAY_NOTIFY = 0x0802; // wParam: 1384, lParam: mouse or k
 constexpr UINT ZUVOMSG_TRAY_UPDATE = 0x0810; // wParam: icon or null, lParam: tip text or null
 constexpr UINT ZUVOMSG_BALLOON = 0x0820;     // wParam: zuvo_balloon*, lParam: 0
 constexpr UINT ZUVOMSG_MIXER_CHANGE = 977;   // wParam: identifying pointer of a changed control
+// Posted by the host's own watch when audio devices came or went or the
+// default output changed; a plug-in holding controls sees it through its
+// message hook and must let the host have it too.
+constexpr UINT ZUVOMSG_DEVICES_CHANGED = 0x0830;
 
 // First command identifier of the plug-ins: plug-in j owns 0x0600 + j.
 constexpr uint16_t ZUVO_CMD_PLUGIN = 0x0600;
@@ -91,6 +95,14 @@ using ZUVOPLUG_msgproc_fn = uintptr_t(ZUVOPLUG_CALL*)(HWND window, UINT message,
                                                       LPARAM lparam);
 using ZUVOPLUG_release_fn = void(ZUVOPLUG_CALL*)();
 using ZUVOPLUG_config_fn = void(ZUVOPLUG_CALL*)(HWND owner);
+
+// Sent by ZUVOPLUG_config to its owner window each time it tried to save
+// the plug-in's settings: wParam 1 when they were saved, 0 when its file
+// could not be written (the user was told). The program that asked for the
+// dialog learns that the plug-in may be left on its old settings. The
+// message number is RegisterWindowMessageW(ZUVOPLUG_CONFIG_SAVED); a
+// plug-in that sends nothing is taken to have saved what it meant to.
+constexpr const wchar_t* ZUVOPLUG_CONFIG_SAVED = L"ZUVOPLUG_config_saved";
 
 // Export of the host program: registers a global hot key whose press posts
 // (message, wparam, lparam) to the main window. False without a hook library

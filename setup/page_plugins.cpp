@@ -14,8 +14,10 @@
 #include <commctrl.h>
 #include <strsafe.h>
 
+#include <cwchar>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 namespace {
@@ -100,6 +102,10 @@ public:
 
 protected:
     INT_PTR handle(UINT message, WPARAM wparam, LPARAM lparam) override {
+        if (message != 0 && message == saved_message_) {
+            plugin_saved(wparam != 0);
+            return TRUE;
+        }
         switch (message) {
         case WM_NOTIFY:
             return notify(reinterpret_cast<const NMHDR*>(lparam));
@@ -131,6 +137,7 @@ private:
     };
 
     void initialize() override {
+        saved_message_ = RegisterWindowMessageW(ZUVOPLUG_CONFIG_SAVED);
         HWND list = item(IDC_PLUG_LIST);
         const DWORD extended = LVS_EX_GRIDLINES | LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT;
         SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, extended, extended);
@@ -281,7 +288,25 @@ private:
         if (!library) return;
         const auto configure = reinterpret_cast<ZUVOPLUG_config_fn>(
             reinterpret_cast<void*>(GetProcAddress(library.get(), config_export)));
-        if (configure) configure(window());
+        if (!configure) return;
+        configuring_ = current_file_name();
+        configure(window());
+        configuring_.clear();
+    }
+
+    // The plug-in being configured reports a save; its last one counts.
+    void plugin_saved(bool saved) {
+        if (configuring_.empty()) return;
+        auto& unsaved = state_.unsaved_plugins;
+        std::erase_if(unsaved, [&](const std::wstring& name) {
+            return same_file_name(name.c_str(), configuring_.c_str());
+        });
+        if (!saved) unsaved.push_back(configuring_);
+    }
+
+    std::wstring current_file_name() const {
+        const wchar_t* name = wcsrchr(current_path_, L'\\');
+        return name ? name + 1 : current_path_;
     }
 
     const wchar_t* listed_name(LRESULT index) const {
@@ -315,6 +340,8 @@ private:
     wchar_t folder_[path_capacity] = {};
     wchar_t current_path_[path_capacity] = {};
     bool filling_ = false;
+    UINT saved_message_ = 0;
+    std::wstring configuring_; // file name of the plug-in whose dialog is open
 };
 
 } // namespace

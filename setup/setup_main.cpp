@@ -78,6 +78,10 @@ int run(HINSTANCE instance) noexcept {
         show_setup_message(instance, IDS_SAVE_FAILED, path, MB_ICONERROR);
         return 0;
     }
+    // A plug-in whose settings could not be saved keeps its old ones and
+    // has said that Quellbar keeps running as it was: a restart would mix
+    // new settings with old ones.
+    if (!state->unsaved_plugins.empty()) return 0;
     const restart_outcome outcome = restart_main_program();
     if (outcome == restart_outcome::did_not_quit || outcome == restart_outcome::start_failed)
         warn_restart_failed(instance);

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <array>
 #include <cstddef>
+#include <string>
+#include <vector>
 
 // One picture set or tips format of resource\resource.ini.
 struct resource_set {
@@ -28,6 +30,9 @@ struct setup_state {
     HMODULE module = nullptr;
     Cconfig config;
     start_with_windows_change start_with_windows = start_with_windows_change::none;
+    // Plug-ins (file names) whose own dialog last failed to save their
+    // settings: they keep their old ones, so Quellbar is not restarted.
+    std::vector<std::wstring> unsaved_plugins;
     resource_set_list formats;
     resource_set_list icons;
     resource_set_list digits;

@@ -24,15 +24,34 @@ uint32_t leading_count(const wchar_t* text) noexcept {
     return count;
 }
 
-void add_or_update(std::vector<lock_entry>& entries, const lock_entry& edited, int& current) {
+std::vector<int> earlier_same_control(const std::vector<lock_entry>& entries,
+                                      const std::vector<std::wstring>& devices) {
+    std::vector<int> earlier(entries.size(), -1);
+    for (size_t i = 0; i < entries.size() && i < devices.size(); ++i) {
+        if (devices[i].empty()) continue;
+        for (size_t first = 0; first < i; ++first) {
+            if (earlier[first] >= 0 || devices[first] != devices[i] ||
+                entries[first].destination != entries[i].destination ||
+                entries[first].source != entries[i].source)
+                continue;
+            earlier[i] = static_cast<int>(first);
+            break;
+        }
+    }
+    return earlier;
+}
+
+bool add_or_update(std::vector<lock_entry>& entries, const lock_entry& edited, int& current) {
     const int found = find_control(entries, edited);
     if (found >= 0) {
         entries[static_cast<size_t>(found)] = edited;
         current = found;
-        return;
+        return true;
     }
+    if (entries.size() >= max_entries) return false;
     entries.push_back(edited);
     current = static_cast<int>(entries.size()) - 1;
+    return true;
 }
 
 void remove_current(std::vector<lock_entry>& entries, int& current) {
@@ -69,6 +88,22 @@ int apply_selection(const std::vector<lock_entry>& entries, int current, lock_en
         edited.balance = balance;
     }
     return found;
+}
+
+fight_guard::verdict fight_guard::ask(uint64_t now) noexcept {
+    if (paused(now)) return verdict::left_alone;
+    // Forget what lies outside the window; the list stays oldest first.
+    int kept = 0;
+    for (int i = 0; i < count_; ++i)
+        if (now - writes_[i] < window_ms) writes_[kept++] = writes_[i];
+    count_ = kept;
+    if (count_ == max_writes) {
+        count_ = 0;
+        paused_until_ = now + pause_ms;
+        return verdict::given_up_now;
+    }
+    writes_[count_++] = now;
+    return verdict::write;
 }
 
 } // namespace lockvol

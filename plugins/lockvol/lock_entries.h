@@ -36,10 +36,21 @@ constexpr uint32_t max_entries = 100;
 // character, up to the first other one; none gives 0.
 uint32_t leading_count(const wchar_t* text) noexcept;
 
+// Entries that reach one control through different names (the default
+// device and the same device by name, a name the device's own only starts
+// with, a hand-edited duplicate) would each write their own value back on
+// the other's change, for ever. `devices[i]` is the device entry i reached,
+// as the audio system names it, empty when its control did not open. For
+// each entry: the index of the first entry on the same device, destination
+// and source, whose value wins; -1 for that first one itself.
+std::vector<int> earlier_same_control(const std::vector<lock_entry>& entries,
+                                      const std::vector<std::wstring>& devices);
+
 // The dialog's edits; `current` is the current index, -1 for none.
 // Overwrites the entry for the same control or appends; `current` becomes
-// its index.
-void add_or_update(std::vector<lock_entry>& entries, const lock_entry& edited, int& current);
+// its index. False, changing nothing, when appending would pass
+// max_entries: the file keeps no more.
+bool add_or_update(std::vector<lock_entry>& entries, const lock_entry& edited, int& current);
 // Removes the current entry; past the end `current` becomes -1.
 void remove_current(std::vector<lock_entry>& entries, int& current);
 // Swap with a neighbour (-1 up, +1 down); nothing at the ends.
@@ -52,6 +63,30 @@ void move_current(std::vector<lock_entry>& entries, int& current, int direction)
 int apply_selection(const std::vector<lock_entry>& entries, int current, lock_entry& edited,
                     const std::wstring& mixer, int32_t destination, int32_t source,
                     int32_t balance);
+
+// Guards one control against a fight the lock cannot win: a driver that
+// ties two lines, or a program that answers each of our writes with its
+// own. Every write-back is asked for first; one more than max_writes within
+// window_ms leaves the control alone for pause_ms. Times are milliseconds
+// of a monotonic clock.
+class fight_guard {
+public:
+    static constexpr int max_writes = 5;
+    static constexpr uint64_t window_ms = 1000;
+    static constexpr uint64_t pause_ms = 10000;
+
+    enum class verdict { write, left_alone, given_up_now };
+    verdict ask(uint64_t now) noexcept;
+    bool paused(uint64_t now) const noexcept { return now < paused_until_; }
+    // When the current pause ends; 0 when there was none.
+    uint64_t paused_until() const noexcept { return paused_until_; }
+    void reset() noexcept { *this = fight_guard{}; }
+
+private:
+    uint64_t writes_[max_writes] = {}; // the latest, oldest first
+    int count_ = 0;
+    uint64_t paused_until_ = 0;
+};
 
 // A typed volume as the field shows it after leaving it.
 constexpr int32_t clamp_volume(int32_t percent) noexcept {

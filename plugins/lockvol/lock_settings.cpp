@@ -10,7 +10,6 @@ namespace lockvol {
 
 namespace {
 
-constexpr const wchar_t* file_name = L"lockvol";
 constexpr size_t mixer_capacity = 256;
 constexpr uint32_t max_stale_sections = 1000;
 
@@ -36,7 +35,7 @@ void exchange_entry(plugin_ini_exchange& ini, lock_entry& entry) {
 
 lock_settings load_settings() {
     lock_settings settings;
-    plugin_ini_exchange ini(file_name, false);
+    plugin_ini_exchange ini(settings_file_name, false);
     ini.section(L"Control");
     ini.flag(L"BootEnable", settings.boot_enable, false);
     ini.number(L"HotKeyToggle", settings.hotkey_toggle, 0x500u);
@@ -59,7 +58,7 @@ lock_settings load_settings() {
 }
 
 bool save_settings(const lock_settings& settings) {
-    plugin_ini_exchange ini(file_name, true);
+    plugin_ini_exchange ini(settings_file_name, true);
     ini.section(L"Control");
     bool boot_enable = settings.boot_enable;
     uint32_t toggle = settings.hotkey_toggle;

@@ -17,6 +17,8 @@ struct lock_settings {
 };
 
 constexpr uint32_t tips_display_ms = 1000;
+// lockvol.ini, without the extension, in the current directory.
+constexpr const wchar_t* settings_file_name = L"lockvol";
 
 // A missing file or key leaves the defaults. The configured values are
 // copies of the loaded ones.

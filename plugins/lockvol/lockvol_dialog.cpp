@@ -1,7 +1,10 @@
 // The configuration dialog of the mixer lock. It runs in the setup program,
 // on a private copy of the settings, never on the state a running main
-// program holds; only OK writes the file.
+// program holds; only OK writes the file, and tells the setup program
+// whether that worked.
 
+#include "mxrctl/control_description.h"
+#include "mxrctl/control_select_text.h"
 #include "plugin_sdk/dialog_helpers.h"
 #include "plugin_sdk/mixer_functions.h"
 #include "plugin_sdk/plugin_module.h"
@@ -27,12 +30,10 @@ constexpr hotkey_editor reset_editor{IDC_RESET_KEY, IDC_RESET_CTRL, IDC_RESET_SH
 
 struct dialog_context {
     lock_settings settings;
-    bool saved = false;
+    HWND owner = nullptr; // the program's window that asked for the dialog
     mixer_functions mixer;
     lock_entry edited; // not in the list until added
     int current = -1;
-    std::wstring description_format;
-    std::wstring balance_format;
     std::wstring default_mixer;
     bool filling = false; // the list's own notifications while it is rebuilt
 };
@@ -45,47 +46,39 @@ std::wstring ui_string(UINT id) {
     return text;
 }
 
-std::wstring format_message(const std::wstring& format, const DWORD_PTR* arguments) {
-    wchar_t text[1024] = {};
-    if (!FormatMessageW(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY, format.c_str(),
-                        0, 0, text, 1024,
-                        reinterpret_cast<va_list*>(const_cast<DWORD_PTR*>(arguments))))
-        return L"";
-    return text;
-}
-
-std::wstring source_text(int32_t source) {
-    return source == -1 ? std::wstring(L"M") : std::to_wstring(source);
-}
-
 std::wstring describe(const dialog_context& context, const lock_entry& entry) {
-    if (entry.mixer.empty()) return L"<" + context.default_mixer + L">";
+    if (entry.mixer.empty()) return default_mixer_entry(context.default_mixer);
     mxrctl_control_info info{};
     mixer_peek peek(context.mixer, entry.mixer.c_str(), entry.destination, entry.source, &info);
-    const bool opened = peek.control() != nullptr;
-    const std::wstring control = opened ? std::wstring(info.control) : error_text;
-    const uint32_t channels = opened ? info.channels : 0;
-    std::wstring balance;
-    if (channels == 2) {
-        const DWORD_PTR argument[] = {static_cast<DWORD_PTR>(static_cast<intptr_t>(entry.balance))};
-        balance = format_message(context.balance_format, argument);
-    }
-    const std::wstring source = source_text(entry.source);
-    const DWORD_PTR arguments[] = {reinterpret_cast<DWORD_PTR>(entry.mixer.c_str()),
-                                   static_cast<DWORD_PTR>(static_cast<intptr_t>(entry.destination)),
-                                   reinterpret_cast<DWORD_PTR>(control.c_str()),
-                                   reinterpret_cast<DWORD_PTR>(source.c_str()),
-                                   reinterpret_cast<DWORD_PTR>(control.c_str()),
-                                   static_cast<DWORD_PTR>(channels),
-                                   reinterpret_cast<DWORD_PTR>(balance.c_str())};
-    return format_message(context.description_format, arguments);
+    control_facts facts;
+    facts.mixer = entry.mixer.c_str();
+    facts.destination = entry.destination;
+    facts.source = entry.source;
+    facts.control = peek.control() ? info.control : nullptr;
+    facts.channels = info.channels;
+    facts.balance = entry.balance;
+    return describe_control_facts(g_plugin_module, facts, balance_unit::none);
 }
 
-std::wstring control_column(const dialog_context& context, const lock_entry& entry) {
+// The list's control column: "[M]name", "[2]name", "## ERROR ##" for the
+// name when the control does not open, nothing for the default device.
+struct listed_control {
+    std::wstring text;
+    std::wstring device; // as the audio system names it; empty when it did not open
+};
+
+listed_control list_control(const dialog_context& context, const lock_entry& entry) {
     mxrctl_control_info info{};
-    mixer_peek peek(context.mixer, entry.mixer.c_str(), entry.destination, entry.source, &info);
-    const std::wstring name = peek.control() ? std::wstring(info.control) : error_text;
-    return L"[" + source_text(entry.source) + L"]" + name;
+    wchar_t device[mxrctl_name_length] = {};
+    mixer_peek peek(context.mixer, entry.mixer.c_str(), entry.destination, entry.source, &info,
+                    device);
+    device[mxrctl_name_length - 1] = L'\0';
+    listed_control listed;
+    if (peek.control()) listed.device = device[0] ? device : entry.mixer;
+    if (!entry.mixer.empty())
+        listed.text = L"[" + source_text(entry.source) + L"]" +
+                      (peek.control() ? std::wstring(info.control) : error_text);
+    return listed;
 }
 
 void set_item_text(HWND list, int item, int column, const std::wstring& text) {
@@ -106,10 +99,18 @@ void fill_list(HWND dialog, dialog_context& context) {
     context.filling = true;
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     const auto& entries = context.settings.entries;
+    std::vector<listed_control> controls;
+    std::vector<std::wstring> devices;
+    for (const lock_entry& entry : entries) {
+        controls.push_back(list_control(context, entry));
+        devices.push_back(controls.back().device);
+    }
+    // Of the entries that reach one control only the first is held: the
+    // later ones say so, and which row wins.
+    const std::vector<int> earlier = earlier_same_control(entries, devices);
     for (size_t i = 0; i < entries.size(); ++i) {
         const lock_entry& entry = entries[i];
-        const bool default_mixer = entry.mixer.empty();
-        std::wstring mixer = default_mixer ? context.default_mixer : entry.mixer;
+        std::wstring mixer = entry.mixer.empty() ? context.default_mixer : entry.mixer;
         LVITEMW item{};
         item.mask = LVIF_TEXT;
         item.iItem = static_cast<int>(i);
@@ -117,8 +118,14 @@ void fill_list(HWND dialog, dialog_context& context) {
         const int added = static_cast<int>(
             SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
         if (added < 0) continue;
-        set_item_text(list, added, 1,
-                      default_mixer ? std::wstring() : control_column(context, entry));
+        std::wstring text = controls[i].text;
+        if (earlier[i] >= 0) {
+            wchar_t mark[128] = {};
+            format_ui_string(g_plugin_module, IDS_SAME_CONTROL_AS,
+                             std::to_wstring(earlier[i] + 1).c_str(), mark, 128);
+            text += text.empty() ? std::wstring(mark) : L" " + std::wstring(mark);
+        }
+        set_item_text(list, added, 1, text);
     }
     if (context.current >= 0) {
         LVITEMW state{};
@@ -155,10 +162,6 @@ void add_columns(HWND list) {
 }
 
 void initialise(HWND dialog, dialog_context& context) {
-    context.description_format = ui_string(IDS_LABEL_MIXER) + L" : %1!s!%n" +
-                                 ui_string(IDS_LABEL_CONTROL) + L" : [%4!s!] %5!s!%n" +
-                                 ui_string(IDS_LABEL_CHANNELS) + L" : %6!d! %7!s!%0";
-    context.balance_format = L"(" + ui_string(IDS_LABEL_BALANCE) + L": %1!d!)";
     context.default_mixer = ui_string(IDS_DEFAULT_MIXER);
     SendDlgItemMessageW(dialog, IDC_VOLUME, EM_LIMITTEXT, 3, 0);
     tick_box(dialog, IDC_BOOT_ENABLE, context.settings.boot_enable);
@@ -209,8 +212,39 @@ void add_or_update_edited(HWND dialog, dialog_context& context) {
     context.edited.mute = is_box_ticked(dialog, IDC_MUTE);
     context.edited.zuvo_control = is_box_ticked(dialog, IDC_ZUVO_CONTROL);
     context.edited.keep_startup_state = is_box_ticked(dialog, IDC_KEEP_STARTUP);
-    add_or_update(context.settings.entries, context.edited, context.current);
+    if (!add_or_update(context.settings.entries, context.edited, context.current)) {
+        // Loading stops where the file's sections may end: more would be
+        // lost at the next save.
+        wchar_t text[256] = {};
+        load_ui_string(g_plugin_module, IDS_LIST_FULL, text, 256);
+        MessageBoxW(dialog, text, L"LockVol", MB_OK | MB_ICONWARNING);
+        return;
+    }
     fill_list(dialog, context);
+}
+
+void delete_current(HWND dialog, dialog_context& context) {
+    if (context.current < 0) return;
+    remove_current(context.settings.entries, context.current);
+    // The fields show the entry now selected, which Update would overwrite,
+    // or a new entry when none is left below.
+    context.edited = context.current >= 0
+                         ? context.settings.entries[static_cast<size_t>(context.current)]
+                         : lock_entry{};
+    show_edited(dialog, context);
+    fill_list(dialog, context);
+}
+
+// OK saves at once and ends the dialog only when that worked: after a
+// failure everything stays as edited, for another try or Cancel.
+void save_and_close(HWND dialog, dialog_context& context) {
+    context.settings.boot_enable = is_box_ticked(dialog, IDC_BOOT_ENABLE);
+    context.settings.hotkey_toggle = toggle_editor.read(dialog);
+    context.settings.hotkey_reset_once = reset_editor.read(dialog);
+    const bool saved = save_settings(context.settings);
+    report_config_save(context.owner, dialog, g_plugin_module, IDS_SAVE_FAILED, settings_file_name,
+                       saved);
+    if (saved) EndDialog(dialog, IDOK);
 }
 
 bool on_command(HWND dialog, dialog_context& context, int id, int code) {
@@ -223,8 +257,7 @@ bool on_command(HWND dialog, dialog_context& context, int id, int code) {
         add_or_update_edited(dialog, context);
         return true;
     case IDC_DELETE:
-        remove_current(context.settings.entries, context.current);
-        fill_list(dialog, context);
+        delete_current(dialog, context);
         return true;
     case IDC_ENTRY_UP:
     case IDC_ENTRY_DOWN:
@@ -235,11 +268,7 @@ bool on_command(HWND dialog, dialog_context& context, int id, int code) {
         if (code == EN_KILLFOCUS) clamp_volume_field(dialog);
         return code == EN_KILLFOCUS;
     case IDOK:
-        context.settings.boot_enable = is_box_ticked(dialog, IDC_BOOT_ENABLE);
-        context.settings.hotkey_toggle = toggle_editor.read(dialog);
-        context.settings.hotkey_reset_once = reset_editor.read(dialog);
-        context.saved = true;
-        EndDialog(dialog, IDOK);
+        save_and_close(dialog, context);
         return true;
     case IDCANCEL:
         EndDialog(dialog, IDCANCEL);
@@ -282,12 +311,12 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam,
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
     try {
         dialog_context context;
+        context.owner = owner;
         context.mixer = mixer_functions::of_host();
         context.settings = load_settings();
         g_dialog = &context;
         show_plugin_dialog(g_plugin_module, IDD_LOCKVOL_CONFIG, owner, dialog_procedure);
         g_dialog = nullptr;
-        if (context.saved) save_settings(context.settings);
     } catch (...) {
         g_dialog = nullptr;
     }

@@ -16,37 +16,59 @@ constexpr UINT control_change = 0x3D1;
 constexpr int volume_write_tries = 3;
 } // namespace
 
-m_mxrctl* mixer_lock::mixer_for(const std::wstring& name, HWND notify_window) {
+const mixer_lock::open_mixer* mixer_lock::mixer_for(const std::wstring& name) {
     for (const open_mixer& cached : mixers_)
-        if (cached.name == name) return cached.mixer;
+        if (cached.name == name) return &cached;
     if (!mixer_.mixer_create) return nullptr;
     // A null name opens the default output; an empty one would pick the
-    // first device that opens.
+    // first device that opens. The name the device answers with tells two
+    // spellings of one device apart from two devices.
+    wchar_t device[mxrctl_name_length] = {};
     m_mxrctl* mixer =
-        mixer_.mixer_create(name.empty() ? nullptr : name.c_str(), notify_window, nullptr);
-    if (mixer) mixers_.push_back({name, mixer});
-    return mixer;
+        mixer_.mixer_create(name.empty() ? nullptr : name.c_str(), notify_window_, device);
+    if (!mixer) return nullptr;
+    device[mxrctl_name_length - 1] = L'\0';
+    mixers_.push_back({name, device[0] ? std::wstring(device) : name, mixer});
+    return &mixers_.back();
 }
 
-void mixer_lock::lock(std::vector<lock_entry>& entries, HWND notify_window) {
+void mixer_lock::lock(std::vector<lock_entry>& entries, HWND notify_window,
+                      bool take_current_state) {
     unlock();
     if (entries.empty()) return;
+    notify_window_ = notify_window;
+    guards_.assign(entries.size(), fight_guard{});
+    open(entries, take_current_state);
+    locked_ = true;
+}
+
+void mixer_lock::open(std::vector<lock_entry>& entries, bool take_current_state) {
+    follow_host_ = false;
     controls_.assign(entries.size(), opened{});
+    std::vector<std::wstring> devices(entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
-        lock_entry& entry = entries[i];
-        m_mxrctl* mixer = mixer_for(entry.mixer, notify_window);
+        const lock_entry& entry = entries[i];
+        const open_mixer* mixer = mixer_for(entry.mixer);
         if (!mixer) continue;
         if (mixer_.control_create)
             controls_[i].control =
-                mixer_.control_create(mixer, entry.destination, entry.source, nullptr);
+                mixer_.control_create(mixer->mixer, entry.destination, entry.source, nullptr);
         if (entry.zuvo_control) follow_host_ = true;
-        m_mxrctl::m_devs* control = controls_[i].control;
-        if (entry.keep_startup_state && control) {
-            if (mixer_.volume_get) entry.volume = mixer_.volume_get(control);
-            if (mixer_.mute_get) entry.mute = mixer_.mute_get(control);
+        if (controls_[i].control) devices[i] = mixer->device;
+    }
+    // The first entry of a control holds it; the others would fight it.
+    const std::vector<int> earlier = earlier_same_control(entries, devices);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        m_mxrctl::m_devs*& control = controls_[i].control;
+        if (control && earlier[i] >= 0) {
+            if (mixer_.control_release) mixer_.control_release(control);
+            control = nullptr;
+        }
+        if (take_current_state && entries[i].keep_startup_state && control) {
+            if (mixer_.volume_get) entries[i].volume = mixer_.volume_get(control);
+            if (mixer_.mute_get) entries[i].mute = mixer_.mute_get(control);
         }
     }
-    locked_ = true;
 }
 
 int32_t mixer_lock::write_volume(const lock_entry& entry, const opened& control) {
@@ -64,44 +86,84 @@ int32_t mixer_lock::write_volume(const lock_entry& entry, const opened& control)
     return -1;
 }
 
-void mixer_lock::restore(const lock_entry& entry, opened& control) {
-    if (!control.control) return;
+mixer_lock::drift mixer_lock::drift_of(const lock_entry& entry, const opened& control) {
+    drift off;
+    if (!control.control) return off;
     if (mixer_.volume_get && mixer_.volume_set) {
         const int32_t now = mixer_.volume_get(control.control);
-        if (now != entry.volume && now != control.held_volume)
-            control.held_volume = write_volume(entry, control);
+        off.volume = now != entry.volume && now != control.held_volume;
     }
-    if (mixer_.mute_get && mixer_.mute_set) {
-        if (mixer_.mute_get(control.control) != entry.mute)
-            mixer_.mute_set(control.control, entry.mute);
-    }
+    if (mixer_.mute_get && mixer_.mute_set)
+        off.mute = mixer_.mute_get(control.control) != entry.mute;
+    return off;
+}
+
+void mixer_lock::correct(const lock_entry& entry, opened& control, drift off) {
+    if (off.volume) control.held_volume = write_volume(entry, control);
+    if (off.mute) mixer_.mute_set(control.control, entry.mute);
 }
 
 void mixer_lock::apply(const std::vector<lock_entry>& entries) {
     for (size_t i = 0; i < entries.size() && i < controls_.size(); ++i)
-        restore(entries[i], controls_[i]);
+        correct(entries[i], controls_[i], drift_of(entries[i], controls_[i]));
 }
 
 void mixer_lock::forget_written() noexcept {
     for (opened& control : controls_) control.held_volume = -1;
 }
 
-void mixer_lock::unlock() noexcept {
-    follow_host_ = false;
-    host_change_pending_ = false;
+void mixer_lock::close() noexcept {
     for (opened& control : controls_)
         if (control.control && mixer_.control_release) mixer_.control_release(control.control);
     controls_.clear();
     for (open_mixer& cached : mixers_)
         if (mixer_.mixer_release) mixer_.mixer_release(cached.mixer);
     mixers_.clear();
+}
+
+void mixer_lock::unlock() noexcept {
+    follow_host_ = false;
+    host_change_pending_ = false;
+    close();
+    guards_.clear();
+    notify_window_ = nullptr;
     locked_ = false;
 }
 
-bool mixer_lock::on_message(std::vector<lock_entry>& entries, UINT message, WPARAM wparam) {
-    if (!locked_) return false;
+void mixer_lock::follow_devices(std::vector<lock_entry>& entries) {
+    // Controls of a device that went stay dead even once it is back, and a
+    // default-device entry must move with the default: everything is opened
+    // afresh. The locked values stay; a device that comes back is set to
+    // them at once.
+    close();
+    open(entries, false);
+    apply(entries);
+}
+
+uint64_t mixer_lock::resume(const std::vector<lock_entry>& entries, uint64_t now_ms) {
+    if (!locked_) return 0;
+    uint64_t next = 0;
+    for (size_t i = 0; i < entries.size() && i < controls_.size() && i < guards_.size(); ++i) {
+        const fight_guard& guard = guards_[i];
+        if (guard.paused_until() == 0) continue;
+        if (guard.paused(now_ms)) {
+            if (next == 0 || guard.paused_until() < next) next = guard.paused_until();
+            continue;
+        }
+        correct(entries[i], controls_[i], drift_of(entries[i], controls_[i]));
+    }
+    return next;
+}
+
+mixer_lock::outcome mixer_lock::on_message(std::vector<lock_entry>& entries, UINT message,
+                                           WPARAM wparam, uint64_t now_ms) {
+    if (!locked_) return outcome::not_ours;
+    if (message == ZUVOMSG_DEVICES_CHANGED) {
+        follow_devices(entries); // the host follows them too
+        return outcome::not_ours;
+    }
     if (message == WM_COMMAND) {
-        if (!follow_host_) return false;
+        if (!follow_host_) return outcome::not_ours;
         const uint16_t command = static_cast<uint16_t>(wparam & 0xFFFF);
         if (command == ZUVO_CMD_VOLUME_UP || command == ZUVO_CMD_VOLUME_DOWN ||
             command == ZUVO_CMD_MUTE) {
@@ -118,18 +180,28 @@ bool mixer_lock::on_message(std::vector<lock_entry>& entries, UINT message, WPAR
             }
             host_change_pending_ = false;
         }
-        return false;
+        return outcome::not_ours;
     }
-    if (message != line_change && message != control_change) return false;
-    if (!mixer_.callback_check) return false;
-    for (size_t i = 0; i < entries.size() && i < controls_.size(); ++i) {
+    if (message != line_change && message != control_change) return outcome::not_ours;
+    if (!mixer_.callback_check) return outcome::not_ours;
+    for (size_t i = 0; i < entries.size() && i < controls_.size() && i < guards_.size(); ++i) {
         opened& control = controls_[i];
         if (!control.control || !mixer_.callback_check(control.control, message, wparam)) continue;
-        if (host_change_pending_ && entries[i].zuvo_control) return true;
-        restore(entries[i], control);
-        return true;
+        if (host_change_pending_ && entries[i].zuvo_control) return outcome::handled;
+        const drift off = drift_of(entries[i], control);
+        if (!off.volume && !off.mute) return outcome::handled;
+        switch (guards_[i].ask(now_ms)) {
+        case fight_guard::verdict::write:
+            correct(entries[i], control, off);
+            return outcome::handled;
+        case fight_guard::verdict::given_up_now:
+            return outcome::given_up_now;
+        case fight_guard::verdict::left_alone:
+            return outcome::handled;
+        }
+        return outcome::handled;
     }
-    return false;
+    return outcome::not_ours;
 }
 
 } // namespace lockvol

@@ -1,8 +1,10 @@
 #pragma once
 // Holding registered controls at their locked volume and mute through the
-// host's mixer functions: opening them (one mixer per device, shared),
-// writing the locked values, undoing changes as their notifications come in,
-// and adopting the changes the main program makes itself where allowed.
+// host's mixer functions: opening them (one mixer per device, shared; one
+// control held once however many entries reach it), writing the locked
+// values, undoing changes as their notifications come in, adopting the
+// changes the main program makes itself where allowed, and following the
+// devices as they come, go and change roles.
 
 #include "plugin_sdk/mixer_functions.h"
 #include "plugins/lockvol/lock_entries.h"
@@ -20,9 +22,11 @@ public:
     ~mixer_lock() { unlock(); }
 
     // Opens every entry's control (with `notify_window` receiving their
-    // change messages; null: nobody watches). KeepStartUpState entries take
-    // the current state. An empty list stays unlocked.
-    void lock(std::vector<lock_entry>& entries, HWND notify_window);
+    // change messages; null: nobody watches). With `take_current_state`
+    // KeepStartUpState entries take the control's state as their value; a
+    // reset once passes false, it writes the configured values. An empty
+    // list stays unlocked.
+    void lock(std::vector<lock_entry>& entries, HWND notify_window, bool take_current_state = true);
     // Writes the locked values wherever the control shows something else.
     void apply(const std::vector<lock_entry>& entries);
     // Releases every control and mixer.
@@ -33,9 +37,18 @@ public:
     // controls held for the old ones is no longer an answer to them.
     void forget_written() noexcept;
 
-    // A message of the main window, seen before the host handles it. True:
-    // it was a notification of one of our controls, dealt with here.
-    bool on_message(std::vector<lock_entry>& entries, UINT message, WPARAM wparam);
+    enum class outcome {
+        not_ours,     // the host goes on with the message
+        handled,      // a notification of one of our controls, dealt with
+        given_up_now, // the same, and that control is left alone for a while
+    };
+    // A message of the main window, seen before the host handles it, at
+    // `now_ms` (monotonic milliseconds).
+    outcome on_message(std::vector<lock_entry>& entries, UINT message, WPARAM wparam,
+                       uint64_t now_ms);
+    // Controls whose pause is over are held again. Returns when the next
+    // pause ends, 0 when none is left.
+    uint64_t resume(const std::vector<lock_entry>& entries, uint64_t now_ms);
 
     // Mixers opened now (shared by the entries on one device).
     size_t open_mixers() const noexcept { return mixers_.size(); }
@@ -54,15 +67,28 @@ private:
         int32_t held_volume = -1;
     };
     struct open_mixer {
-        std::wstring name;
+        std::wstring name;   // as the entries spell it; empty: the default device
+        std::wstring device; // as the audio system names the device it opened
         m_mxrctl* mixer = nullptr;
     };
-    m_mxrctl* mixer_for(const std::wstring& name, HWND notify_window);
-    void restore(const lock_entry& entry, opened& control);
+    // What of a control differs from its entry's locked values, read once.
+    struct drift {
+        bool volume = false;
+        bool mute = false;
+    };
+    const open_mixer* mixer_for(const std::wstring& name);
+    void open(std::vector<lock_entry>& entries, bool take_current_state);
+    void close() noexcept;
+    void follow_devices(std::vector<lock_entry>& entries);
+    drift drift_of(const lock_entry& entry, const opened& control);
+    void correct(const lock_entry& entry, opened& control, drift off);
     int32_t write_volume(const lock_entry& entry, const opened& control);
 
     const mixer_functions& mixer_;
+    HWND notify_window_ = nullptr;
     std::vector<opened> controls_; // one per entry, in list order
+    // One per entry too, kept while the devices come and go.
+    std::vector<fight_guard> guards_;
     std::vector<open_mixer> mixers_;
     bool locked_ = false;
     bool follow_host_ = false;

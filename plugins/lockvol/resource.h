@@ -10,11 +10,12 @@
 #define IDS_TIPS_RESET 40004
 #define IDS_COLUMN_MIXER 40005
 #define IDS_COLUMN_CONTROL 40007
-#define IDS_LABEL_MIXER 20000
-#define IDS_LABEL_CONTROL 20002
-#define IDS_LABEL_CHANNELS 20003
-#define IDS_LABEL_BALANCE 20004
-#define IDS_DEFAULT_MIXER 20005
+#define IDS_TIPS_LEFT_ALONE 40008
+#define IDS_SAME_CONTROL_AS 40009
+#define IDS_LIST_FULL 40010
+#define IDS_SAVE_FAILED 40011
+// The description's labels carry the numbers the shared description reads.
+#include "mxrctl/mixer_string_ids.h"
 
 #define IDC_BOOT_ENABLE 1005
 #define IDC_TOGGLE_KEY 1126

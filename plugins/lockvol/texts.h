@@ -8,6 +8,14 @@
 #define EN_MENU_LOCK "&Lock the volume"
 #define JA_MENU_RESET_ONCE "一時的に音量を設定"
 #define EN_MENU_RESET_ONCE "&Set the volume once"
+#define JA_TIPS_LEFT_ALONE "LockVol: 変更され続けるコントロールをしばらく固定しません"
+#define EN_TIPS_LEFT_ALONE "LockVol: a control that keeps changing is left alone for a while"
+// In the list after an entry that reaches the control of an earlier row,
+// which alone is held; %1 that row's number.
+#define JA_SAME_CONTROL_AS "（%1!s! 行目と同じコントロール: 固定しません）%0"
+#define EN_SAME_CONTROL_AS "(same control as row %1!s!: not held)%0"
+#define JA_LIST_FULL "登録できるコントロールは100個までです。追加する前にどれかを削除してください。"
+#define EN_LIST_FULL "The list holds at most 100 controls. Delete one before adding another."
 #define JA_COLUMN_MIXER "ミキサ"
 #define EN_COLUMN_MIXER "Mixer"
 #define JA_COLUMN_CONTROL "コントロール"

@@ -1,6 +1,7 @@
 // The mixer lock's list edits and the old-count reading on arbitrary input:
-// the current index must always name an entry or be -1, and no edit may
-// duplicate a control.
+// the current index must always name an entry or be -1, no edit may
+// duplicate a control or pass the list's limit; the entry that wins a
+// control is always an earlier winner.
 
 #include "plugins/lockvol/lock_entries.h"
 
@@ -42,9 +43,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         if (current < -1 || current >= static_cast<int>(entries.size())) std::abort();
+        if (entries.size() > lockvol::max_entries) std::abort();
         for (size_t a = 0; a < entries.size(); ++a)
             for (size_t b = a + 1; b < entries.size(); ++b)
                 if (lockvol::same_control(entries[a], entries[b])) std::abort();
     }
+
+    // Devices as the audio system would name them: some spellings meet.
+    std::vector<std::wstring> devices;
+    for (size_t i = 0; i < entries.size(); ++i)
+        devices.push_back(i < size && data[i] % 4 ? std::wstring(1, L'X' + data[i] % 2) : L"");
+    const std::vector<int> earlier = lockvol::earlier_same_control(entries, devices);
+    if (earlier.size() != entries.size()) std::abort();
+    for (size_t i = 0; i < earlier.size(); ++i)
+        if (earlier[i] >= static_cast<int>(i) ||
+            (earlier[i] >= 0 && earlier[static_cast<size_t>(earlier[i])] != -1))
+            std::abort();
     return 0;
 }

@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (caption.size() > entry.size()) std::abort();
     (void)caption_from_control_entry(in.texts[1]);
     (void)description_template(in.texts[0], in.texts[1], in.texts[2]);
-    (void)balance_template(in.texts[0]);
+    (void)balance_template(in.texts[0], in.texts[1].empty());
     (void)balance_percent_text(static_cast<int32_t>(in.numbers[1]));
     (void)default_mixer_entry(in.texts[2]);
     return 0;

@@ -315,11 +315,19 @@ bool wait_for_window_gone(HWND window, std::chrono::milliseconds timeout) {
 }
 
 std::optional<message_box> wait_for_message_box(const wchar_t* caption, DWORD process_id,
-                                                std::chrono::milliseconds timeout) {
+                                                std::chrono::milliseconds timeout, HWND owner) {
     HWND box = nullptr;
-    if (!wait_until([&] { return (box = find_window(L"#32770", caption, process_id)) != nullptr; },
-                    timeout))
-        return std::nullopt;
+    auto find = [&] {
+        if (!owner) return find_window(L"#32770", caption, process_id);
+        for (HWND window : find_windows(L"#32770", process_id)) {
+            wchar_t text[256] = L"";
+            GetWindowTextW(window, text, 256);
+            if (GetWindow(window, GW_OWNER) == owner && (!caption || caption == std::wstring(text)))
+                return window;
+        }
+        return static_cast<HWND>(nullptr);
+    };
+    if (!wait_until([&] { return (box = find()) != nullptr; }, timeout)) return std::nullopt;
     message_box result{box, {}};
     // The text is the box's static control; give it a moment to be created.
     wait_until(

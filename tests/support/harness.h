@@ -146,10 +146,12 @@ struct message_box {
     std::wstring text;
 };
 // A message box (dialog class "#32770") with this caption, of `process_id`
-// when not 0; its text is read from the box's static text.
+// when not 0; its text is read from the box's static text. With `owner`,
+// only a box over that window: a dialog may have the box's caption itself.
 std::optional<message_box>
 wait_for_message_box(const wchar_t* caption, DWORD process_id,
-                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10),
+                     HWND owner = nullptr);
 // Presses OK (or the only button) of a message box.
 bool close_message_box(HWND box);
 // Whether any message box of `process_id` is open right now.

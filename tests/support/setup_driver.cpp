@@ -1,5 +1,7 @@
 #include "tests/support/setup_driver.h"
 
+#include "common/unique_resource.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -302,6 +304,35 @@ bool list_view_ticked(HWND dialog, int id, int item) {
     const auto state = send_to(control(dialog, id), LVM_GETITEMSTATE, static_cast<WPARAM>(item),
                                LVIS_STATEIMAGEMASK);
     return ((static_cast<UINT>(state) & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+std::wstring list_view_text(HWND dialog, int id, int item, int column) {
+    // LVM_GETITEMTEXTW carries a pointer: the item record and its text
+    // buffer must live in the program that owns the list.
+    HWND list = control(dialog, id);
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(list, &process_id);
+    unique_handle owner(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id));
+    constexpr size_t capacity = 512;
+    const size_t size = sizeof(LVITEMW) + capacity * sizeof(wchar_t);
+    void* remote =
+        owner ? VirtualAllocEx(owner.get(), nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+              : nullptr;
+    if (!remote) return L"(unreadable)";
+    LVITEMW cell{};
+    cell.iSubItem = column;
+    cell.cchTextMax = static_cast<int>(capacity);
+    cell.pszText = reinterpret_cast<wchar_t*>(static_cast<char*>(remote) + sizeof(LVITEMW));
+    wchar_t text[capacity] = {};
+    SIZE_T moved = 0;
+    const bool read =
+        WriteProcessMemory(owner.get(), remote, &cell, sizeof cell, &moved) &&
+        send_to(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(item),
+                reinterpret_cast<LPARAM>(remote)) >= 0 &&
+        ReadProcessMemory(owner.get(), cell.pszText, text, sizeof text - sizeof(wchar_t), &moved);
+    VirtualFreeEx(owner.get(), remote, 0, MEM_RELEASE);
+    return read ? std::wstring(text) : L"(unreadable)";
 }
 
 } // namespace test_support

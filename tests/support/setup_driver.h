@@ -118,5 +118,8 @@ bool enabled(HWND dialog, int id);
 // List views: item count, and whether item `item`'s check box is ticked.
 int list_view_count(HWND dialog, int id);
 bool list_view_ticked(HWND dialog, int id, int item);
+// The text of column `column` of item `item`, read through a buffer in the
+// program's own memory; "(unreadable)" when that fails.
+std::wstring list_view_text(HWND dialog, int id, int item, int column);
 
 } // namespace test_support

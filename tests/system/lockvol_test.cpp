@@ -4,6 +4,7 @@
 // the fake hardware, its write counters and live objects, the tips requests,
 // the dialog's controls and the file it saves.
 
+#include "common/unique_resource.h"
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
@@ -28,9 +29,11 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr uint16_t event_toggle = 1, event_reset_once = 2;
-constexpr WPARAM volume_up_command = 0x0580;
+constexpr WPARAM volume_up_command = 0x0580, mute_command = 0x0582, menu_command = 0x0584;
 constexpr WPARAM set_control0_command = 0x00010520; // lParam: the new volume
 constexpr uint32_t lockvol_index = 0, probe_index = 1;
+const std::wstring left_alone_tips =
+    L"LockVol: a control that keeps changing is left alone for a while";
 
 int percent(float scalar) {
     return static_cast<int>(std::lround(scalar * 100.0f));
@@ -43,11 +46,23 @@ std::wstring entry_section(int index, const std::wstring& keys) {
     return L"[" + std::wstring(name) + L"]\r\n" + keys;
 }
 
+// The standard devices as hardware, with headphones to switch the default
+// to, USB speakers whose endpoint volume goes in 1.5 dB steps, and a driver
+// that ties the Speakers' lines 1 (Wave) and 2 (CD Audio) together.
+fakeaudio::description lock_devices() {
+    auto d = fakeaudio::description::standard().hardware_writes();
+    const int speakers = 0;
+    d.tie(d.part(speakers, L"Wave Volume"), d.part(speakers, L"CD Volume"));
+    d.render(L"Headphones", false, 0.6f);
+    d.endpoint_step(d.render(L"USB Speakers", false, 0.5f), 1.5f);
+    return d;
+}
+
 class lockvol_plugin : public ::testing::Test {
 protected:
     lockvol_plugin()
-        : fake_(fakeaudio::description::standard().hardware_writes()),
-          speakers_(fake_.device(L"Speakers")), microphone_(fake_.device(L"Microphone")),
+        : fake_(lock_devices()), speakers_(fake_.device(L"Speakers")),
+          microphone_(fake_.device(L"Microphone")),
           master_part_(fake_.part(speakers_, L"Master Volume")) {}
 
     void SetUp() override {
@@ -57,7 +72,7 @@ protected:
         ASSERT_TRUE(
             folder_.copy_in(build_bin_folder() + L"\\plugin\\lockvol.dll", L"plugin\\lockvol.dll"))
             << "lockvol.dll is not in the build";
-        ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Log=0x800"}));
+        ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Log=0x800", L"MenuAction=end"}));
     }
 
     // zuvo.exe with its control 0 on the default device (the speakers'
@@ -81,16 +96,17 @@ protected:
         zuvo_->post_command(probe_command(lockvol_index, code));
         ASSERT_TRUE(settle());
     }
-    bool master_becomes(int expected) {
-        return wait_until([&] { return percent(fake_.master(speakers_)) == expected; }, 5s);
+    bool becomes(int device, int expected) {
+        return wait_until([&] { return percent(fake_.master(device)) == expected; }, 5s);
     }
+    bool master_becomes(int expected) { return becomes(speakers_, expected); }
     // The texts of the tips requests posted so far, read from zuvo.exe's
     // memory where the plug-in keeps them.
     std::vector<std::wstring> tips_texts() {
         std::vector<std::wstring> texts;
         for (const auto& record : probe_records(folder_, L"msg")) {
             if (record.number(0) != 0x800) continue;
-            wchar_t text[64] = {};
+            wchar_t text[128] = {};
             SIZE_T read = 0;
             ReadProcessMemory(zuvo_->proc().handle(),
                               reinterpret_cast<const void*>(record.number(1)), text,
@@ -99,6 +115,22 @@ protected:
             EXPECT_EQ(record.number(2), 1000u) << "display time";
         }
         return texts;
+    }
+    // Waits until `count` reaches `expected`, then makes sure that nothing
+    // queued before brings it further: a fight would go on writing.
+    template <typename Count> void expect_writes(Count count, long expected) {
+        EXPECT_TRUE(wait_until([&] { return count() >= expected; }, 5s)) << count();
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(count(), expected);
+    }
+    // The lock's item in the popup menu as zuvo.exe opens it: ticked?
+    bool lock_item_checked() {
+        const size_t before = probe_records(folder_, L"action").size();
+        zuvo_->post_command(menu_command);
+        EXPECT_TRUE(wait_for_probe_records(folder_, L"action", before + 1));
+        for (const auto& item : last_probe_popup(folder_))
+            if (item.text == L"&Lock the volume") return (item.state & MFS_CHECKED) != 0;
+        return false;
     }
 
     fakeaudio::installed_fake fake_;
@@ -151,25 +183,41 @@ TEST_F(lockvol_plugin, outside_changes_are_undone_writing_only_what_differs) {
     EXPECT_EQ(fake_.mute_writes(speakers_), mute_writes + 1) << "the mute was right";
 }
 
-TEST_F(lockvol_plugin, zuvo_control_adopts_the_hosts_volume_keys_but_not_other_commands) {
+// The host's own change is written once, and once more where the lock
+// undoes it: counting the writes tells that from a change that never came.
+TEST_F(lockvol_plugin, zuvo_control_adopts_the_hosts_volume_and_mute_keys_but_not_other_commands) {
     struct table_row {
-        const wchar_t* zuvo_control;
-        int after_volume_up;
-    } rows[] = {{L"1", 60}, {L"0", 50}};
+        bool adopted;
+        WPARAM key;
+        int volume_after;
+        bool mute_after;
+    } rows[] = {{true, volume_up_command, 60, false},
+                {false, volume_up_command, 50, false},
+                {true, mute_command, 50, true},
+                {false, mute_command, 50, false}};
+    auto writes = [&] { return fake_.volume_writes(speakers_) + fake_.mute_writes(speakers_); };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.zuvo_control);
+        SCOPED_TRACE(std::to_string(row.adopted) + " " + std::to_string(row.key));
         fake_.set_master(speakers_, 0.5f);
+        fake_.set_mute(speakers_, false);
         start(L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
               entry_section(0, L"Mixer=Speakers\r\nVolume=50\r\nZuvoControl=" +
-                                   std::wstring(row.zuvo_control) + L"\r\n"));
-        zuvo_->post_command(volume_up_command);
+                                   std::to_wstring(row.adopted) + L"\r\n"));
+        long before = writes();
+        zuvo_->post_command(row.key);
+        expect_writes(writes, before + (row.adopted ? 1 : 2));
+        EXPECT_EQ(percent(fake_.master(speakers_)), row.volume_after);
+        EXPECT_EQ(fake_.mute(speakers_), row.mute_after);
+        // The lock holds what it adopted.
+        fake_.set_master(speakers_, 0.1f);
+        fake_.set_mute(speakers_, !row.mute_after);
+        EXPECT_TRUE(master_becomes(row.volume_after));
+        EXPECT_TRUE(wait_until([&] { return fake_.mute(speakers_) == row.mute_after; }, 5s));
         ASSERT_TRUE(settle());
-        EXPECT_TRUE(master_becomes(row.after_volume_up));
-        fake_.set_master(speakers_, 0.1f); // the lock holds what it adopted
-        EXPECT_TRUE(master_becomes(row.after_volume_up));
+        before = writes();
         zuvo_->post_command(set_control0_command, 70); // not a volume key
-        ASSERT_TRUE(settle());
-        EXPECT_TRUE(master_becomes(row.after_volume_up));
+        expect_writes(writes, before + 2);
+        EXPECT_EQ(percent(fake_.master(speakers_)), row.volume_after);
         zuvo_.reset();
     }
 }
@@ -188,16 +236,23 @@ TEST_F(lockvol_plugin, keep_startup_state_locks_the_current_values_and_reset_onc
     EXPECT_EQ(tips_texts(), std::vector<std::wstring>{L"ResetMixer"});
 }
 
-TEST_F(lockvol_plugin, reset_once_while_unlocked_writes_once_and_leaves_nothing_open) {
+// KeepStartUpState does not apply: a reset once writes what the file says.
+TEST_F(lockvol_plugin, reset_once_while_unlocked_writes_the_configured_values_once) {
     fake_.set_master(speakers_, 0.5f);
     start(L"[Control]\r\nBootEnable=0\r\nControlNum=2\r\n" +
-          entry_section(0, L"Mixer=Speakers\r\nVolume=70\r\n") +
+          entry_section(0, L"Mixer=Speakers\r\nVolume=70\r\nKeepStartUpState=1\r\n") +
           entry_section(1, L"Mixer=Microphone\r\nVolume=10\r\nMute=1\r\n"));
     const long live = fake_.live_objects_everywhere();
+    const long speaker_writes = fake_.volume_writes(speakers_);
+    const long microphone_writes = fake_.volume_writes(microphone_);
+    const long microphone_mutes = fake_.mute_writes(microphone_);
     send_event(event_reset_once);
     EXPECT_EQ(percent(fake_.master(speakers_)), 70);
     EXPECT_EQ(percent(fake_.master(microphone_)), 10);
     EXPECT_TRUE(fake_.mute(microphone_));
+    EXPECT_EQ(fake_.volume_writes(speakers_), speaker_writes + 1);
+    EXPECT_EQ(fake_.volume_writes(microphone_), microphone_writes + 1);
+    EXPECT_EQ(fake_.mute_writes(microphone_), microphone_mutes + 1);
     EXPECT_EQ(fake_.live_objects_everywhere(), live) << "every object released again";
     fake_.set_master(speakers_, 0.2f);
     ASSERT_TRUE(settle());
@@ -247,19 +302,92 @@ TEST_F(lockvol_plugin, entries_on_one_device_share_one_mixer) {
               2 * one);
 }
 
-TEST_F(lockvol_plugin, a_device_removed_while_locked_is_survived_and_locks_again_once_back) {
-    fake_.set_master(speakers_, 0.5f);
-    start(speakers_master);
-    fake_.remove(speakers_);
-    fake_.set_master(speakers_, 0.2f);
-    send_event(event_toggle); // unlock: releases the dead objects
-    fake_.restore(speakers_);
-    send_event(event_toggle);
-    EXPECT_EQ(percent(fake_.master(speakers_)), 50);
-    fake_.set_master(speakers_, 0.9f);
-    EXPECT_TRUE(master_becomes(50));
+// Entries that name one control in two ways: the first one's value is held,
+// and another program's change costs one write, after which all is quiet.
+TEST_F(lockvol_plugin, a_control_registered_twice_is_held_once_at_the_first_entrys_value) {
+    const std::pair<const wchar_t*, const wchar_t*> rows[] = {
+        {L"", L"Speakers"},         // the default device, and it by name
+        {L"Speakers", L"Speakers"}, // a hand-edited duplicate
+        {L"Speak", L"Speakers"},    // a name the device's only starts with
+    };
+    for (const auto& [first, second] : rows) {
+        SCOPED_TRACE(std::wstring(first) + L" / " + second);
+        fake_.set_master(speakers_, 0.5f);
+        start(L"[Control]\r\nBootEnable=1\r\nControlNum=2\r\n" +
+              entry_section(0, L"Mixer=" + std::wstring(first) + L"\r\nVolume=30\r\n") +
+              entry_section(1, L"Mixer=" + std::wstring(second) + L"\r\nVolume=70\r\n"));
+        EXPECT_EQ(percent(fake_.master(speakers_)), 30);
+        const long writes = fake_.volume_writes(speakers_);
+        fake_.set_master(speakers_, 0.8f);
+        EXPECT_TRUE(master_becomes(30));
+        expect_writes([&] { return fake_.volume_writes(speakers_); }, writes + 1);
+        zuvo_.reset();
+    }
+}
+
+// Two lines a driver keeps at one level cannot both hold their own: after a
+// few rounds one is left alone, the tips say so once, and the writes stop.
+// After the pause the lock tries again, and gives up again without a word.
+TEST_F(lockvol_plugin, lines_a_driver_ties_together_end_in_a_pause_not_a_fight) {
+    const int wave = fake_.part(speakers_, L"Wave Volume"),
+              cd = fake_.part(speakers_, L"CD Volume");
+    auto writes = [&] { return fake_.level_writes(wave) + fake_.level_writes(cd); };
+    // Quiet: no write during a whole round of queued messages.
+    auto quiet = [&] {
+        return wait_until(
+            [&] {
+                const long before = writes();
+                return settle() && writes() == before;
+            },
+            10s, 0ms);
+    };
+    start(L"[Control]\r\nBootEnable=1\r\nControlNum=2\r\n" +
+          entry_section(0, L"Mixer=Speakers\r\nSource=1\r\nVolume=30\r\n") +
+          entry_section(1, L"Mixer=Speakers\r\nSource=2\r\nVolume=80\r\n"));
+    ASSERT_TRUE(quiet());
+    const long first_round = writes();
+    EXPECT_LE(first_round, 2 + 2 * 6 * 3) << "two writes at the start, six rounds each at most";
+    EXPECT_EQ(tips_texts(), std::vector<std::wstring>{left_alone_tips});
+
+    EXPECT_TRUE(wait_until([&] { return writes() > first_round; }, 15s)) << "never tried again";
+    ASSERT_TRUE(quiet());
+    EXPECT_LE(writes(), 2 * first_round);
+    EXPECT_EQ(tips_texts(), std::vector<std::wstring>{left_alone_tips});
     EXPECT_TRUE(zuvo_->proc().running());
-    EXPECT_EQ(tips_texts(), (std::vector<std::wstring>{L"LockVol OFF", L"LockVol ON"}));
+}
+
+// No toggle by hand: the lock reopens what it holds as devices come, go and
+// change roles, and its menu item stays ticked throughout.
+TEST_F(lockvol_plugin, the_lock_follows_its_devices_and_its_menu_item_stays_true) {
+    fake_.set_master(speakers_, 0.5f);
+    start(L"[Control]\r\nBootEnable=1\r\nControlNum=2\r\n" +
+          entry_section(0, L"Mixer=\r\nVolume=40\r\n") +
+          entry_section(1, L"Mixer=Microphone\r\nVolume=30\r\n"));
+    EXPECT_EQ(percent(fake_.master(speakers_)), 40);
+    EXPECT_EQ(percent(fake_.master(microphone_)), 30);
+
+    // The default moves to the headphones: so does the default entry.
+    const int headphones = fake_.device(L"Headphones");
+    fake_.set_default(headphones);
+    EXPECT_TRUE(becomes(headphones, 40));
+    fake_.set_master(headphones, 0.9f);
+    EXPECT_TRUE(becomes(headphones, 40));
+    fake_.set_master(speakers_, 0.7f);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(percent(fake_.master(speakers_)), 70) << "no longer the default";
+
+    // The microphone unplugged, changed, and back: held again at once.
+    fake_.remove(microphone_);
+    fake_.set_master(microphone_, 0.9f);
+    ASSERT_TRUE(settle());
+    fake_.restore(microphone_);
+    EXPECT_TRUE(becomes(microphone_, 30));
+    fake_.set_master(microphone_, 0.6f);
+    EXPECT_TRUE(becomes(microphone_, 30));
+
+    EXPECT_TRUE(lock_item_checked());
+    EXPECT_TRUE(tips_texts().empty()) << "never toggled";
+    EXPECT_TRUE(zuvo_->proc().running());
 }
 
 TEST_F(lockvol_plugin, hot_keys_toggle_the_lock_and_ctrl_shift_f_resets_once_by_default) {
@@ -287,24 +415,33 @@ TEST_F(lockvol_plugin, hot_keys_toggle_the_lock_and_ctrl_shift_f_resets_once_by_
     EXPECT_EQ(tips_texts(), (std::vector<std::wstring>{L"LockVol ON", L"ResetMixer"}));
 }
 
-// 60 % on the master line (-64..0 dB in 0.5 dB steps) holds as 59 %: the
-// read-back never matches, and the lock must not answer its own write. It
-// believes 59 only once the line has given it twice, so the start writes
-// twice; from then on one write answers each outside change.
-TEST_F(lockvol_plugin, a_stepped_line_is_written_once_per_outside_change) {
-    start(L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
-          entry_section(0, L"Mixer=Speakers\r\nSource=0\r\nVolume=60\r\n"));
-    const float locked_db = fake_.level(master_part_, 0);
-    EXPECT_NE(locked_db, -12.0f) << "written at the start";
-    EXPECT_EQ(fake_.level_writes(master_part_), 2);
-    for (long change = 1; change <= 3; ++change) {
-        SCOPED_TRACE(change);
-        // The louder channel decides the volume: another program turns both down.
-        fake_.set_level(master_part_, 0, -40.0f);
-        fake_.set_level(master_part_, 1, -40.0f);
-        ASSERT_TRUE(wait_until([&] { return fake_.level(master_part_, 1) == locked_db; }, 5s));
-        ASSERT_TRUE(settle());
-        EXPECT_EQ(fake_.level_writes(master_part_), 2 + change);
+// 60 % cannot be held exactly by a line of -64..0 dB in 0.5 dB steps, nor by
+// an endpoint in 1.5 dB steps: the read-back never matches, and the lock
+// must not answer its own write. It believes the stepped value only once the
+// control has given it twice, so the start writes twice; from then on one
+// write answers each outside change.
+TEST_F(lockvol_plugin, a_stepped_control_is_written_once_per_outside_change) {
+    const int usb = fake_.device(L"USB Speakers");
+    for (const bool line : {true, false}) {
+        SCOPED_TRACE(line ? "line" : "endpoint");
+        auto level = [&] { return line ? fake_.level(master_part_, 1) : fake_.master(usb); };
+        auto writes = [&] {
+            return line ? fake_.level_writes(master_part_) : fake_.volume_writes(usb);
+        };
+        const long before = writes();
+        start(L"[Control]\r\nBootEnable=1\r\nControlNum=1\r\n" +
+              entry_section(0, line ? L"Mixer=Speakers\r\nSource=0\r\nVolume=60\r\n"
+                                    : L"Mixer=USB Speakers\r\nVolume=60\r\n"));
+        const float locked = level();
+        EXPECT_EQ(writes(), before + 2);
+        for (long change = 1; change <= 3; ++change) {
+            // The louder channel decides a line's volume: both are turned down.
+            if (line) fake_.set_level(master_part_, 0, -40.0f);
+            line ? fake_.set_level(master_part_, 1, -40.0f) : fake_.set_master(usb, 0.2f);
+            ASSERT_TRUE(wait_until([&] { return level() == locked; }, 5s)) << change;
+            expect_writes(writes, before + 2 + change);
+        }
+        zuvo_.reset();
     }
 }
 
@@ -420,30 +557,84 @@ TEST_F(lockvol_dialog, selecting_a_listed_control_makes_it_current_and_adding_tw
     EXPECT_EQ(ini_value(entries, L"Control02", L"Volume"), L"45");
 }
 
-TEST_F(lockvol_dialog, volume_is_clamped_on_leaving_and_a_missing_device_is_an_error) {
-    HWND dialog =
-        open(L"[Control]\r\nControlNum=1\r\n" + entry_section(0, L"Mixer=Gone\r\nSource=-1\r\n"));
+// Each row of the list and the description of it once selected: a missing
+// device, a stereo line with its balance, the mono master without one, the
+// default device, and that same device by name, which the list marks as the
+// row that is not held.
+TEST_F(lockvol_dialog, rows_and_descriptions_show_errors_balances_and_controls_listed_twice) {
+    const struct {
+        const wchar_t *entry, *mixer_column, *control_column, *description;
+    } rows[] = {
+        {L"Mixer=Gone\r\n", L"Gone", L"[M]## ERROR ##",
+         L"Mixer : Gone\r\nControl : [M] ## ERROR ##\r\nChannels : 0 "},
+        {L"Mixer=Speakers\r\nSource=0\r\nBalance=-20\r\n", L"Speakers", L"[0]Speakers",
+         L"Mixer : Speakers\r\nControl : [0] Speakers\r\nChannels : 2 (Balance: -20)"},
+        {L"Mixer=Microphone\r\nBalance=-20\r\n", L"Microphone", L"[M]Microphone",
+         L"Mixer : Microphone\r\nControl : [M] Microphone\r\nChannels : 1 "},
+        {L"Mixer=\r\n", L"DefaultMixer", L"", L"<DefaultMixer>"},
+        {L"Mixer=Speakers\r\n", L"Speakers", L"[M]Speakers (same control as row 4: not held)",
+         L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1 "},
+    };
+    std::wstring file = L"[Control]\r\nControlNum=5\r\n";
+    for (int i = 0; i < 5; ++i) file += entry_section(i, rows[i].entry);
+    HWND dialog = open(file);
     ASSERT_TRUE(dialog);
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(rows[i].entry);
+        press_key(dialog, entry_list, i == 0 ? VK_HOME : VK_DOWN);
+        EXPECT_EQ(current(dialog), i);
+        EXPECT_EQ(list_view_text(dialog, entry_list, i, 0), rows[i].mixer_column);
+        EXPECT_EQ(list_view_text(dialog, entry_list, i, 1), rows[i].control_column);
+        EXPECT_EQ(text_of(dialog, description), rows[i].description);
+    }
     type_into(dialog, volume_edit, L"150");
-    EXPECT_EQ(text_of(dialog, volume_edit), L"100");
-    press_key(dialog, entry_list, VK_HOME);
-    EXPECT_EQ(current(dialog), 0);
-    EXPECT_EQ(text_of(dialog, description),
-              L"Mixer : Gone\r\nControl : [M] ## ERROR ##\r\nChannels : 0 ");
+    EXPECT_EQ(text_of(dialog, volume_edit), L"100") << "clamped on leaving the field";
     close(dialog, IDCANCEL);
 }
 
-TEST_F(lockvol_dialog, deleting_the_last_entry_leaves_none_current_and_ok_drops_its_section) {
+// A damaged count reads at most 100 sections, and the dialog adds no 101st,
+// which the next loading would drop.
+TEST_F(lockvol_dialog, a_damaged_count_loads_100_entries_and_a_101st_is_refused) {
+    std::wstring file = L"[Control]\r\nControlNum=4294967295\r\n";
+    for (int i = 0; i <= 100; ++i)
+        file += entry_section(i, L"Mixer=Gone\r\nDestination=" + std::to_wstring(i) + L"\r\n");
+    HWND dialog = open(file);
+    ASSERT_TRUE(dialog);
+    EXPECT_EQ(list_view_count(dialog, entry_list), 100);
+    pick(dialog, 2, 0); // Microphone: not listed
+    ASSERT_EQ(current(dialog), -1);
+    click_later(dialog, add_button);
+    auto box = wait_for_message_box(L"LockVol", editor_->proc().id(), 10s, dialog);
+    ASSERT_TRUE(box) << "the 101st entry was not refused";
+    EXPECT_EQ(box->text, L"The list holds at most 100 controls. Delete one before adding another.");
+    ASSERT_TRUE(close_message_box(box->window));
+    ASSERT_TRUE(editor_->sync());
+    EXPECT_EQ(list_view_count(dialog, entry_list), 100);
+    close(dialog, IDCANCEL);
+}
+
+// After a deletion the fields show the entry now selected, so that Update
+// changes that one instead of bringing the deleted one back.
+TEST_F(lockvol_dialog, after_deleting_the_fields_follow_and_the_last_leaves_none_current) {
     const std::wstring file = L"[Control]\r\nBootEnable=0\r\nControlNum=3\r\n" +
                               entry_section(0, L"Mixer=Speakers\r\nVolume=35\r\n") +
                               entry_section(1, L"Mixer=Microphone\r\nVolume=20\r\nMute=1\r\n") +
                               entry_section(2, L"Mixer=Speakers\r\nSource=1\r\n");
     HWND dialog = open(file);
     ASSERT_TRUE(dialog);
-    press_key(dialog, entry_list, VK_END);
-    EXPECT_EQ(current(dialog), 2);
+    press_key(dialog, entry_list, VK_HOME);
     click(dialog, delete_button);
+    EXPECT_EQ(current(dialog), 0);
+    EXPECT_EQ(text_of(dialog, volume_edit), L"20");
+    EXPECT_TRUE(checked(dialog, 1115));
+    type_into(dialog, volume_edit, L"25");
+    click(dialog, update_button);
     EXPECT_EQ(list_view_count(dialog, entry_list), 2);
+
+    press_key(dialog, entry_list, VK_END);
+    EXPECT_EQ(current(dialog), 1);
+    click(dialog, delete_button);
+    EXPECT_EQ(list_view_count(dialog, entry_list), 1);
     EXPECT_EQ(current(dialog), -1);
     EXPECT_TRUE(enabled(dialog, add_button));
     EXPECT_FALSE(enabled(dialog, update_button));
@@ -451,11 +642,42 @@ TEST_F(lockvol_dialog, deleting_the_last_entry_leaves_none_current_and_ok_drops_
     EXPECT_EQ(
         sorted(saved()),
         sorted(parse_ini(L"[Control]\nBootEnable=0\nHotKeyToggle=1280\nHotKeyResetOnce=1350\n"
-                         L"ControlNum=2\n"
-                         L"[Control00]\nMixer=Speakers\nDestination=0\nSource=-1\nBalance=0\n"
-                         L"Volume=35\nMute=0\nZuvoControl=0\nKeepStartUpState=0\n"
-                         L"[Control01]\nMixer=Microphone\nDestination=0\nSource=-1\nBalance=0\n"
-                         L"Volume=20\nMute=1\nZuvoControl=0\nKeepStartUpState=0\n")));
+                         L"ControlNum=1\n"
+                         L"[Control00]\nMixer=Microphone\nDestination=0\nSource=-1\nBalance=0\n"
+                         L"Volume=25\nMute=1\nZuvoControl=0\nKeepStartUpState=0\n")));
+}
+
+// A file another program holds open cannot be written (root writes a
+// read-only one). The dialog says so and stays open with everything as
+// edited; the editor learns of it and leaves the running zuvo.exe alone.
+TEST_F(lockvol_dialog, a_failed_save_is_reported_keeps_the_dialog_and_zuvo_is_not_restarted) {
+    zuvo_process zuvo(folder_);
+    ASSERT_TRUE(zuvo.window());
+    HWND dialog = open(two_entries);
+    ASSERT_TRUE(dialog);
+    const auto before = read_bytes(folder_.file(L"lockvol.ini"));
+    unique_file holder(CreateFileW(folder_.file(L"lockvol.ini").c_str(), GENERIC_READ,
+                                   FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                   nullptr));
+    ASSERT_TRUE(holder);
+    click(dialog, 1005);
+    click_later(dialog, IDOK);
+    auto box = wait_for_message_box(L"LockVol", editor_->proc().id(), 10s, dialog);
+    ASSERT_TRUE(box) << "the failed save was not reported";
+    EXPECT_EQ(box->text.rfind(L"The settings could not be saved to ", 0), 0u) << box->text;
+    EXPECT_NE(box->text.find(L"lockvol.ini"), std::wstring::npos) << box->text;
+    ASSERT_TRUE(close_message_box(box->window));
+    ASSERT_TRUE(editor_->sync());
+    EXPECT_TRUE(IsWindowVisible(dialog)) << "the edits were thrown away";
+    EXPECT_TRUE(checked(dialog, 1005));
+    click_later(dialog, IDCANCEL);
+    ASSERT_TRUE(wait_for_window_gone(dialog));
+    holder.reset();
+    EXPECT_EQ(editor_->ok(), 0u);
+    EXPECT_EQ(find_windows(L"Quellbar_Class"), std::vector<HWND>{zuvo.window()});
+    EXPECT_TRUE(zuvo.proc().running());
+    EXPECT_EQ(read_bytes(folder_.file(L"lockvol.ini")), before);
+    zuvo.proc().terminate();
 }
 
 TEST_F(lockvol_dialog, cancel_saves_nothing) {

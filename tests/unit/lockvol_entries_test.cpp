@@ -51,15 +51,65 @@ TEST(lockvol_entries, old_count_is_read_from_the_leading_digits) {
     EXPECT_GT(leading_count(L"99999999999999999999"), 100000000u) << "huge stays huge, no wrap";
 }
 
-TEST(lockvol_entries, adding_the_same_control_overwrites_and_a_new_one_appends) {
+TEST(lockvol_entries, adding_the_same_control_overwrites_and_a_new_one_appends_up_to_100) {
     std::vector<lock_entry> entries{entry(L"A", 0, -1, 10), entry(L"B", 0, -1, 20)};
     int current = -1;
-    add_or_update(entries, entry(L"B", 0, -1, 25), current);
+    EXPECT_TRUE(add_or_update(entries, entry(L"B", 0, -1, 25), current));
     EXPECT_EQ(listed(entries), L"A/-1:10 B/-1:25");
     EXPECT_EQ(current, 1);
-    add_or_update(entries, entry(L"B", 0, 3, 30), current);
+    EXPECT_TRUE(add_or_update(entries, entry(L"B", 0, 3, 30), current));
     EXPECT_EQ(listed(entries), L"A/-1:10 B/-1:25 B/3:30");
     EXPECT_EQ(current, 2);
+
+    for (int32_t source = 4; entries.size() < 100; ++source)
+        ASSERT_TRUE(add_or_update(entries, entry(L"B", 0, source), current));
+    EXPECT_FALSE(add_or_update(entries, entry(L"C", 0, -1), current)) << "a 101st";
+    EXPECT_TRUE(add_or_update(entries, entry(L"A", 0, -1, 5), current)) << "an update still";
+    EXPECT_EQ(listed({entries[0]}) + L" " + std::to_wstring(entries.size()), L"A/-1:5 100");
+}
+
+// Devices as the audio system names them: "" where the control did not open.
+TEST(lockvol_entries, the_first_entry_of_a_control_wins_whatever_its_name) {
+    const std::vector<lock_entry> entries{entry(L"", 0, -1),         entry(L"Speakers", 0, -1),
+                                          entry(L"Speakers", 0, 2),  entry(L"Speak", 0, -1),
+                                          entry(L"Speakers", 1, -1), entry(L"Gone", 0, -1),
+                                          entry(L"Gone", 0, -1)};
+    const std::vector<std::wstring> devices{L"Speakers", L"Speakers", L"Speakers", L"Speakers",
+                                            L"Speakers", L"",         L""};
+    EXPECT_EQ(earlier_same_control(entries, devices), (std::vector<int>{-1, 0, -1, 0, -1, -1, -1}));
+    EXPECT_EQ(earlier_same_control(entries, {}), std::vector<int>(entries.size(), -1));
+}
+
+// A write-back asked for at each time, and the guard's answer.
+TEST(lockvol_entries, a_fight_is_left_alone_after_five_writes_in_a_second_for_ten_seconds) {
+    using verdict = fight_guard::verdict;
+    const struct {
+        uint64_t now;
+        verdict expected;
+    } steps[] = {
+        {1000, verdict::write},
+        {1100, verdict::write},
+        {1200, verdict::write},
+        {1300, verdict::write},
+        {1400, verdict::write},
+        {1999, verdict::given_up_now},
+        {2000, verdict::left_alone},
+        {11998, verdict::left_alone},
+        {11999, verdict::write},
+        // Spaced out, as a user dragging a slider now and then: never given up.
+        {12300, verdict::write},
+        {12600, verdict::write},
+        {12900, verdict::write},
+        {13200, verdict::write},
+        {13500, verdict::write},
+        {13800, verdict::write},
+    };
+    fight_guard guard;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.now);
+        EXPECT_EQ(guard.ask(step.now), step.expected);
+    }
+    EXPECT_EQ(guard.paused_until(), 11999u);
 }
 
 TEST(lockvol_entries, delete_and_moves_keep_the_current_index_inside_the_list) {

@@ -92,17 +92,46 @@ TEST(lockvol_host, works_without_the_hosts_mixer_functions_and_ticks_its_menu_it
     };
 
     EXPECT_EQ(items(), expected_items(0));
-    // Locking opens nothing here, but the list is not empty: locked.
-    EXPECT_EQ(tips_after(1), L"LockVol ON");
+    // BootEnable: the start locks, without tips. Locking opens nothing here,
+    // but the list is not empty: locked.
+    EXPECT_EQ(event(main_window.get(), 0) & 0xFF, 1u);
+    EXPECT_TRUE(main_window.take(0x0800, 0x0800).empty()) << "the start shows no tips";
     EXPECT_EQ(items(), expected_items(MFS_CHECKED));
-    EXPECT_EQ(msgproc(main_window.get(), 0x3D1, 0x1234, 0) & 0xFF, 0u) << "nothing to claim";
+    // The host's own command and the device change are the host's to handle.
     EXPECT_EQ(msgproc(main_window.get(), WM_COMMAND, 0x0580, 0) & 0xFF, 0u);
+    EXPECT_EQ(msgproc(main_window.get(), 0x0830, 0, 0) & 0xFF, 0u);
+    EXPECT_EQ(items(), expected_items(MFS_CHECKED));
     EXPECT_EQ(tips_after(2), L"ResetMixer");
     EXPECT_EQ(tips_after(1), L"LockVol OFF");
     EXPECT_EQ(items(), expected_items(0));
-    EXPECT_EQ(event(main_window.get(), 3) & 0xFF, 0u) << "not an event of the plug-in";
+    EXPECT_EQ(tips_after(1), L"LockVol ON");
+    EXPECT_EQ(tips_after(1), L"LockVol OFF");
+    EXPECT_EQ(event(main_window.get(), 4) & 0xFF, 0u) << "not an event of the plug-in";
     release();
     EXPECT_EQ(event(main_window.get(), 1) & 0xFF, 0u) << "released";
+}
+
+TEST(lockvol_host, the_version_block_names_the_plugin) {
+    const std::wstring path = build_bin_folder() + L"\\plugin\\lockvol.dll";
+    DWORD ignored = 0;
+    std::vector<uint8_t> block(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    ASSERT_TRUE(
+        !block.empty() &&
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    const std::pair<const wchar_t*, const wchar_t*> strings[] = {
+        {L"FileDescription", L"LockVol Quellbar-Plugin"},
+        {L"InternalName", L"LockVol"},
+        {L"OriginalFilename", L"lockvol.dll"},
+        {L"FileVersion", L"4.1.0.0"},
+        {L"ProductVersion", L"4.1.0.0"},
+        {L"ProductName", L"Quellbar"}};
+    for (const auto& [name, expected] : strings) {
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\041104b0\\") + name;
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        VerQueryValueW(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length);
+        EXPECT_EQ(std::wstring(value ? value : L"(none)"), expected) << key;
+    }
 }
 
 } // namespace

@@ -41,7 +41,8 @@ TEST(control_select_text, caption_follows_the_first_bracket_and_labels_stay_lite
                  {L"", L""}};
     for (const auto& c : cases)
         EXPECT_EQ(caption_from_control_entry(c.entry), c.caption) << c.entry;
-    EXPECT_EQ(balance_template(L"L%1R"), L"(L%%1R: %1!d!%%)");
+    EXPECT_EQ(balance_template(L"L%1R", true), L"(L%%1R: %1!d!%%)");
+    EXPECT_EQ(balance_template(L"L%1R", false), L"(L%%1R: %1!d!)");
 }
 
 // List order: Speakers (lines "Speakers", "", "CD Audio"), Microphone (one

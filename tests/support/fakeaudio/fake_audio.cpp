@@ -39,6 +39,13 @@ shared_state* create_state(const wchar_t* name, const shared_state& initial, HAN
 
 world* current_world = nullptr;
 
+int find_part(const shared_state& s, int device, const std::wstring& name) {
+    for (uint32_t i = 0; i < s.part_count; ++i)
+        if (s.parts[i].device == device && !s.parts[i].endpoint_side && name == s.parts[i].name)
+            return static_cast<int>(i);
+    return -1;
+}
+
 part_state& part_at(shared_state& s, int index) {
     if (index < 0 || static_cast<uint32_t>(index) >= s.part_count)
         throw std::out_of_range("fake audio: no such part");
@@ -106,6 +113,7 @@ int description::add_part(int device, uint32_t endpoint_side, uint32_t kind,
     p.kind = kind;
     copy_name(p.name, name);
     p.connected_to = -1;
+    p.tied_to = -1;
     return index;
 }
 
@@ -132,6 +140,23 @@ description& description::volume(int part, uint32_t channels, float min_db, floa
     p.max_db = max_db;
     p.step_db = 0.5f;
     std::fill(std::begin(p.level_db), std::end(p.level_db), level_db);
+    return *this;
+}
+
+int description::part(int device, const std::wstring& name) const {
+    return find_part(*state_, device, name);
+}
+
+description& description::tie(int a, int b) {
+    part_at(*state_, a).tied_to = b;
+    part_at(*state_, b).tied_to = a;
+    return *this;
+}
+
+description& description::endpoint_step(int device, float step_db) {
+    if (device < 0 || static_cast<uint32_t>(device) >= state_->device_count)
+        throw std::out_of_range("fake audio: no such device");
+    state_->devices[device].step_db = step_db;
     return *this;
 }
 
@@ -233,11 +258,7 @@ int controls::device(const std::wstring& name) const {
 }
 
 int controls::part(int device, const std::wstring& name) const {
-    for (uint32_t i = 0; state_ && i < state_->part_count; ++i)
-        if (state_->parts[i].device == device && !state_->parts[i].endpoint_side &&
-            name == state_->parts[i].name)
-            return static_cast<int>(i);
-    return -1;
+    return state_ ? find_part(*state_, device, name) : -1;
 }
 
 uint32_t controls::device_count() const {
@@ -279,6 +300,7 @@ void controls::set_level(int part, uint32_t channel, float level_db) {
     p->level_db[std::min(channel, max_channels - 1)] = level_db;
     InterlockedIncrement(&p->volume_seq);
     signal_listeners(*state_);
+    carry_to_tied_part(*state_, part);
 }
 
 bool controls::part_mute(int part) const {

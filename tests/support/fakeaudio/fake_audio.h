@@ -31,6 +31,17 @@
 //   - A client that falls more than max_device_events events behind hears
 //     only the latest ones; registrations are per process, not per
 //     enumerator, and outlive the enumerator that made them.
+// And for volumes:
+//   - The endpoint's scalar and its dB are 20 log10 of each other; Windows
+//     maps them along its own taper curve, so the percent a stepped master
+//     reads back differs from what Windows would show for the same step.
+//   - Stepping (endpoint_step, a part's 0.5 dB) applies to writes through
+//     the COM objects only; set_master and set_level, standing for another
+//     program, store their value as given, so it may lie between steps.
+//   - Without endpoint_step the master holds any scalar, as software volume
+//     does; Windows keeps it to 1/32 dB.
+//   - A tie carries levels at once, inside the write; a driver may do it
+//     later, in a notification of its own.
 //
 // Two ways to use it:
 //   - In the test process: `world` builds the devices from a `description` and
@@ -83,6 +94,8 @@ public:
     int connector(int device, const std::wstring& name, ConnectorType type, DataFlow flow);
     int subunit(int device, const std::wstring& name, const GUID& subtype = GUID_NULL);
     int sum(int device, const std::wstring& name) { return subunit(device, name, subtype_sum); }
+    // Index of the first part of `device` named `name`, or -1.
+    int part(int device, const std::wstring& name) const;
     // Controls a part offers.
     description& volume(int part, uint32_t channels, float min_db, float max_db, float level_db);
     description& mute(int part, bool muted = false);
@@ -90,10 +103,19 @@ public:
 
     // How writes through the COM objects behave. By default every write
     // notifies and a part keeps the level as written. With hardware_writes,
-    // as real hardware does: a part's level snaps to its step (0.5 dB), so a
-    // written percent can read back lower, and only a write that changed
+    // as real hardware does: a part's level snaps to its step (0.5 dB), an
+    // endpoint's master to its endpoint_step if it has one, so a written
+    // percent can read back otherwise, and only a write that changed
     // something notifies.
     description& hardware_writes(bool on = true);
+    // A device whose endpoint volume is the hardware's, in steps of
+    // `step_db` from the bottom of its range (-65.25 dB); GetVolumeRange
+    // reports the step. Without it the master holds any scalar.
+    description& endpoint_step(int device, float step_db);
+    // A driver that ties two parts' levels: whatever sets one (through the
+    // COM objects or set_level) sets the other to the same dB, within its
+    // range, and that part reports the change as its own.
+    description& tie(int part_a, int part_b);
 
     // Signal flows from each part to the next (outgoing of one, incoming of the next).
     description& chain(std::initializer_list<int> parts);

@@ -53,6 +53,24 @@ void signal_listeners(shared_state& state) {
     }
 }
 
+void carry_to_tied_part(shared_state& state, int part) {
+    if (part < 0 || static_cast<uint32_t>(part) >= state.part_count) return;
+    const part_state& from = state.parts[part];
+    const int32_t tied = from.tied_to;
+    if (tied < 0 || static_cast<uint32_t>(tied) >= state.part_count || tied == part) return;
+    part_state& to = state.parts[tied];
+    bool different = false;
+    for (uint32_t c = 0; c < to.channels && c < max_channels; ++c) {
+        const float level = std::clamp(from.level_db[std::min(c, std::max(from.channels, 1u) - 1)],
+                                       to.min_db, to.max_db);
+        different = different || to.level_db[c] != level;
+        to.level_db[c] = level;
+    }
+    if (!different) return;
+    InterlockedIncrement(&to.volume_seq);
+    signal_listeners(state);
+}
+
 core::core(HANDLE mapping, shared_state* view) : mapping_(mapping), state_(view) {}
 
 core::~core() {

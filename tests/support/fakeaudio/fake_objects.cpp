@@ -156,6 +156,7 @@ public:
         FAKE_ALIVE_OR_FAIL();
         if (!(level >= 0.0f && level <= 1.0f)) return E_INVALIDARG;
         InterlockedIncrement(&dev().volume_writes);
+        level = stepped(level);
         bool different = dev().master != level;
         for (uint32_t c = 0; c < dev().channels && c < max_channels; ++c)
             different = different || dev().channel[c] != level;
@@ -185,6 +186,7 @@ public:
         FAKE_ALIVE_OR_FAIL();
         if (channel >= dev().channels || !(level >= 0.0f && level <= 1.0f)) return E_INVALIDARG;
         InterlockedIncrement(&dev().volume_writes);
+        level = stepped(level);
         const bool different = dev().channel[channel] != level;
         dev().channel[channel] = level;
         dev().master = *std::max_element(dev().channel, dev().channel + dev().channels);
@@ -243,16 +245,24 @@ public:
                                              float* step) noexcept override {
         FAKE_ALIVE_OR_FAIL();
         if (!min_db || !max_db || !step) return E_POINTER;
-        *min_db = -65.25f;
+        *min_db = min_db_;
         *max_db = 0.0f;
-        *step = 0.03125f;
+        *step = dev().step_db > 0.0f ? dev().step_db : 0.03125f;
         return S_OK;
     }
 
 private:
+    static constexpr float min_db_ = -65.25f;
     device_state& dev() const { return state_.devices[device_]; }
+    // Hardware volume holds only the levels of its steps, counted from the
+    // bottom of the range: the nearest one is kept. Silence stays silence.
+    float stepped(float level) const {
+        if (!state_.hardware_writes || !(dev().step_db > 0.0f) || level <= 0.0f) return level;
+        const float steps = std::round((decibel(level) - min_db_) / dev().step_db);
+        return std::clamp(scalar(min_db_ + steps * dev().step_db), 0.0f, 1.0f);
+    }
     static float decibel(float scalar) {
-        return scalar <= 0.0f ? -65.25f : std::max(-65.25f, 20.0f * std::log10(scalar));
+        return scalar <= 0.0f ? min_db_ : std::max(min_db_, 20.0f * std::log10(scalar));
     }
     static float scalar(float db) { return std::clamp(std::pow(10.0f, db / 20.0f), 0.0f, 1.0f); }
 };
@@ -295,6 +305,7 @@ public:
         count_write();
         const bool different = store(channel, db);
         written(state_, p().volume_seq, different);
+        carry_to_tied_part(state_, part_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetLevelUniform(float db, LPCGUID) noexcept override {
@@ -303,6 +314,7 @@ public:
         bool different = false;
         for (uint32_t c = 0; c < p().channels; ++c) different = store(c, db) || different;
         written(state_, p().volume_seq, different);
+        carry_to_tied_part(state_, part_);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetLevelAllChannels(float* levels, ULONG count,
@@ -314,6 +326,7 @@ public:
         bool different = false;
         for (uint32_t c = 0; c < count; ++c) different = store(c, levels[c]) || different;
         written(state_, p().volume_seq, different);
+        carry_to_tied_part(state_, part_);
         return S_OK;
     }
 

@@ -34,6 +34,7 @@ struct part_state {
     int32_t incoming[max_links];
     int32_t outgoing[max_links];
     uint32_t has_volume;
+    int32_t tied_to; // part index whose level follows this one's (a driver's tie), -1 for none
     uint32_t channels;
     float min_db, max_db, step_db;
     float level_db[max_channels];
@@ -57,6 +58,7 @@ struct device_state {
     uint32_t channels;
     float master;
     float channel[max_channels];
+    float step_db; // with hardware_writes: the master holds only levels of this step; 0 any
     uint32_t muted;
     volatile LONG volume_seq;    // bumped after every write of volume or mute
     int32_t endpoint_connector;  // part index; -1: the device has no topology
@@ -107,5 +109,9 @@ struct shared_state {
 void listener_event_name(const shared_state& state, DWORD process_id, wchar_t* out, size_t size);
 // Wakes every listening process after a write (and forgets processes that are gone).
 void signal_listeners(shared_state& state);
+// After the levels of part `part` changed, however: the part tied to it
+// takes them (within its own range), is reported changed when that changed
+// it, and the listeners are woken.
+void carry_to_tied_part(shared_state& state, int part);
 
 } // namespace fakeaudio
