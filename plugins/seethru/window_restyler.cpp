@@ -123,6 +123,9 @@ HMODULE pin_this_library() noexcept {
 window_restyler::window_restyler() : shared_(std::make_shared<shared>()) {}
 
 uint64_t window_restyler::request(HWND window, uint32_t percent) noexcept {
+    // A window of this very thread is changed here and now: its messages are
+    // this thread's own, and a thread of ours would wait for them.
+    const bool own = GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
     bool start_thread = false;
     uint64_t ticket = 0;
     {
@@ -145,8 +148,17 @@ uint64_t window_restyler::request(HWND window, uint32_t percent) noexcept {
         ticket = ++shared_->last_ticket;
         job->wanted = percent;
         job->wanted_ticket = ticket;
-        start_thread = !job->running;
-        job->running = true;
+        start_thread = !job->running && !own;
+        job->running = job->running || !own;
+    }
+    if (own) {
+        const bool ok = restyle(window, percent);
+        exclusive held(shared_->lock);
+        if (window_job* job = shared_->find(window)) {
+            job->done_ticket = ticket;
+            job->done_ok = ok;
+        }
+        return ticket;
     }
     if (!start_thread) return ticket;
 

@@ -4,8 +4,8 @@
 // messages to that thread and waits without any limit; a program that is
 // busy or has stopped reading messages would hold the main program's one
 // thread, and with it the tray, the tips, the hot keys and the taskbar
-// wheel's hook. So each window is restyled on a thread of its own, which
-// the main thread waits for a short while at most.
+// wheel's hook. So each window of another thread is restyled on a thread
+// of its own, which the main thread waits for a short while at most.
 //
 // A window has at most one such thread. A change asked for while one is
 // being made follows it; of several asked for meanwhile only the last is
