@@ -161,8 +161,10 @@ public:
         }
     }
     // At exit the windows that answer in time are opaque again before the
-    // program goes; one that does not holds nothing up and keeps the
-    // translucency it had. A window that has not answered for seconds
+    // program goes. One that does not holds nothing up: the change goes
+    // with the program and the window keeps its translucency (under Wine,
+    // which hands such a change to the window as a message, it takes it
+    // once it reads messages again). One that has not answered for seconds
     // (the system calls it hung) is not even asked.
     void release_at_exit() noexcept {
         release_all(true);

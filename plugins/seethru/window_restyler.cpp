@@ -28,7 +28,7 @@ bool set_layered_style(HWND window, bool layered) noexcept {
     return was != 0 || GetLastError() == 0;
 }
 
-// Runs on the window's own thread of ours: may wait as long as the window's
+// On the window's thread of ours this may wait as long as the window's
 // program takes.
 bool restyle(HWND window, uint32_t percent) noexcept {
     if (percent >= seethru::opaque_percent) return set_layered_style(window, false);
