@@ -1,10 +1,12 @@
 #include "main/tips_format.h"
 
 #include "confctl/ini_values.h"
+#include "plugin_sdk/inert_text.h"
 
 // Escapes of a format line:
 //   %%      "%"
-//   %l      the control's name
+//   %l      the control's name, made inert: a caption or a device's line
+//           name is shown, never read as markup
 //   %v      its volume in decimal
 //   %s      its state word: err_text, mute_text or norm_text
 //   %c<x>   a colour command for a block: "C2" (the mute colour) when x is
@@ -37,6 +39,10 @@ public:
     }
     void put(std::wstring_view text) noexcept {
         for (wchar_t c : text) put(c);
+    }
+    // Text from outside: shown, never read as markup.
+    void put_inert(const wchar_t* text) noexcept {
+        length_ += copy_inert_text(out_ + length_, capacity_ - length_, text);
     }
     void put_decimal(int32_t value) noexcept {
         wchar_t digits[12];
@@ -130,7 +136,7 @@ size_t expand_tips_line(std::wstring_view line_format, size_t slot, const tips_l
             w.put(L'%');
             break;
         case L'l':
-            if (info.name) w.put(std::wstring_view(info.name, text_length(info.name, 1024)));
+            w.put_inert(info.name);
             break;
         case L'v':
             w.put_decimal(info.volume);

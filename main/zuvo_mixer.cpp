@@ -4,10 +4,12 @@
 #include "main/resource.h"
 #include "main/volume_step.h"
 #include "mxrctl/mxrctl_ca.h"
+#include "plugin_sdk/inert_text.h"
 
 #include <strsafe.h>
 
 #include <cwchar>
+#include <iterator>
 
 namespace {
 bool same_mixer_name(const wchar_t* a, const wchar_t* b) noexcept {
@@ -233,7 +235,10 @@ const control_entry* Czuvo_mixer::refresh(uint32_t flags) noexcept {
     if (present) {
         const bool bound = bind(current_);
         const bool usable = c->is_open();
-        StringCchPrintfW(tray_tip_, 128, L"%s %3d%% %s", display_name(current_, bound), c->volume(),
+        // The tip is also the balloon's text: the name stays on its line.
+        wchar_t name[128];
+        copy_inert_text(name, std::size(name), display_name(current_, bound));
+        StringCchPrintfW(tray_tip_, std::size(tray_tip_), L"%s %3d%% %s", name, c->volume(),
                          state_word(usable, c->mute(), L"[Active]"));
         if (show) build_tips_text();
     }

@@ -1,5 +1,7 @@
 #include "plugin_sdk/feedback_text.h"
 
+#include "plugin_sdk/inert_text.h"
+
 namespace {
 
 // Appends to a fixed buffer and drops what does not fit.
@@ -14,6 +16,10 @@ public:
         for (size_t i = 0; i < limit && text[i] && length_ + 1 < capacity_; ++i)
             out_[length_++] = text[i];
         if (capacity_) out_[length_] = L'\0';
+    }
+    // A line from outside, shown as it is and never read as markup.
+    void append_inert(const wchar_t* text, size_t limit) noexcept {
+        if (capacity_) length_ += copy_inert_text(out_ + length_, capacity_ - length_, text, limit);
     }
     size_t length() const noexcept { return length_; }
 
@@ -31,7 +37,7 @@ size_t make_tips_markup(wchar_t* out, size_t capacity,
     // Each block's field ends its own line: the blocks follow each other.
     for (const feedback_line& line : lines) {
         text.append(L"&{M0,");
-        text.append(line.text, line.precision);
+        text.append_inert(line.text, line.precision);
         text.append(L"\n}");
     }
     return text.length();
@@ -41,7 +47,7 @@ size_t make_balloon_text(wchar_t* out, size_t capacity,
                          std::initializer_list<feedback_line> lines) noexcept {
     bounded_text text(out, capacity);
     for (const feedback_line& line : lines) {
-        text.append(line.text, line.precision);
+        text.append_inert(line.text, line.precision);
         text.append(L"\n");
     }
     return text.length();

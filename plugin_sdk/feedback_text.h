@@ -15,6 +15,8 @@ struct feedback_line {
 
 // Formats into `out` (capacity in characters), cutting at capacity - 1 and
 // always terminating, as StringCchPrintfW does. Returns the characters written.
+// The lines are texts from outside: each goes in as copy_inert_text makes it
+// (control characters as spaces, no "&{", no half surrogate pair at the cut).
 //   tips:    "&{M0,%.Ns\n}&{M0,%.Ns\n}" for two lines
 //   balloon: "%.Ns\n%.Ns\n"
 size_t make_tips_markup(wchar_t* out, size_t capacity,

@@ -1,7 +1,8 @@
 // BarRoll: the mouse wheel and the middle button anywhere over the taskbar
 // change the volume and the mute, as they do over the tray icon. A low-level
-// mouse hook takes those events over the taskbar's rectangle and posts them to
-// the main window instead, so the taskbar itself never sees them.
+// mouse hook takes those events where the taskbar is under the pointer and
+// posts them to the main window instead, so the taskbar itself never sees
+// them; a full-screen window covering the taskbar keeps its own.
 
 #define ZUVOPLUG_ENTRY_RESULT HHOOK
 

@@ -33,37 +33,49 @@ void write_shared(void* view, uint32_t value) noexcept {
     std::memcpy(view, &value, sizeof value);
 }
 
-// Called for every mouse event of the desktop, on the host's thread. The hook
-// handle comes from the shared mapping each time, so an event arriving while
-// the plug-in is being released finds either the hook or nothing.
+// Whether the window under `point` is the taskbar or one of its parts: a
+// full-screen window (a video, a game) may cover the taskbar's rectangle,
+// and the wheel over it is its own. Neither call waits on another thread.
+bool taskbar_under(HWND taskbar, POINT point) noexcept {
+    HWND under = WindowFromPoint(point);
+    return under && GetAncestor(under, GA_ROOT) == taskbar;
+}
+
+// Called for every mouse event of the desktop, on the host's thread. Moves
+// and every other event that is not ours go on at once: they are most of
+// what comes through here. For ours the hook handle comes from the shared
+// mapping, so an event arriving while the plug-in is being released finds
+// either the hook or nothing.
 LRESULT CALLBACK taskbar_mouse_proc(int code, WPARAM wparam, LPARAM lparam) noexcept {
+    const auto message = static_cast<uint32_t>(wparam);
+    if (code != HC_ACTION || !is_taken_message(message) || !lparam)
+        return CallNextHookEx(nullptr, code, wparam, lparam);
     unique_handle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, mapping_name));
     if (!mapping) return CallNextHookEx(nullptr, code, wparam, lparam);
     unique_view view(MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
     if (!view) return CallNextHookEx(nullptr, code, wparam, lparam);
     const HHOOK hook = shared_hook(read_shared(view.get()));
+    view.reset();
+    mapping.reset();
+    if (!hook) return CallNextHookEx(nullptr, code, wparam, lparam);
 
-    bool swallowed = false;
-    const auto message = static_cast<uint32_t>(wparam);
-    if (hook && code == HC_ACTION && is_taken_message(message) && lparam) {
-        const auto* event = reinterpret_cast<const MSLLHOOKSTRUCT*>(lparam);
-        RECT bar{};
-        // Both looked up afresh: the taskbar may have moved, the main program
-        // may have started again.
-        if (GetWindowRect(FindWindowW(taskbar_class, nullptr), &bar)) {
-            if (HWND main_window = FindWindowW(main_window_class, nullptr)) {
-                const screen_rect area{bar.left, bar.top, bar.right, bar.bottom};
-                if (const auto post = forward_over_taskbar(message, event->mouseData, event->pt.x,
-                                                           event->pt.y, area)) {
-                    PostMessageW(main_window, post->message, post->wparam, post->lparam);
-                    swallowed = true;
-                }
+    const auto* event = reinterpret_cast<const MSLLHOOKSTRUCT*>(lparam);
+    RECT bar{};
+    // Both looked up afresh: the taskbar may have moved, the main program
+    // may have started again.
+    const HWND taskbar = FindWindowW(taskbar_class, nullptr);
+    if (GetWindowRect(taskbar, &bar)) {
+        if (HWND main_window = FindWindowW(main_window_class, nullptr)) {
+            const screen_rect area{bar.left, bar.top, bar.right, bar.bottom};
+            const auto post =
+                forward_over_taskbar(message, event->mouseData, event->pt.x, event->pt.y, area);
+            if (post && taskbar_under(taskbar, event->pt)) {
+                PostMessageW(main_window, post->message, post->wparam, post->lparam);
+                return 1;
             }
         }
     }
-    view.reset();
-    mapping.reset();
-    return swallowed ? 1 : CallNextHookEx(hook, code, wparam, lparam);
+    return CallNextHookEx(hook, code, wparam, lparam);
 }
 
 } // namespace barroll

@@ -16,8 +16,9 @@ HHOOK shared_hook(uint32_t value) noexcept;
 uint32_t read_shared(const void* view) noexcept;
 void write_shared(void* view, uint32_t value) noexcept;
 
-// Posts the wheel and the middle button over the taskbar to the main window
-// and swallows them; passes everything else on.
+// Posts the wheel and the middle button over the taskbar (the taskbar itself
+// under the pointer, not a window covering it) to the main window and
+// swallows them; passes everything else on, moves without any look-up.
 LRESULT CALLBACK taskbar_mouse_proc(int code, WPARAM wparam, LPARAM lparam) noexcept;
 
 } // namespace barroll

@@ -6,10 +6,12 @@
 #include "plugins/seethru/alpha_steps.h"
 #include "plugins/seethru/resource.h"
 #include "plugins/seethru/seethru_settings.h"
+#include "plugins/seethru/window_restyler.h"
 
 #include "common/unique_resource.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
+#include "plugin_sdk/inert_text.h"
 #include "plugin_sdk/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/ui_language.h"
@@ -17,8 +19,10 @@
 
 #include <strsafe.h>
 
+#include <cstdint>
 #include <iterator>
 #include <list>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,30 +35,33 @@ constexpr uint32_t event_window_base = 512;
 constexpr const wchar_t* display_name = L"SeeThru";
 constexpr int class_capacity = 62;
 constexpr int title_capacity = 64;
+// A window's label is cut to this many characters in tips, balloon and menu.
+constexpr size_t label_limit = 32;
 constexpr size_t text_capacity = plugin_feedback::capacity;
+
+// How long the main thread waits for a window to take a change: a program
+// that answers at once is changed before the feedback and the next key, one
+// that does not holds nothing up. At exit, the windows get somewhat longer.
+constexpr uint32_t restyle_wait_ms = 100;
+constexpr uint32_t exit_wait_ms = 500;
+// A tracked window whose program has ended is let go within this time,
+// whatever the check interval says, for its process is held open till then.
+constexpr uint32_t longest_check_delay_ms = 60000;
 
 bool has_layered_style(HWND window) noexcept {
     return (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_LAYERED) != 0;
 }
 
-void set_layered_style(HWND window, bool layered) noexcept {
-    const LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
-    if (((style & WS_EX_LAYERED) != 0) == layered) return;
-    SetWindowLongPtrW(window, GWL_EXSTYLE,
-                      layered ? (style | WS_EX_LAYERED) : (style & ~LONG_PTR{WS_EX_LAYERED}));
-}
-
-// What the user knows a window by: its title, or "<class>" without one.
-// False when the window no longer exists.
-bool window_label(HWND window, wchar_t* label, size_t capacity) noexcept {
+// What the user knows a window by: its title, or "<class>" without one, at
+// most `limit` characters, as text that is only shown. False when the
+// window no longer exists.
+bool window_label(HWND window, wchar_t* label, size_t capacity, size_t limit) noexcept {
     wchar_t class_name[class_capacity] = {};
     if (!RealGetWindowClassW(window, class_name, class_capacity)) return false;
-    wchar_t title[title_capacity] = {};
+    wchar_t title[title_capacity + 2] = {};
     GetWindowTextW(window, title, title_capacity);
-    if (title[0])
-        StringCchCopyW(label, capacity, title);
-    else
-        StringCchPrintfW(label, capacity, L"<%ls>", class_name);
+    if (!title[0]) StringCchPrintfW(title, std::size(title), L"<%ls>", class_name);
+    copy_inert_text(label, capacity, title, limit);
     return true;
 }
 
@@ -75,16 +82,13 @@ public:
     }
     tracked_window(const tracked_window&) = delete;
     tracked_window& operator=(const tracked_window&) = delete;
-    // The window is opaque again when it stops being tracked, unless it has
-    // gone meanwhile.
-    ~tracked_window() {
-        if (still_there()) set_layered_style(handle_, false);
-    }
 
     HWND handle() const noexcept { return handle_; }
     uint32_t percent = seethru::opaque_percent;
 
-    bool still_there() const noexcept {
+    // `restyling`: a change of the window is still on its way, so its alpha
+    // says nothing yet.
+    bool still_there(bool restyling) const noexcept {
         wchar_t class_name[class_capacity] = {};
         if (!RealGetWindowClassW(handle_, class_name, class_capacity)) return false;
         DWORD process_id = 0;
@@ -93,7 +97,7 @@ public:
             return false;
         if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_OBJECT_0) return false;
         if (lstrcmpW(class_name, class_name_) != 0) return false;
-        if (percent >= seethru::opaque_percent) return true;
+        if (percent >= seethru::opaque_percent || restyling) return true;
         // Translucent by us, it still has our alpha. Without it this is a new
         // window of the same program under the old handle, or the program
         // took the window's transparency into its own hands.
@@ -138,6 +142,7 @@ public:
             return true;
         case event_all_windows:
             release_all();
+            restyler_.wait_all(restyle_wait_ms);
             return true;
         default:
             if (code >= event_window_base) release_listed(code - event_window_base);
@@ -148,9 +153,22 @@ public:
     void menu(HMENU host_menu);
 
     // In list order, so that the windows become opaque as they were tracked.
-    void release_all() noexcept {
+    void release_all(bool skip_hung = false) noexcept {
         listed_.clear();
-        while (!tracked_.empty()) tracked_.pop_front();
+        while (!tracked_.empty()) {
+            const bool ask = !skip_hung || !IsHungAppWindow(tracked_.front().handle());
+            untrack(tracked_.begin(), ask);
+        }
+    }
+    // At exit the windows that answer in time are opaque again before the
+    // program goes. One that does not holds nothing up: the change goes
+    // with the program and the window keeps its translucency (under Wine,
+    // which hands such a change to the window as a message, it takes it
+    // once it reads messages again). One that has not answered for seconds
+    // (the system calls it hung) is not even asked.
+    void release_at_exit() noexcept {
+        release_all(true);
+        restyler_.wait_all(exit_wait_ms);
     }
 
 private:
@@ -160,8 +178,30 @@ private:
     void check(HMENU submenu);
     void show_feedback(HWND window, uint32_t percent) noexcept;
     void release_listed(uint32_t k) noexcept;
-    // The record of `window` if it is still the window that was tracked; a
-    // record whose window has gone is dropped here.
+    bool still_there(const tracked_window& record) const noexcept {
+        return record.still_there(restyler_.busy(record.handle()));
+    }
+    // Stops tracking, and with `make_opaque` gives the window back its
+    // opacity if it is still the window that was tracked. Returns the
+    // change to wait for, 0 for none.
+    uint64_t untrack(std::list<tracked_window>::iterator record, bool make_opaque) noexcept {
+        uint64_t ticket = 0;
+        if (make_opaque && record->percent < seethru::opaque_percent && still_there(*record))
+            ticket = restyler_.request(record->handle(), seethru::opaque_percent);
+        tracked_.erase(record);
+        return ticket;
+    }
+    // Drops the records of windows that have gone and of programs that have
+    // ended, which also lets go of those programs' processes.
+    void drop_gone() noexcept {
+        for (auto it = tracked_.begin(); it != tracked_.end();) {
+            if (still_there(*it))
+                ++it;
+            else
+                it = tracked_.erase(it);
+        }
+    }
+    // The record of `window`: those of windows that have gone are dropped first.
     std::list<tracked_window>::iterator find(HWND window) noexcept;
 
     seethru_settings settings_;
@@ -173,41 +213,38 @@ private:
     // The windows of the last submenu, by item; its item k names listed_[k]
     // even when a check has dropped an earlier window since.
     std::vector<HWND> listed_;
+    window_restyler restyler_;
 };
 
 std::list<tracked_window>::iterator seethru_plugin::find(HWND window) noexcept {
-    for (auto it = tracked_.begin(); it != tracked_.end(); ++it) {
-        if (it->handle() != window) continue;
-        if (it->still_there()) return it;
-        tracked_.erase(it);
-        break;
-    }
+    drop_gone();
+    for (auto it = tracked_.begin(); it != tracked_.end(); ++it)
+        if (it->handle() == window) return it;
     return tracked_.end();
 }
 
 void seethru_plugin::step() {
     HWND window = GetForegroundWindow();
-    if (!window) return;
+    // Looking lets go of what has gone, whether or not there is a window to step.
     auto record = find(window);
+    if (!window) return;
     const bool added = record == tracked_.end();
     if (added) {
-        // A window that manages its own transparency is none of ours.
-        if (has_layered_style(window)) return;
+        // A window that manages its own transparency is none of ours; one
+        // still on its way back to opaque from us is.
+        if (has_layered_style(window) && !restyler_.busy(window)) return;
         tracked_.emplace_back(window);
         record = std::prev(tracked_.end());
     }
     const uint32_t percent = seethru::next_percent(steps_, record->percent);
-    if (percent >= seethru::opaque_percent) {
-        set_layered_style(window, false);
-    } else {
-        set_layered_style(window, true);
-        if (!SetLayeredWindowAttributes(window, 0, seethru::alpha_of_percent(percent), LWA_ALPHA) &&
-            added) {
-            // Not ours to change (another desktop, a higher integrity level).
-            tracked_.erase(record);
-            return;
-        }
+    const uint64_t ticket = restyler_.request(window, percent);
+    if (restyler_.wait(window, ticket, restyle_wait_ms) == window_restyler::outcome::refused &&
+        added) {
+        // Not ours to change (another desktop, a higher integrity level).
+        tracked_.erase(record);
+        return;
     }
+    // A window still busy with the change is shown as it will be.
     record->percent = percent;
     show_feedback(window, percent);
     if (percent >= seethru::opaque_percent) tracked_.erase(record);
@@ -216,16 +253,11 @@ void seethru_plugin::step() {
 
 void seethru_plugin::show_feedback(HWND window, uint32_t percent) noexcept {
     if (!settings_.show_tips && !settings_.show_balloon) return;
-    wchar_t label[title_capacity + 2] = {};
-    if (!window_label(window, label, std::size(label))) return;
-    if (wchar_t* tips = feedback_.tips_buffer()) {
-        StringCchPrintfW(tips, text_capacity, L"&{M0,%.32ls - %3u%%\n}", label, percent);
-        feedback_.post_tips(main_window_, settings_.tips_timer);
-    }
-    if (wchar_t* balloon = feedback_.balloon_buffer()) {
-        StringCchPrintfW(balloon, text_capacity, L"%.32ls - %3u%%\n", label, percent);
-        feedback_.post_balloon(main_window_, settings_.tips_timer);
-    }
+    wchar_t label[label_limit + 1] = {};
+    if (!window_label(window, label, std::size(label), label_limit)) return;
+    wchar_t line[text_capacity] = {};
+    StringCchPrintfW(line, std::size(line), L"%ls - %3u%%", label, percent);
+    feedback_.show(main_window_, settings_.tips_timer, {{line}});
 }
 
 // A menu shows '&' as the underline of the next character; doubled, it is
@@ -240,40 +272,35 @@ void double_ampersands(const wchar_t* text, wchar_t* out, size_t capacity) noexc
 }
 
 void seethru_plugin::check(HMENU submenu) {
+    drop_gone();
     if (submenu) listed_.clear();
     uint32_t k = 0;
-    for (auto it = tracked_.begin(); it != tracked_.end();) {
-        if (!it->still_there()) {
-            it = tracked_.erase(it);
-            continue;
-        }
-        if (submenu) {
-            wchar_t label[title_capacity + 2] = {};
-            window_label(it->handle(), label, std::size(label));
-            wchar_t cut[33] = {};
-            StringCchCopyNW(cut, std::size(cut), label, 32);
-            wchar_t shown[2 * std::size(cut)] = {};
-            double_ampersands(cut, shown, std::size(shown));
-            wchar_t text[text_capacity];
-            StringCchPrintfW(text, text_capacity, L"%ls - %3u%%", shown, it->percent);
-            add_menu_string(submenu, text, command(event_window_base + k));
-            listed_.push_back(it->handle());
-        }
-        ++k;
-        ++it;
+    for (auto it = tracked_.begin(); submenu && it != tracked_.end(); ++it, ++k) {
+        wchar_t label[label_limit + 1] = {};
+        window_label(it->handle(), label, std::size(label), label_limit);
+        wchar_t shown[2 * std::size(label)] = {};
+        double_ampersands(label, shown, std::size(shown));
+        wchar_t text[text_capacity];
+        StringCchPrintfW(text, text_capacity, L"%ls - %3u%%", shown, it->percent);
+        add_menu_string(submenu, text, command(event_window_base + k));
+        listed_.push_back(it->handle());
     }
     // Every check arms the next; a value of 0 would check without pause.
     uint64_t delay = uint64_t{settings_.window_check_interval} * 1000u;
     if (delay < 1000u) delay = 1000u;
     if (delay > 0x7FFFFFFFu) delay = 0x7FFFFFFFu;
+    if (!tracked_.empty() && delay > longest_check_delay_ms) delay = longest_check_delay_ms;
     post_delayed_command(main_window_, command(event_check), static_cast<uint32_t>(delay));
 }
 
 void seethru_plugin::release_listed(uint32_t k) noexcept {
     if (k >= listed_.size()) return;
-    auto record = find(listed_[k]);
-    listed_[k] = nullptr;
-    if (record != tracked_.end()) tracked_.erase(record);
+    const HWND window = std::exchange(listed_[k], nullptr);
+    if (!window) return;
+    auto record = find(window);
+    if (record == tracked_.end()) return;
+    if (const uint64_t ticket = untrack(record, true))
+        restyler_.wait(window, ticket, restyle_wait_ms);
 }
 
 // The menu in the user's language, whatever the thread's locale says.
@@ -342,7 +369,7 @@ ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {
     if (!g_seethru) return;
-    g_seethru->release_all();
+    g_seethru->release_at_exit();
     delete g_seethru;
     g_seethru = nullptr;
 }

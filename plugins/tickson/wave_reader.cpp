@@ -1,5 +1,6 @@
 #include "plugins/tickson/wave_reader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <utility>
@@ -60,7 +61,13 @@ bool mdx_dsnd_ldr_wave::seek_data() noexcept {
     data_ = {};
     data_.ckid = tickson::data_id;
     if (mmioDescend(handle_, &data_, &riff_, MMIO_FINDCHUNK) != MMSYSERR_NOERROR) return false;
-    remaining_ = data_.cksize;
+    // A damaged file may declare far more sound than it holds. No more is
+    // taken than the whole file's size: a sound a little short is still
+    // padded with silence, a huge declaration costs no more than the file.
+    const LONG file_size = mmioSeek(handle_, 0, SEEK_END);
+    if (file_size < 0 || mmioSeek(handle_, static_cast<LONG>(data_.dwDataOffset), SEEK_SET) == -1)
+        return false;
+    remaining_ = std::min<uint64_t>(data_.cksize, static_cast<uint64_t>(file_size));
     return true;
 }
 

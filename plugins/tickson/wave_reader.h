@@ -16,7 +16,8 @@ public:
     virtual bool open(const wchar_t* path) noexcept = 0;
     virtual void close() noexcept = 0;
     virtual void format(WAVEFORMATEX& out) const noexcept = 0;
-    // Bytes of sound not yet read.
+    // Bytes of sound not yet read: as the file declares them, but never more
+    // than the whole file's size.
     virtual uint64_t remaining() const noexcept = 0;
     // Up to `length` bytes into `buffer`; the count read (0 at the end or on error).
     virtual uint32_t read(void* buffer, uint32_t length) noexcept = 0;

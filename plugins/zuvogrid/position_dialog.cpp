@@ -9,8 +9,10 @@
 #include <commctrl.h>
 #include <strsafe.h>
 
+#include <algorithm>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -124,6 +126,24 @@ void selection_changed(HWND dialog, position_dialog& d) noexcept {
     show_edit(dialog, d);
 }
 
+std::wstring ui_text(UINT id) {
+    wchar_t text[64] = {};
+    load_ui_string(g_plugin_module, id, text, std::size(text));
+    return text;
+}
+
+// The width of a list column that shows each of `texts` whole: the list's
+// own measure of the widest in its font, and the margins it draws a cell
+// with (6 pixels each side at 96 DPI).
+int cell_width(HWND view, const std::vector<std::wstring>& texts) noexcept {
+    int widest = 0;
+    for (const std::wstring& text : texts)
+        widest = std::max(widest,
+                          static_cast<int>(SendMessageW(view, LVM_GETSTRINGWIDTHW, 0,
+                                                        reinterpret_cast<LPARAM>(text.c_str()))));
+    return widest + MulDiv(12, static_cast<int>(GetDpiForWindow(view)), 96);
+}
+
 void init_dialog(HWND dialog, position_dialog& d) {
     // Four digits and the sign of an offset from a right or bottom corner.
     for (int id : {IDC_POS_X, IDC_POS_Y, IDC_POS_WIDTH, IDC_POS_HEIGHT})
@@ -139,8 +159,20 @@ void init_dialog(HWND dialog, position_dialog& d) {
 
     HWND view = GetDlgItem(dialog, IDC_POS_LIST);
     SendMessageW(view, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    const list_column columns[] = {
-        {IDS_COLUMN_CLASS, 160}, {IDS_COLUMN_CORNER, 48}, {IDS_COLUMN_POSITION, 144}};
+    // The corner and the position columns as wide as their widest text can
+    // be, measured by the list in its own font, which follows the dialog's
+    // font and DPI; the class column gets the rest.
+    std::vector<std::wstring> corners(std::begin(d.corner_labels), std::end(d.corner_labels));
+    corners.push_back(ui_text(IDS_COLUMN_CORNER));
+    const int corner_width = cell_width(view, corners);
+    // Offsets from a right or bottom corner on a large screen.
+    const int position_width = cell_width(
+        view, {format_position(d, {0, -8888, -8888, 8888, 8888}), ui_text(IDS_COLUMN_POSITION)});
+    const int class_width = std::max(cell_width(view, {ui_text(IDS_COLUMN_CLASS)}),
+                                     list_column_room(view) - corner_width - position_width);
+    const list_column columns[] = {{IDS_COLUMN_CLASS, class_width},
+                                   {IDS_COLUMN_CORNER, corner_width},
+                                   {IDS_COLUMN_POSITION, position_width}};
     add_list_columns(view, g_plugin_module, columns, std::size(columns));
     fill_rows(dialog, d);
 }

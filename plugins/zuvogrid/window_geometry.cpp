@@ -11,6 +11,18 @@ int screen_coordinate(LONG origin, int32_t offset) noexcept {
     return static_cast<int>(std::clamp<int64_t>(int64_t{origin} + offset, INT_MIN, INT_MAX));
 }
 
+// The desktop and the taskbars are the shell's own windows, in front when
+// the user clicked them: they are not to be moved.
+bool is_shell_window(HWND window) noexcept {
+    if (window == GetDesktopWindow() || window == GetShellWindow()) return true;
+    wchar_t class_name[32] = {};
+    if (!RealGetWindowClassW(window, class_name, 32)) return false;
+    for (const wchar_t* shell :
+         {L"Progman", L"WorkerW", L"Shell_TrayWnd", L"Shell_SecondaryTrayWnd"})
+        if (lstrcmpW(class_name, shell) == 0) return true;
+    return false;
+}
+
 } // namespace
 
 window_geometry take_geometry(HWND window) noexcept {
@@ -18,9 +30,11 @@ window_geometry take_geometry(HWND window) noexcept {
     g.window = window;
     WINDOWPLACEMENT placement{};
     placement.length = sizeof placement;
-    if (GetWindowPlacement(window, &placement)) g.show_state = placement.showCmd;
+    // A window whose state cannot be read is not known to be a normal one.
+    const bool placed = GetWindowPlacement(window, &placement) != FALSE;
+    if (placed) g.show_state = placement.showCmd;
     const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
-    g.can_move = g.show_state == SW_SHOWNORMAL;
+    g.can_move = placed && g.show_state == SW_SHOWNORMAL;
     g.can_size = g.can_move && (style & WS_THICKFRAME) != 0;
     g.has_minimize_box = (style & WS_MINIMIZEBOX) != 0;
     g.has_maximize_box = (style & WS_MAXIMIZEBOX) != 0;
@@ -37,7 +51,10 @@ window_geometry take_geometry(HWND window) noexcept {
 }
 
 void apply_geometry(const window_geometry& g) noexcept {
-    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+    // Asynchronous: the window's thread takes the change when it gets to it.
+    // A program that is busy or has stopped reading messages would otherwise
+    // hold the main program's one thread for as long as it likes.
+    UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_ASYNCWINDOWPOS;
     if (!g.can_move) flags |= SWP_NOMOVE;
     if (!g.can_size) flags |= SWP_NOSIZE;
     SetWindowPos(g.window, nullptr, screen_coordinate(g.work.left, g.rect.x),
@@ -51,5 +68,5 @@ HWND target_window() noexcept {
     for (HWND parent = GetAncestor(window, GA_PARENT); parent && parent != desktop;
          parent = GetAncestor(window, GA_PARENT))
         window = parent;
-    return window;
+    return is_shell_window(window) ? nullptr : window;
 }

@@ -23,9 +23,12 @@ struct window_geometry {
 window_geometry take_geometry(HWND window) noexcept;
 
 // Moves and sizes as far as the window allows: a maximized or minimized one
-// keeps its place, one without a sizing border keeps its size.
+// (or one whose state cannot be read) keeps its place, one without a sizing
+// border keeps its size. The window takes the change when its thread gets
+// to it; nothing waits for that.
 void apply_geometry(const window_geometry& geometry) noexcept;
 
 // The foreground window's top-level window: an owned dialog is its own
-// top-level window, a child window is not. Null when nothing is in front.
+// top-level window, a child window is not. Null when nothing is in front, or
+// only the desktop or a taskbar.
 HWND target_window() noexcept;

@@ -12,6 +12,7 @@
 #include "confctl/confctl.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
+#include "plugin_sdk/inert_text.h"
 #include "plugin_sdk/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/ui_language.h"
@@ -21,6 +22,7 @@
 
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -35,6 +37,8 @@ constexpr const wchar_t* display_name = L"ZuvoGrid";
 constexpr const wchar_t* positions_file = L"zuvogrid_capt";
 constexpr const wchar_t* positions_section = L"PositionData";
 constexpr int name_capacity = 64;
+// The title is cut to this many characters in tips and balloon.
+constexpr size_t title_limit = 64;
 
 // The positions file lies beside the program, wherever the current
 // directory has wandered since.
@@ -80,12 +84,15 @@ public:
     zuvogrid_plugin& operator=(const zuvogrid_plugin&) = delete;
 
     void enter(uint32_t index);
-    // The host releases the plug-in when its main window goes, which also
-    // ends the position dialog: while that dialog's call is still on the
-    // stack, the state must outlive the release.
-    bool in_dialog() const noexcept { return in_dialog_; }
+    // Every export counts its call: one may arrive while another waits in a
+    // call of its own (the position dialog's message loop, a message sent to
+    // the main window meanwhile), and the host's release may be that call.
+    // The state then outlives the release until the outermost call returns.
+    void begin_call() noexcept { ++calls_; }
+    // True when the last call has returned after a release: time to free.
+    bool end_call() noexcept { return --calls_ == 0 && released_; }
+    bool in_call() const noexcept { return calls_ > 0; }
     void mark_released() noexcept { released_ = true; }
-    bool released() const noexcept { return released_; }
     bool event(HWND main_window, uint32_t code);
     void menu(HMENU host_menu) const noexcept {
         add_menu_string(host_menu, menu_text_.c_str(), command(event_capture_mode), capture_mode_);
@@ -110,7 +117,7 @@ private:
     uint32_t index_ = 0;
     HWND target_ = nullptr;
     bool capture_mode_ = false;
-    bool in_dialog_ = false;
+    int calls_ = 0;
     bool released_ = false;
     zuvogrid::position_list positions_;
     HWND cycle_window_ = nullptr;
@@ -136,6 +143,10 @@ void zuvogrid_plugin::enter(uint32_t index) {
 }
 
 bool zuvogrid_plugin::event(HWND main_window, uint32_t code) {
+    // An event inside another call comes from the position dialog's message
+    // loop: the list it edits is left alone (a capture mode turned off now
+    // would save edits the dialog may yet cancel), and no second dialog opens.
+    if (calls_ > 1 || released_) return false;
     switch (code) {
     case event_capture_mode:
         capture_mode_ = !capture_mode_;
@@ -148,9 +159,6 @@ bool zuvogrid_plugin::event(HWND main_window, uint32_t code) {
         break;
     }
     if (code < event_first_key || code > event_fix_position) return false;
-    // The position dialog runs a message loop: a key pressed meanwhile must
-    // not open a second one on the list the first is editing.
-    if (in_dialog_) return false;
     target_ = target_window();
     if (!target_) return false;
     wchar_t class_name[name_capacity] = {};
@@ -208,9 +216,7 @@ void zuvogrid_plugin::restore(HWND main_window, window_geometry g, const wchar_t
 
 void zuvogrid_plugin::capture(HWND main_window, const window_geometry& g,
                               const wchar_t* class_name) {
-    in_dialog_ = true;
     const bool accepted = run_position_dialog(main_window, positions_, class_name, g);
-    in_dialog_ = false;
     if (released_) return;
     if (accepted) {
         capture_mode_ = false;
@@ -224,30 +230,50 @@ void zuvogrid_plugin::capture(HWND main_window, const window_geometry& g,
 
 void zuvogrid_plugin::show_feedback(HWND main_window, const window_geometry& g) noexcept {
     if (!settings_.show_tips && !settings_.show_balloon) return;
-    wchar_t title[name_capacity] = {};
-    GetWindowTextW(g.window, title, name_capacity);
+    wchar_t raw_title[name_capacity] = {};
+    GetWindowTextW(g.window, raw_title, name_capacity);
+    wchar_t title[title_limit + 1] = {};
+    copy_inert_text(title, std::size(title), raw_title, title_limit);
     wchar_t geometry[64] = {};
     StringCchPrintfW(geometry, std::size(geometry), geometry_format_.c_str(), g.rect.x, g.rect.y,
                      g.rect.width, g.rect.height);
     if (wchar_t* tips = feedback_.tips_buffer()) {
-        StringCchPrintfW(tips, plugin_feedback::capacity, L"&{M0,%.64ls\n}\n&{M0,%.64ls\n}", title,
+        StringCchPrintfW(tips, plugin_feedback::capacity, L"&{M0,%ls\n}\n&{M0,%.64ls\n}", title,
                          geometry);
         feedback_.post_tips(main_window, settings_.tips_timer);
     }
     if (wchar_t* balloon = feedback_.balloon_buffer()) {
-        StringCchPrintfW(balloon, plugin_feedback::capacity, L"%.64ls\n%.64ls\n", title, geometry);
+        StringCchPrintfW(balloon, plugin_feedback::capacity, L"%ls\n%.64ls\n", title, geometry);
         feedback_.post_balloon(main_window, settings_.tips_timer);
     }
 }
 
 zuvogrid_plugin* g_zuvogrid = nullptr;
 
+// Counts an export's call for as long as it runs (see begin_call).
+class export_call {
+public:
+    export_call() noexcept : plugin_(g_zuvogrid) {
+        if (plugin_) plugin_->begin_call();
+    }
+    ~export_call() {
+        if (plugin_ && plugin_->end_call()) delete plugin_;
+    }
+    export_call(const export_call&) = delete;
+    export_call& operator=(const export_call&) = delete;
+    zuvogrid_plugin* plugin() const noexcept { return plugin_; }
+
+private:
+    zuvogrid_plugin* plugin_;
+};
+
 } // namespace
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND) noexcept {
     try {
         if (!g_zuvogrid) g_zuvogrid = new zuvogrid_plugin;
-        g_zuvogrid->enter(index);
+        export_call call;
+        call.plugin()->enter(index);
         return true;
     } catch (...) {
         return false;
@@ -255,29 +281,28 @@ ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND) no
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
-    zuvogrid_plugin* plugin = g_zuvogrid;
-    if (!plugin) return false;
-    bool handled = false;
+    export_call call;
+    if (!call.plugin()) return false;
     try {
-        handled = plugin->event(main_window, code);
+        return call.plugin()->event(main_window, code);
     } catch (...) {
+        return false;
     }
-    if (plugin->released()) delete plugin;
-    return handled;
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
-    if (g_zuvogrid) g_zuvogrid->menu(menu);
+    export_call call;
+    if (call.plugin()) call.plugin()->menu(menu);
     return true;
 }
 
 // The positions are saved only when the user leaves capture mode or
 // accepts the dialog, never here; windows keep where they were put.
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {
-    if (!g_zuvogrid) return;
-    if (g_zuvogrid->in_dialog())
-        g_zuvogrid->mark_released(); // the event that runs the dialog frees it
+    zuvogrid_plugin* plugin = std::exchange(g_zuvogrid, nullptr);
+    if (!plugin) return;
+    if (plugin->in_call())
+        plugin->mark_released(); // freed when the outermost call returns
     else
-        delete g_zuvogrid;
-    g_zuvogrid = nullptr;
+        delete plugin;
 }

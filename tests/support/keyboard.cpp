@@ -72,6 +72,18 @@ void key_target::send(WORD key, bool up, bool extended) {
     SendInput(1, &input, sizeof input);
 }
 
+bool key_target::stall(DWORD milliseconds) {
+    const auto stalls = [&] {
+        size_t count = 0;
+        for (const auto& m : seen_) count += m.message == key_target_stalling;
+        return count;
+    };
+    collect();
+    const size_t before = stalls();
+    if (!PostMessageW(window_, key_target_stall, milliseconds, 0)) return false;
+    return wait_for([&] { return stalls() > before; });
+}
+
 std::vector<LPARAM> key_target::got(WPARAM key, bool down) const {
     std::vector<LPARAM> flags;
     for (const auto& m : seen_) {

@@ -23,7 +23,8 @@ class key_target {
 public:
     // Starts key_target.exe (beside the test) in front and waits until it
     // has the keyboard. Check with operator bool. `kind`: see
-    // key_target_main.cpp ("sizable", "owned"); window() is the one in front.
+    // key_target_main.cpp ("sizable", "owned", "slow", ...); window() is the
+    // one in front.
     explicit key_target(const wchar_t* kind = nullptr);
     key_target(const key_target&) = delete;
     key_target& operator=(const key_target&) = delete;
@@ -48,6 +49,9 @@ public:
     // Releases every modifier, whatever a failed test left pressed.
     void release_all();
     void pause(DWORD milliseconds);
+    // Makes the program stop reading messages for `milliseconds`, from the
+    // moment this returns true.
+    bool stall(DWORD milliseconds);
 
     // Pumps the sink until `done` holds (five seconds at most).
     bool wait_for(const std::function<bool()>& done, DWORD timeout_ms = 5000);

@@ -45,6 +45,12 @@ bool probe_sync(const zuvo_process& zuvo, const program_folder& folder, uint32_t
     return wait_until([&] { return done() > before; }, timeout);
 }
 
+bool handles_posted_in_time(const zuvo_process& zuvo, const program_folder& folder, uint32_t index,
+                            std::chrono::milliseconds after, std::chrono::milliseconds within) {
+    std::this_thread::sleep_for(after);
+    return probe_sync(zuvo, folder, index, within);
+}
+
 uint64_t probe_record::number(size_t i) const {
     if (i >= fields.size()) return 0;
     const std::wstring& f = fields[i];

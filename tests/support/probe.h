@@ -53,6 +53,13 @@ struct probe_record {
 bool probe_sync(const zuvo_process& zuvo, const program_folder& folder, uint32_t index,
                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+// Whether the program, `after` from now, still handles a posted command
+// within `within` (probe_sync): its one thread is not held up. A sent
+// message would prove nothing, for a thread waiting inside a send of its
+// own still answers those.
+bool handles_posted_in_time(const zuvo_process& zuvo, const program_folder& folder, uint32_t index,
+                            std::chrono::milliseconds after, std::chrono::milliseconds within);
+
 // Everything written to `folder`\probe.log so far.
 std::vector<probe_record> read_probe_log(const program_folder& folder);
 std::vector<probe_record> read_probe_log(const std::wstring& folder_path);

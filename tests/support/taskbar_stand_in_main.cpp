@@ -6,7 +6,8 @@
 //   taskbar_stand_in <test window> <left> <top> <right> <bottom>
 //
 // The neighbour is 200 pixels wide. The taskbar takes the keyboard focus,
-// because Wine hands wheel messages to the focus window.
+// because Wine hands wheel messages to the focus window. Asked to, a third
+// window covers the taskbar and takes the focus.
 
 #include "tests/support/taskbar_stand_in_protocol.h"
 
@@ -15,6 +16,9 @@
 namespace {
 
 HWND g_report_to = nullptr;
+RECT g_bar{};
+
+HWND create(const wchar_t* class_name, WNDPROC procedure, const RECT& r);
 
 bool is_mouse_message(UINT message) {
     return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_MOUSEHWHEEL;
@@ -27,11 +31,22 @@ LRESULT CALLBACK report_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         return 0;
     }
     if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
-    if (message == WM_DESTROY) PostQuitMessage(0);
+    if (message == WM_DESTROY && report == stand_in_taskbar_mouse) PostQuitMessage(0);
     return DefWindowProcW(window, message, wparam, lparam);
 }
 
+LRESULT CALLBACK cover_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return report_proc(window, message, wparam, lparam, stand_in_cover_mouse);
+}
+
 LRESULT CALLBACK taskbar_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == stand_in_cover) {
+        HWND cover = create(L"taskbar_cover", cover_proc, g_bar);
+        SetForegroundWindow(cover);
+        SetFocus(cover);
+        PostMessageW(g_report_to, stand_in_covered, 0, reinterpret_cast<LPARAM>(cover));
+        return 0;
+    }
     return report_proc(window, message, wparam, lparam, stand_in_taskbar_mouse);
 }
 
@@ -60,7 +75,8 @@ int main(int argc, char** argv) {
     if (argc < 6) return 2;
     g_report_to =
         reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[1], nullptr, 10)));
-    RECT bar{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5])};
+    const RECT bar{std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5])};
+    g_bar = bar;
     RECT beside{bar.right, bar.top, bar.right + 200, bar.bottom};
 
     HWND neighbour = create(L"taskbar_neighbour", neighbour_proc, beside);

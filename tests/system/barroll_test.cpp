@@ -72,12 +72,22 @@ public:
     }
 
     HWND taskbar() const { return taskbar_; }
+    // Covers the taskbar with a topmost window that has the keyboard, as a
+    // full-screen program in front does.
+    bool cover() {
+        PostMessageW(taskbar_, stand_in_cover, 0, 0);
+        return pump_until([&] {
+            collect();
+            return cover_ != nullptr;
+        });
+    }
 
     // The mouse messages each window received, oldest first.
     struct received {
         bool on_taskbar;
         UINT message;
         LPARAM lparam;
+        bool on_cover;
     };
     const std::vector<received>& seen() {
         collect();
@@ -120,18 +130,22 @@ public:
 
 private:
     void collect() {
-        for (const MSG& msg : reports_.take(stand_in_ready, stand_in_neighbour_mouse)) {
+        for (const MSG& msg : reports_.take(stand_in_ready, stand_in_cover_mouse)) {
             if (msg.message == stand_in_ready)
                 taskbar_ = reinterpret_cast<HWND>(msg.lParam);
+            else if (msg.message == stand_in_covered)
+                cover_ = reinterpret_cast<HWND>(msg.lParam);
             else
                 seen_.push_back({msg.message == stand_in_taskbar_mouse,
-                                 static_cast<UINT>(msg.wParam), msg.lParam});
+                                 static_cast<UINT>(msg.wParam), msg.lParam,
+                                 msg.message == stand_in_cover_mouse});
         }
     }
 
     message_window reports_;
     process process_;
     HWND taskbar_ = nullptr;
+    HWND cover_ = nullptr;
     std::vector<received> seen_;
 };
 
@@ -214,6 +228,30 @@ TEST_F(barroll, middle_click_over_the_taskbar_toggles_the_mute_once) {
         EXPECT_EQ(fake_.mute(speakers_), muted);
         EXPECT_FALSE(bar_.taskbar_saw_wheel_or_middle());
     }
+}
+
+// A full-screen program in front covers the taskbar: the wheel and the
+// middle button there are its own, not the volume's.
+TEST_F(barroll, a_window_covering_the_taskbar_keeps_the_wheel_and_the_middle_button) {
+    start_zuvo();
+    ASSERT_TRUE(bar_.cover());
+    const auto cover_saw = [&](UINT message) {
+        return pump_until([&] {
+            for (const auto& r : bar_.seen())
+                if (r.on_cover && r.message == message) return true;
+            return false;
+        });
+    };
+    SetCursorPos(on_bar.x, on_bar.y);
+    send_mouse(MOUSEEVENTF_WHEEL, WHEEL_DELTA);
+    EXPECT_TRUE(cover_saw(WM_MOUSEWHEEL));
+    send_mouse(MOUSEEVENTF_MIDDLEDOWN);
+    send_mouse(MOUSEEVENTF_MIDDLEUP);
+    EXPECT_TRUE(cover_saw(WM_MBUTTONUP));
+    sync_zuvo();
+    EXPECT_EQ(volume(), 50);
+    EXPECT_FALSE(fake_.mute(speakers_));
+    EXPECT_FALSE(bar_.taskbar_saw_wheel_or_middle());
 }
 
 TEST_F(barroll, moves_and_other_buttons_pass_and_exit_gives_the_wheel_back) {

@@ -8,9 +8,12 @@
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
+#include "tests/support/keyboard.h"
 #include "tests/support/probe.h"
+#include "tests/support/setup_driver.h"
 #include "tests/unit/picture_files.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -177,6 +180,55 @@ TEST(dpi, the_tips_font_follows_the_dpi_only_when_the_resolution_base_is_0) {
     ASSERT_GT(following, 5);
     EXPECT_NEAR(static_cast<double>(following) / as_given, dpi / 96.0, 0.12)
         << as_given << " and " << following << " pixels at " << dpi << " DPI";
+}
+
+// The window mover's position list grows with its dialog: at every DPI the
+// corner and the position of a record show whole, and the columns stay
+// within the list. What "whole" takes, the list measures itself: a column
+// sized to its content (LVSCW_AUTOSIZE) is as wide as that needs.
+TEST(dpi, the_position_list_shows_a_record_whole) {
+    fakeaudio::installed_fake fake(fakeaudio::description::standard());
+    program_folder folder({.plugins = true});
+    ASSERT_TRUE(install_probe(folder, L"probe.dll"));
+    folder.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" +
+                                      plugin_section({L"probe.dll", L"zuvogrid.dll"}));
+    zuvo_process zuvo(folder);
+    ASSERT_TRUE(zuvo.window());
+    auto front = std::make_unique<key_target>(L"sizable");
+    if (!*front) front = std::make_unique<key_target>(L"sizable"); // zuvo.exe took the front
+    ASSERT_TRUE(*front);
+    // Capture mode, then the key: the dialog for the window in front.
+    zuvo.post_command(probe_command(1, 1));
+    zuvo.post_command(probe_command(1, 266));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(wait_until([&] {
+        const auto found = find_windows(L"#32770", zuvo.proc().id());
+        dialog = found.empty() ? nullptr : found[0];
+        return dialog && IsWindowVisible(dialog);
+    }));
+    // Measured from the bottom right corner: negative offsets, the widest.
+    click(dialog, 1014);
+    click(dialog, 1021);
+    ASSERT_EQ(list_view_count(dialog, 1009), 1);
+    const HWND list = control(dialog, 1009);
+    int given[3] = {};
+    for (int i = 0; i < 3; ++i) given[i] = static_cast<int>(send_to(list, LVM_GETCOLUMNWIDTH, i));
+    RECT client{};
+    GetClientRect(list, &client);
+    RECT area{};
+    GetWindowRect(dialog, &area);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+    Sleep(300); // painted by zuvo.exe's thread; only the picture waits for it
+    send_to(dialog, WM_NULL);
+    EXPECT_TRUE(save_screenshot(dpi_name(L"position_dialog"), &area));
+    EXPECT_LE(given[0] + given[1] + given[2], client.right) << "the list scrolls sideways";
+    for (int i : {1, 2}) {
+        send_to(list, LVM_SETCOLUMNWIDTH, i, LVSCW_AUTOSIZE);
+        const int needed = static_cast<int>(send_to(list, LVM_GETCOLUMNWIDTH, i));
+        EXPECT_GE(given[i], needed) << "column " << i << " cuts its text";
+    }
+    click(dialog, IDCANCEL);
+    EXPECT_EQ(zuvo.exit(), 0u);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "tests/support/setup_driver.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cmath>
@@ -163,12 +164,14 @@ double best_match(const std::vector<int16_t>& s, size_t around,
     return best;
 }
 
-void save_wave(const std::wstring& path, const std::vector<int16_t>& s) {
+// A 16-bit mono PCM wave file; `declared` (when not 0) is what its data
+// chunk claims to hold instead of the samples' size.
+void save_wave(const std::wstring& path, const std::vector<int16_t>& s, uint32_t declared = 0) {
     std::vector<uint8_t> out;
     auto put = [&](uint32_t v, int n) {
         for (int i = 0; i < n; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    const uint32_t data = static_cast<uint32_t>(s.size() * 2);
+    const uint32_t data = declared ? declared : static_cast<uint32_t>(s.size() * 2);
     out.insert(out.end(), {'R', 'I', 'F', 'F'});
     put(36 + data, 4);
     out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
@@ -239,6 +242,46 @@ TEST_F(tickson, burst_of_changes_clicks_once_and_gives_the_device_back_when_idle
     EXPECT_GT(best_match(heard, onsets[0], click), 0.9) << "what played is not the click";
     // ResourceKeepTimer after the last click, device and stream are given back.
     EXPECT_TRUE(released());
+}
+
+// The working set of a process, in KB.
+long working_set_kb(const process& running) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!K32GetProcessMemoryInfo(running.handle(), &counters, sizeof counters)) return -1;
+    return static_cast<long>(counters.WorkingSetSize / 1024);
+}
+
+// A damaged click file declares 256 MB of sound and holds 1 KB: the click
+// plays what it holds, and costs no more memory than that.
+TEST_F(tickson, a_file_declaring_far_more_than_it_holds_plays_what_it_has) {
+    std::vector<int16_t> square(512);
+    for (size_t i = 0; i < square.size(); ++i) square[i] = (i / 25) % 2 ? 20000 : -20000;
+    save_wave(folder_.file(L"resource\\tickson\\damaged.wav"), square, 0x0FFFF000u);
+    start(L"[CtrlSound]\r\nwavname=damaged.wav\r\nResourceKeepTimer=4000\r\n");
+    recording monitor(scratch_);
+    ASSERT_TRUE(monitor.started()) << "parec recorded nothing";
+    // The first click opens the sound device and gives it back after the
+    // keep time; the second is measured from there.
+    zuvo_->post_command(volume_up);
+    settle();
+    ASSERT_TRUE(wait_until([&] { return playback_streams(scratch_) == 0; }, 10s, 200ms));
+    const long before = working_set_kb(zuvo_->proc());
+    ASSERT_GT(before, 0);
+    const size_t from = monitor.samples();
+    zuvo_->post_command(volume_up);
+    settle();
+    const long holding = working_set_kb(zuvo_->proc());
+    EXPECT_LT(holding - before, 2048) << before << " KB before, " << holding << " KB holding it";
+    EXPECT_TRUE(wait_until(
+        [&] {
+            const auto heard = monitor.peek();
+            for (size_t onset : sound_onsets(heard, 300))
+                if (onset + rate / 50 >= from) return true;
+            return false;
+        },
+        3s))
+        << "the click did not play";
 }
 
 TEST_F(tickson, background_loops_stops_on_suspend_resumes_and_turns_off) {

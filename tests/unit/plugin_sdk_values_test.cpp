@@ -7,6 +7,7 @@
 #include "plugin_sdk/edit_number.h"
 #include "plugin_sdk/feedback_text.h"
 #include "plugin_sdk/hotkey_value.h"
+#include "plugin_sdk/inert_text.h"
 #include "plugin_sdk/ui_language.h"
 
 #include <windows.h>
@@ -153,6 +154,9 @@ TEST(feedback_texts, exact_texts) {
     EXPECT_EQ(tips_of({{L"a"}, {L"b"}}), L"&{M0,a\n}&{M0,b\n}");
     EXPECT_EQ(balloon_of({{L"a"}, {L"b"}}), L"a\nb\n");
     EXPECT_EQ(tips_of({{L"abcdef", 3}}), L"&{M0,abc\n}");
+    // A line is text only: "a\r\n&{E504M0,b" would add a button posting 0x504.
+    EXPECT_EQ(tips_of({{L"a\r\n&{E504M0,b"}}), L"&{M0,a  & {E504M0,b\n}");
+    EXPECT_EQ(balloon_of({{L"a\nb"}, {L"c"}}), L"a b\nc\n");
     EXPECT_EQ(tips_of({{nullptr}}), L"&{M0,\n}");
     EXPECT_EQ(tips_of({}), L"");
     // Cut at capacity - 1, always terminated, never past the buffer.
@@ -173,6 +177,53 @@ TEST(feedback_texts, string_printf_formats_wide_strings) {
     EXPECT_EQ(printf_of(L"<%s>", L"Shell_TrayWnd"), L"<Shell_TrayWnd>");
     EXPECT_EQ(printf_of(L"%s", std::wstring(200, L'z').c_str()), std::wstring(127, L'z'));
 }
+
+// outside texts in markup --------------------------------------------------------
+
+struct inert_case {
+    const wchar_t* text;
+    size_t limit;
+    size_t capacity;
+    const wchar_t* expected;
+};
+
+class inert_texts : public ::testing::TestWithParam<inert_case> {};
+
+TEST_P(inert_texts, stay_text) {
+    const inert_case& c = GetParam();
+    std::vector<wchar_t> out(c.capacity + 1, L'#');
+    const size_t n = copy_inert_text(out.data(), c.capacity, c.text, c.limit);
+    EXPECT_EQ(std::wstring(out.data()), c.expected);
+    EXPECT_EQ(n, std::wstring(c.expected).size());
+    EXPECT_EQ(out[c.capacity], L'#') << "written past the buffer";
+}
+
+// U+1F600 as a surrogate pair.
+#define FACE L"\xD83D\xDE00"
+
+INSTANTIATE_TEST_SUITE_P(
+    table, inert_texts,
+    ::testing::Values(inert_case{L"Notepad - Tom & Jerry", SIZE_MAX, 64, L"Notepad - Tom & Jerry"},
+                      inert_case{L"a\r\nE504\r\n", SIZE_MAX, 64, L"a  E504  "},
+                      inert_case{L"tab\there\x7F\x85\x2028\x2029|", SIZE_MAX, 64, L"tab here    |"},
+                      inert_case{L"a&{E504M0,x", SIZE_MAX, 64, L"a& {E504M0,x"},
+                      inert_case{L"x&", SIZE_MAX, 64, L"x& "}, // the format's "{" may follow
+                      inert_case{L"x&&{", SIZE_MAX, 64, L"x&& {"},
+                      inert_case{L"ab&{", 3, 64, L"ab"}, // no room for the space: the '&' goes
+                      inert_case{L"ab&{", 4, 64, L"ab& "},
+                      inert_case{L"ab&", 5, 4, L"ab"}, // the capacity cuts as the limit does
+                      inert_case{L"a&&&", 3, 64, L"a& "},
+                      inert_case{L"ab" FACE L"c", 3, 64, L"ab"}, // never half a pair
+                      inert_case{L"ab" FACE L"c", 4, 64, L"ab" FACE},
+                      inert_case{L"\xDE00"
+                                 L"a\xD83D",
+                                 SIZE_MAX, 64,
+                                 L"\xDE00"
+                                 L"a\xD83D"}, // lone halves stay
+                      inert_case{L"abcdef", 3, 64, L"abc"}, inert_case{L"abc", SIZE_MAX, 1, L""},
+                      inert_case{nullptr, SIZE_MAX, 8, L""}));
+
+#undef FACE
 
 // re-fonting on malformed templates ------------------------------------------------
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -141,56 +142,58 @@ TEST_F(tickson_wave, good_files_load_byte_exact_past_other_chunks) {
     }
 }
 
-TEST_F(tickson_wave, short_data_is_padded_with_the_right_silence) {
+// A file that ends before its data does: what it holds is read, silence
+// follows, and no more is ever taken than the file's own size, however much
+// the data chunk declares.
+TEST_F(tickson_wave, short_data_is_padded_and_never_taken_beyond_the_file) {
     struct padded {
         uint16_t bits;
+        uint32_t declared;
+        size_t present;
         uint8_t silence;
     };
-    for (const padded& p : {padded{8, 0x80}, padded{16, 0x00}}) {
-        SCOPED_TRACE(p.bits);
-        const bytes present = samples(100, 9);
-        // The data chunk says 300 bytes; the file ends after 100.
+    const padded cases[] = {
+        {8, 110, 100, 0x80}, // a little short: padded as declared
+        {16, 110, 100, 0x00},
+        {16, 300, 100, 0x00},          // more than the whole file: cut to its size
+        {16, 0x0FFFF000u, 1024, 0x00}, // 256 MB declared, 1 KB there
+        {16, 0xFFFFFFF0u, 8, 0x00},    // 4 GB declared
+    };
+    for (const padded& p : cases) {
+        SCOPED_TRACE(testing::Message() << p.bits << " bits, " << p.declared << " declared");
+        const bytes present = samples(p.present, 9);
         bytes file = riff("WAVE", {chunk("fmt ", pcm(1, 11025, p.bits))});
-        bytes data = chunk("data", present, 300);
+        bytes data = chunk("data", present, p.declared);
         file.insert(file.end(), data.begin(), data.end());
         mdx_dsnd_ldr_wave reader;
         ASSERT_TRUE(reader.open(write(file).c_str()));
-        ASSERT_EQ(reader.remaining(), 300u);
-        bytes buffer(300, 0x55);
-        const uint32_t got = reader.read(buffer.data(), 300);
-        ASSERT_EQ(got, 100u);
-        reader.fill_silence(buffer.data() + got, 300 - got);
-        EXPECT_EQ(bytes(buffer.begin(), buffer.begin() + 100), present);
-        EXPECT_EQ(bytes(buffer.begin() + 100, buffer.end()), bytes(200, p.silence));
-    }
-}
-
-TEST_F(tickson_wave, missing_or_huge_data_gives_no_buffer) {
-    struct case_t {
-        const char* why;
-        bytes content;
-    };
-    const bytes fmt = chunk("fmt ", pcm(1, 22050, 16));
-    bytes huge = riff("WAVE", {fmt});
-    const bytes huge_data = chunk("data", samples(8, 0), 0xFFFFFFF0u);
-    huge.insert(huge.end(), huge_data.begin(), huge_data.end());
-    bytes over = riff("WAVE", {fmt});
-    const bytes over_data = chunk("data", samples(8, 0), 0x10000000u);
-    over.insert(over.end(), over_data.begin(), over_data.end());
-    const case_t cases[] = {{"no data chunk", riff("WAVE", {fmt})},
-                            {"4 GB declared", huge},
-                            {"just beyond the device's largest buffer", over}};
-    for (const case_t& c : cases) {
-        SCOPED_TRACE(c.why);
-        mdx_dsnd_ldr_wave reader;
-        // The format is fine, so the file opens; there is nothing to play.
-        ASSERT_TRUE(reader.open(write(c.content).c_str()));
+        const uint64_t expected = std::min<uint64_t>(p.declared, file.size());
+        ASSERT_EQ(reader.remaining(), expected);
         WAVEFORMATEX format{};
         reader.format(format);
         tickson::pcm_format pcm_format;
         pcm_format.block_align = format.nBlockAlign;
-        EXPECT_EQ(tickson::sound_buffer_bytes(reader.remaining(), pcm_format), 0u);
+        EXPECT_EQ(tickson::sound_buffer_bytes(reader.remaining(), pcm_format),
+                  expected - expected % format.nBlockAlign);
+
+        bytes buffer(expected, 0x55);
+        const uint32_t got = reader.read(buffer.data(), static_cast<uint32_t>(expected));
+        ASSERT_EQ(got, p.present);
+        reader.fill_silence(buffer.data() + got, static_cast<uint32_t>(expected - got));
+        EXPECT_EQ(bytes(buffer.begin(), buffer.begin() + got), present);
+        EXPECT_EQ(bytes(buffer.begin() + got, buffer.end()), bytes(expected - got, p.silence));
     }
+}
+
+TEST_F(tickson_wave, missing_data_or_more_than_the_device_holds_gives_no_buffer) {
+    mdx_dsnd_ldr_wave reader;
+    // The format is fine, so the file opens; there is nothing to play.
+    ASSERT_TRUE(reader.open(write(riff("WAVE", {chunk("fmt ", pcm(1, 22050, 16))})).c_str()));
+    tickson::pcm_format pcm_format;
+    pcm_format.block_align = 2;
+    EXPECT_EQ(tickson::sound_buffer_bytes(reader.remaining(), pcm_format), 0u);
+    EXPECT_EQ(tickson::sound_buffer_bytes(0x0FFFFFFF, pcm_format), 0x0FFFFFFEu);
+    EXPECT_EQ(tickson::sound_buffer_bytes(0x10000000, pcm_format), 0u);
 }
 
 TEST(tickson_logic, a_path_that_does_not_fit_is_empty_not_cut) {

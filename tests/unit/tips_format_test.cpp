@@ -201,6 +201,9 @@ TEST(tips_text, state_words_and_volumes) {
     EXPECT_EQ(expand(L"%v", 0, info), L"-2147483648");
     info.name = nullptr;
     EXPECT_EQ(expand(L"<%l>", 0, info), L"<>");
+    // A name is shown, never read: no line break, no block of its own.
+    info.name = L"Mic\r\n&{E504}";
+    EXPECT_EQ(expand(L"<%l>", 0, info), L"<Mic  & {E504}>");
 }
 
 struct colour_case {
