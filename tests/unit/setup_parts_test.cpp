@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,8 +68,39 @@ TEST(setup_logic, font_height_scaled_to_the_desktop_it_was_chosen_on) {
     EXPECT_EQ(font_height_for_desktop(-32, 1024, 1024), -32);
     EXPECT_EQ(font_height_for_desktop(-32, 1920, 0), -32);
     EXPECT_EQ(font_height_for_desktop(-2000000000, 2000000000, 1), INT32_MIN);
-    EXPECT_EQ(display_time_from_number(3000), 3000u);
-    EXPECT_EQ(display_time_from_number(-5), 0u);
+}
+
+// OK keeps the size the tips text has unless the user chose a font or
+// ticked the box just now.
+TEST(setup_logic, resolution_base_changes_only_with_a_font_or_tick_of_this_session) {
+    const struct {
+        bool ticked;
+        int32_t stored;
+        bool font_chosen;
+        int32_t saved;
+    } cases[] = {
+        {true, 1024, false, 1024}, {true, 1920, false, 1920}, {true, 1024, true, 1600},
+        {true, 0, false, 1600},    {false, 1024, false, 0},   {false, 1024, true, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(resolution_base_at_ok(c.ticked, c.stored, c.font_chosen, 1600), c.saved)
+            << c.ticked << " " << c.stored << " " << c.font_chosen;
+}
+
+TEST(setup_logic, display_time_keeps_every_unsigned_value) {
+    const struct {
+        const wchar_t* typed;
+        uint32_t time;
+    } cases[] = {{L"3000", 3000u},
+                 {L"3000000000", 3000000000u},
+                 {L"4294967295", 4294967295u},
+                 {L"+7", 7u},
+                 {L"12 ms", 12u},
+                 {L"-5", 0u},
+                 {L"", 0u},
+                 {L"4294967296", 0u}};
+    for (const auto& c : cases) EXPECT_EQ(display_time_from_text(c.typed), c.time) << c.typed;
+    EXPECT_EQ(display_time_from_text(nullptr), 0u);
 }
 
 // Resource sets ----------------------------------------------------------------
@@ -206,6 +239,136 @@ TEST(setup_resources, page_names_and_texts_are_translated) {
     }
 }
 
+// One text of a dialog: a control's own (`id`) or a label's (-1).
+struct control_text {
+    int id;
+    const wchar_t* japanese;
+    const wchar_t* english;
+};
+
+// The four modifier boxes of hot-key editors, "Ctrl", "Shift", "Alt",
+// "Win" in both languages, added to `texts`.
+std::vector<control_text> with_modifier_boxes(std::vector<control_text> texts,
+                                              std::initializer_list<std::array<int, 4>> editors) {
+    static const wchar_t* const names[4] = {L"Ctrl", L"Shift", L"Alt", L"Win"};
+    for (const auto& boxes : editors)
+        for (size_t i = 0; i < 4; ++i) texts.push_back({boxes[i], names[i], names[i]});
+    return texts;
+}
+
+// Every text the dialogs show, Japanese as the system has always had it and
+// English beside it; no control may carry another one or none.
+TEST(setup_resources, every_control_text_is_the_one_of_its_dialog) {
+    program_resources program;
+    ASSERT_TRUE(program.module);
+    const struct {
+        UINT dialog;
+        std::vector<control_text> texts;
+    } wanted[] = {
+        {IDD_FRAME, {{IDOK, L"OK", L"OK"}, {IDCANCEL, L"キャンセル", L"Cancel"}}},
+        {IDD_PAGE_BASIC,
+         {{-1, L"ステップ量(&P)", L"Volume ste&p"},
+          {-1, L"%", L"%"},
+          {1006, L"音量をステップ値にあわせる(&F)", L"&Fit the volume to the step"},
+          {1115, L"メニューに音量操作を追加(&M)", L"Volume items in the &menu"},
+          {1112, L"タスクトレイアイコンを表示(&T)", L"Show the &tray icon"},
+          {1117, L"バルーンTipsを表示(&B)", L"Show &balloon tips"},
+          {1113, L"アイコン上でホイール使用(&W)", L"Mouse &wheel over the icon"},
+          {1114, L"ホイールの上下を逆にする(&R)", L"&Reverse the wheel"},
+          {1116, L"物理メモリを節約する(&S)", L"&Save physical memory"},
+          {40016, L"Windows起動時に開始する(&N)", L"Start with Wi&ndows"},
+          {-1, L"アイコンイメージ(&I)", L"&Icon image"},
+          {-1, L"ボリュームイメージ(&V)", L"&Volume image"},
+          {40015, L"数字の色をTipsと同期(&L)", L"Digits in the tips co&lours"}}},
+        {IDD_PAGE_HOTKEYS, with_modifier_boxes({{-1, L"音量アップ(&U)", L"Volume &up"},
+                                                {-1, L"音量ダウン(&D)", L"Volume &down"},
+                                                {-1, L"ミュート(&M)", L"&Mute"},
+                                                {-1, L"コントロール変更(&C)", L"Next &control"},
+                                                {-1, L"ポップアップメニュー(&P)", L"&Popup menu"}},
+                                               {{1107, 1108, 1109, 1094},
+                                                {1112, 1110, 1111, 1095},
+                                                {1115, 1113, 1114, 1096},
+                                                {1118, 1116, 1117, 1097},
+                                                {1121, 1119, 1120, 1098}})},
+        {IDD_PAGE_TIPS,
+         {{-1, L"Tips表示(&D)", L"&Display"},
+          {-1, L"表示時間(&W)", L"Sho&w for"},
+          {-1, L"ms", L"ms"},
+          {1077, L"フォント(&F)", L"&Font..."},
+          {-1, L"アンチエイリアス(&A)", L"&Anti-aliasing"},
+          {1078, L"文字色(&C)", L"Text &colour"},
+          {1080, L"ミュート色(&M)", L"&Mute colour"},
+          {1079, L"背景色(&B)", L"&Background"},
+          {1075, L"解像度変更時フォントサイズを調整(&R)",
+           L"Adjust the font size when the &resolution changes"},
+          {1006, L"音量0の時ミュート色にする(&0)", L"Mute colour at volume &0"},
+          {1070, L"レイヤーウインドウを使用(&L)", L"Use a &layered window"},
+          {-1, L"透明度(&P)", L"O&pacity"},
+          {1073, L"000%", L"000%"},
+          {1074, L"背景を透過(&T)", L"&Transparent background"},
+          {-1, L"縁取り(&B)", L"O&utline"},
+          {-1, L"px", L"px"}}},
+        {IDD_PAGE_CONTROLS,
+         {{-1, L"登録リスト(&R)", L"&Registered"},
+          {1046, L"↑", L"↑"},
+          {1047, L"↓", L"↓"},
+          {1059, L"削除", L"Delete"},
+          {-1, L"ラベル(&L)", L"&Label"},
+          {-1, L"コントロール", L"Control"},
+          {1108, L"選択(&S)", L"&Select..."},
+          {1005, L"テキスト色を変更(&C)", L"Own text &colour"},
+          {1003, L"色選択", L"Colour..."},
+          {1000, L"タスクトレイアイコンを変更(&I)", L"Own tray &icon"}}},
+        {IDD_PAGE_LAUNCHER,
+         with_modifier_boxes(
+             {{-1, L"登録リスト(&R)", L"&Registered"},
+              {1117, L"↑", L"↑"},
+              {1118, L"↓", L"↓"},
+              {1119, L"削除", L"Delete"},
+              {-1, L"ラベル(&L)", L"&Label"},
+              {-1, L"コマンド(&C)", L"&Command line"},
+              {-1, L"ホットキー(&H)", L"&Hot key"},
+              // "&&" shows as one "&", in quotation marks.
+              {-1, L"ラベルに\"&&\"を使用すると、ショートカットキーが設定されます。",
+               L"An \"&&\" in the label makes the next letter the menu's shortcut key."}},
+             {{1127, 1128, 1129, 1131}})},
+        {IDD_PAGE_PLUGINS, with_modifier_boxes({{-1, L"登録リスト(&R)", L"&Registered"},
+                                                {1141, L"↑", L"↑"},
+                                                {1142, L"↓", L"↓"},
+                                                {-1, L"プラグイン情報", L"Plug-in information"},
+                                                {-1, L"ホットキーID チェック", L"Hot-key ID check"},
+                                                {1161, L"設定", L"Settings..."}},
+                                               {{1133, 1134, 1135, 1136}})},
+        {IDD_CONTROL_SELECT,
+         {{-1, L"ミキサ(&M)", L"&Mixer"},
+          {-1, L"コントロール(&C)", L"&Control"},
+          {-1, L"チャンネル数", L"Channels"},
+          {-1, L"バランス(&B)", L"&Balance"},
+          {21106, L"0%", L"0%"},
+          {IDOK, L"OK", L"OK"},
+          {IDCANCEL, L"キャンセル", L"Cancel"}}},
+    };
+    using shown_text = std::pair<int, std::wstring>;
+    for (const auto& d : wanted) {
+        for (LANGID language : {japanese, english}) {
+            SCOPED_TRACE(testing::Message() << d.dialog << " language " << language);
+            const uint8_t* layout = program.dialog(d.dialog, language);
+            ASSERT_TRUE(layout);
+            std::vector<shown_text> shown, expected;
+            for (const auto& item : parse_dialog(layout).items) {
+                if (item.title.empty()) continue;
+                const bool label = static_cast<uint16_t>(item.id) == 0xFFFF;
+                shown.emplace_back(label ? -1 : static_cast<int>(item.id), item.title);
+            }
+            for (const auto& text : d.texts)
+                expected.emplace_back(text.id, language == japanese ? text.japanese : text.english);
+            std::sort(shown.begin(), shown.end());
+            std::sort(expected.begin(), expected.end());
+            EXPECT_EQ(shown, expected);
+        }
+    }
+}
+
 TEST(setup_resources, every_string_exists_in_both_languages) {
     program_resources program;
     ASSERT_TRUE(program.module);
@@ -219,6 +382,7 @@ TEST(setup_resources, every_string_exists_in_both_languages) {
                             IDS_NO_VERSION_INFO,
                             IDS_FAILED_TO_START,
                             IDS_SAVE_FAILED,
+                            IDS_START_WITH_WINDOWS_FAILED,
                             20000,
                             20001,
                             20002,
