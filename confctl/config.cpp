@@ -192,7 +192,7 @@ void exchange_launchers(m_confctl_base& store, Cconfig& c, bool file_found) {
         entry = std::make_unique<launcher_entry>();
         StringCchCopyW(entry->caption, 64, caption);
         exchange_string(store, L"CmdLine", entry->command_line, L"");
-        exchange(store, L"HotKey", entry->hotkey, 1280u);
+        exchange(store, L"HotKey", entry->hotkey, free_launcher_hotkey);
     }
     if (!store.write_mode() && !file_found) {
         static const wchar_t* const defaults[2][2] = {

@@ -14,6 +14,9 @@ constexpr size_t launcher_slots = 16;
 // More plug-in entries than any folder holds; bounds a damaged Num.
 constexpr size_t max_plugins = 256;
 constexpr COLORREF default_text_color = RGB(0, 255, 0);
+// Ctrl+Shift without a key: a launcher's hot key until one is chosen. It
+// registers nothing.
+constexpr uint32_t free_launcher_hotkey = 0x0500;
 
 struct control_entry {
     wchar_t caption[64] = {};
@@ -30,7 +33,7 @@ struct control_entry {
 struct launcher_entry {
     wchar_t caption[64] = {};
     wchar_t command_line[1024] = {};
-    uint32_t hotkey = 0x0500;
+    uint32_t hotkey = free_launcher_hotkey;
 };
 
 struct plugin_entry {

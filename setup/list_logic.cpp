@@ -70,6 +70,20 @@ void format_slot_text(size_t slot, const wchar_t* caption, wchar_t* text,
     out.append(caption);
 }
 
+void caption_after_selection(const wchar_t* proposed, const wchar_t* previous,
+                             const wchar_t* device, wchar_t* caption, size_t capacity) noexcept {
+    text_builder out(caption, capacity);
+    if (proposed && proposed[0]) {
+        out.append(proposed);
+    } else if (previous && previous[0]) {
+        out.append(previous);
+    } else {
+        // "#" shows the control's own name; the device's tells the user which.
+        out.append(L"#");
+        out.append(device);
+    }
+}
+
 void format_file_version(uint32_t version_ms, uint32_t version_ls, wchar_t* text,
                          size_t capacity) noexcept {
     text_builder out(text, capacity);

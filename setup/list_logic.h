@@ -17,6 +17,13 @@ std::optional<size_t> slot_swap_partner(size_t current, slot_move direction, siz
 // caption (null counts as empty). Cut to `capacity` - 1 characters.
 void format_slot_text(size_t slot, const wchar_t* caption, wchar_t* text, size_t capacity) noexcept;
 
+// The caption a control slot gets from the selection dialog: the one the
+// dialog proposes; for a control without a name (none proposed) the caption
+// the slot had, else "#" and the device's name, since an empty caption
+// would free the slot. Cut to `capacity` - 1 characters.
+void caption_after_selection(const wchar_t* proposed, const wchar_t* previous,
+                             const wchar_t* device, wchar_t* caption, size_t capacity) noexcept;
+
 // "major.minor.build" of a fixed file version (the high and low double
 // words of VS_FIXEDFILEINFO); the revision is not shown.
 void format_file_version(uint32_t version_ms, uint32_t version_ls, wchar_t* text,

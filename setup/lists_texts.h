@@ -29,21 +29,18 @@
 #define EN_CTL_OWN_ICON "Own tray &icon"
 
 // Launcher page. In resource text "" is one quotation mark and && one
-// ampersand, so the note shows "&" in quotes.
+// ampersand, so the note shows "&" in quotes. Each note stays one literal:
+// the resource compiler joins adjacent literals without the marks between.
 #define JA_LAUNCHER "ランチャー"
 #define EN_LAUNCHER "Launcher"
 #define JA_LAUNCH_COMMAND "コマンド(&C)"
 #define EN_LAUNCH_COMMAND "&Command line"
 #define JA_LAUNCH_HOTKEY "ホットキー(&H)"
 #define EN_LAUNCH_HOTKEY "&Hot key"
-#define JA_LAUNCH_NOTE                                                                             \
-    "ラベルに"                                                                                 \
-    "&&"                                                                                           \
-    "を使用すると、ショートカットキーが設定されます。"
-#define EN_LAUNCH_NOTE                                                                             \
-    "An "                                                                                          \
-    "&&"                                                                                           \
-    " in the label makes the next letter the menu's shortcut key."
+// clang-format off
+#define JA_LAUNCH_NOTE "ラベルに""&&""を使用すると、ショートカットキーが設定されます。"
+#define EN_LAUNCH_NOTE "An ""&&"" in the label makes the next letter the menu's shortcut key."
+// clang-format on
 
 // Plug-ins page.
 #define JA_PLUGINS "プラグイン"

@@ -14,10 +14,6 @@ namespace {
 
 constexpr COLORREF digit_green = RGB(0, 255, 0);
 
-struct check_setting {
-    int id;
-    bool Cconfig::*field;
-};
 // The boxes the page copies back on OK (the digit colour box is taken at once).
 constexpr check_setting checks[] = {
     {IDC_BASIC_STEP_FIT, &Cconfig::vol_step_fit},
@@ -46,6 +42,10 @@ protected:
             return FALSE;
         case WM_COMMAND:
             return command(LOWORD(wparam), HIWORD(wparam));
+        case WM_SHOWWINDOW:
+            // Other pages change colours and sets the previews show.
+            if (wparam) draw_previews();
+            return FALSE;
         default:
             return FALSE;
         }
@@ -55,7 +55,7 @@ protected:
         // A number typed and confirmed with Enter never left the edit.
         set_step(read_edit_number(window(), IDC_BASIC_STEP_EDIT));
         config().vol_step_size = static_cast<uint32_t>(step_);
-        for (const auto& check : checks) config().*check.field = is_box_ticked(window(), check.id);
+        take_checks(window(), config(), checks);
         config().trayicon_digit_color_link_tips = is_box_ticked(window(), IDC_BASIC_DIGIT_LINK);
         // Only a change is written, so that OK leaves an entry pointing at
         // another Quellbar folder alone.
@@ -71,7 +71,7 @@ private:
         SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_SETTICFREQ, 1, 0);
         SendMessageW(item(IDC_BASIC_STEP_EDIT), EM_LIMITTEXT, 2, 0);
         set_step(static_cast<int64_t>(config().vol_step_size));
-        for (const auto& check : checks) tick_box(window(), check.id, config().*check.field);
+        show_checks(window(), config(), checks);
         tick_box(window(), IDC_BASIC_DIGIT_LINK, config().trayicon_digit_color_link_tips);
         started_with_windows_ = starts_with_windows();
         tick_box(window(), IDC_BASIC_START_WITH_WINDOWS, started_with_windows_);
@@ -87,7 +87,9 @@ private:
             return TRUE;
         case IDC_BASIC_ICON_IMAGE:
         case IDC_BASIC_DIGIT_IMAGE:
-            take_image_sets();
+            // Only a choice: tabbing through a list must not replace a stored
+            // set the list does not offer with the first one it does.
+            if (code == CBN_SELCHANGE) take_image_set(id);
             return TRUE;
         case IDC_BASIC_DIGIT_LINK:
             config().trayicon_digit_color_link_tips = is_box_ticked(window(), IDC_BASIC_DIGIT_LINK);
@@ -107,11 +109,11 @@ private:
         SendMessageW(item(IDC_BASIC_STEP_TRACK), TBM_SETPOS, TRUE, track_position_);
     }
 
-    void take_image_sets() {
-        if (const wchar_t* icons = selected_resource(item(IDC_BASIC_ICON_IMAGE), state_.icons))
-            StringCchCopyW(config().trayicon_image, 64, icons);
-        if (const wchar_t* digits = selected_resource(item(IDC_BASIC_DIGIT_IMAGE), state_.digits))
-            StringCchCopyW(config().trayicon_digit, 64, digits);
+    void take_image_set(int list) {
+        const bool icons = list == IDC_BASIC_ICON_IMAGE;
+        if (const wchar_t* set =
+                selected_resource(item(list), icons ? state_.icons : state_.digits))
+            StringCchCopyW(icons ? config().trayicon_image : config().trayicon_digit, 64, set);
         draw_previews();
     }
 

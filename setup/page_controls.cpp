@@ -33,6 +33,11 @@ protected:
             draw_swatch(*drawn, current().color);
             return TRUE;
         }
+        case WM_SHOWWINDOW:
+            // A slot without its own set shows the tray's, which the Basic
+            // page may have changed.
+            if (wparam && ready_) draw_preview();
+            return FALSE;
         default:
             return FALSE;
         }
@@ -134,7 +139,12 @@ private:
         entry.destination = choice.destination;
         entry.source = choice.source;
         entry.balance = choice.balance;
-        StringCchCopyW(entry.caption, 64, choice.caption);
+        // A control without a name proposes none; an empty caption would
+        // free the slot and drop the choice at the save.
+        wchar_t caption[64];
+        caption_after_selection(choice.caption, entry.caption, entry.mixer, caption, 64);
+        StringCchCopyW(entry.caption, 64, caption);
+        describe(entry);
         show_slot(false);
     }
 
@@ -159,33 +169,29 @@ private:
         }
     }
 
-    // The list, caption and description; with `reselected` also the boxes
-    // and the icon set, which belong to the slot rather than to what is typed.
+    // The list and the caption; with `reselected` also the description, the
+    // boxes and the icon set, which belong to the slot rather than to what
+    // is typed.
     void show_slot(bool reselected) {
-        HWND list = item(IDC_CTL_LIST);
-        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(list, LB_RESETCONTENT, 0, 0);
-        for (size_t slot = 0; slot < control_slots; ++slot) {
-            wchar_t text[80];
-            format_slot_text(slot, config().controls[slot]->caption, text, 80);
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        }
-        SendMessageW(list, LB_SETCURSEL, current_, 0);
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list, nullptr, TRUE);
-
+        fill_slot_list(item(IDC_CTL_LIST), config().controls, current_);
         const control_entry& entry = current();
         SetDlgItemTextW(window(), IDC_CTL_CAPTION, entry.caption);
-        wchar_t description[1024] = {};
-        describe_control(state_.module, entry, description, 1024);
-        SetDlgItemTextW(window(), IDC_CTL_DESCRIPTION, description);
-
+        // Describing opens the device, which lists every device there is:
+        // once per slot shown, and again when a caption frees or fills it.
+        if (reselected || (entry.caption[0] != L'\0') != described_used_) describe(entry);
         if (reselected) {
             tick_box(window(), IDC_CTL_OWN_COLOR, entry.has_color);
             tick_box(window(), IDC_CTL_OWN_ICON, entry.has_icon);
             fill_resource_list(item(IDC_CTL_ICON_IMAGE), state_.icons, entry.icon_image);
         }
         refresh_extras();
+    }
+
+    void describe(const control_entry& entry) {
+        wchar_t description[1024] = {};
+        describe_control(state_.module, entry, description, 1024);
+        SetDlgItemTextW(window(), IDC_CTL_DESCRIPTION, description);
+        described_used_ = entry.caption[0] != L'\0';
     }
 
     void refresh_extras() {
@@ -196,6 +202,11 @@ private:
         EnableWindow(item(IDC_CTL_COLOR), used && entry.has_color);
         EnableWindow(item(IDC_CTL_ICON_IMAGE), used && entry.has_icon);
         InvalidateRect(item(IDC_CTL_SWATCH), nullptr, TRUE);
+        draw_preview();
+    }
+
+    void draw_preview() {
+        const control_entry& entry = current();
         // Without a set of its own the control shows the tray's set.
         const wchar_t* icon_set = entry.has_icon && entry.icon_image[0] != L'\0'
                                       ? entry.icon_image
@@ -208,6 +219,8 @@ private:
     // Every slot has its entry; until then (or when memory ran out making
     // them) the controls are left alone.
     bool ready_ = false;
+    // Whether the description shown is that of a used slot.
+    bool described_used_ = false;
     icon_preview preview_;
 };
 

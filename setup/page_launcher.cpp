@@ -4,15 +4,13 @@
 
 #include "plugin_sdk/dialog_helpers.h"
 #include "setup/list_logic.h"
+#include "setup/page_tools.h"
 #include "setup/pages.h"
 #include "setup/resource.h"
 
 #include <strsafe.h>
 
 namespace {
-
-// Ctrl+Shift without a key: what a free slot offers to start from.
-constexpr uint32_t free_slot_hotkey = 0x0500;
 
 constexpr hotkey_editor launcher_hotkey{IDC_LAUNCH_HOTKEY, IDC_LAUNCH_CTRL, IDC_LAUNCH_SHIFT,
                                         IDC_LAUNCH_ALT, IDC_LAUNCH_WIN};
@@ -77,7 +75,7 @@ private:
             launcher_entry& entry = current();
             entry.caption[0] = L'\0';
             entry.command_line[0] = L'\0';
-            entry.hotkey = free_slot_hotkey;
+            entry.hotkey = free_launcher_hotkey;
             show_slot();
             return TRUE;
         }
@@ -113,19 +111,7 @@ private:
         entry.hotkey = launcher_hotkey.read(window());
     }
 
-    void fill_list() {
-        HWND list = item(IDC_LAUNCH_LIST);
-        SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-        SendMessageW(list, LB_RESETCONTENT, 0, 0);
-        for (size_t slot = 0; slot < launcher_slots; ++slot) {
-            wchar_t text[80];
-            format_slot_text(slot, config().launchers[slot]->caption, text, 80);
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-        }
-        SendMessageW(list, LB_SETCURSEL, current_, 0);
-        SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(list, nullptr, TRUE);
-    }
+    void fill_list() { fill_slot_list(item(IDC_LAUNCH_LIST), config().launchers, current_); }
 
     void show_slot() {
         fill_list();
@@ -133,7 +119,7 @@ private:
         const bool used = entry.caption[0] != L'\0';
         SetDlgItemTextW(window(), IDC_LAUNCH_CAPTION, used ? entry.caption : L"");
         SetDlgItemTextW(window(), IDC_LAUNCH_COMMAND, used ? entry.command_line : L"");
-        launcher_hotkey.show(window(), used ? entry.hotkey : free_slot_hotkey);
+        launcher_hotkey.show(window(), used ? entry.hotkey : free_launcher_hotkey);
     }
 
     size_t current_ = 0;

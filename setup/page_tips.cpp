@@ -1,6 +1,7 @@
 // The Window tips page: format, display time, font, colours, transparency.
 
 #include "plugin_sdk/dialog_helpers.h"
+#include "plugin_sdk/edit_number.h"
 #include "plugin_sdk/ui_language.h"
 #include "setup/page_tools.h"
 #include "setup/pages.h"
@@ -13,10 +14,6 @@
 
 namespace {
 
-struct check_setting {
-    int id;
-    bool Cconfig::*field;
-};
 constexpr check_setting checks[] = {
     {IDC_TIPS_VOL0_MUTE, &Cconfig::tips_vol0_on_mute},
     {IDC_TIPS_LAYER, &Cconfig::layer_window},
@@ -75,16 +72,22 @@ protected:
             return draw_swatch_item(static_cast<int>(wparam),
                                     reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
         case WM_COMMAND:
-            return command(LOWORD(wparam));
+            return command(LOWORD(wparam), HIWORD(wparam));
         default:
             return FALSE;
         }
     }
 
     void apply() override {
-        if (const wchar_t* format = selected_resource(item(IDC_TIPS_FORMAT), state_.formats))
-            StringCchCopyW(config().tips_format, 64, format);
-        config().tips_timer = display_time_from_number(read_edit_number(window(), IDC_TIPS_TIMER));
+        // A format the resource file no longer offers stays until the user
+        // picks another one.
+        if (format_chosen_) {
+            if (const wchar_t* format = selected_resource(item(IDC_TIPS_FORMAT), state_.formats))
+                StringCchCopyW(config().tips_format, 64, format);
+        }
+        wchar_t timer[edit_number_characters + 1] = {};
+        GetDlgItemTextW(window(), IDC_TIPS_TIMER, timer, edit_number_characters + 1);
+        config().tips_timer = display_time_from_text(timer);
         // With no quality selected (the file held one we do not offer) the
         // stored one stays: the user did not choose another.
         const LRESULT selected = SendMessageW(item(IDC_TIPS_ANTIALIAS), CB_GETCURSEL, 0, 0);
@@ -92,8 +95,9 @@ protected:
             config().font_antialias = static_cast<uint8_t>(
                 SendMessageW(item(IDC_TIPS_ANTIALIAS), CB_GETITEMDATA, selected, 0) & 0xFF);
         config().font_resolution_base =
-            is_box_ticked(window(), IDC_TIPS_RESOLUTION) ? desktop_width() : 0;
-        for (const auto& check : checks) config().*check.field = is_box_ticked(window(), check.id);
+            resolution_base_at_ok(is_box_ticked(window(), IDC_TIPS_RESOLUTION),
+                                  config().font_resolution_base, font_chosen_, desktop_width());
+        take_checks(window(), config(), checks);
         config().edge_size = read_edit_number(window(), IDC_TIPS_EDGE);
     }
 
@@ -118,14 +122,18 @@ private:
         }
 
         tick_box(window(), IDC_TIPS_RESOLUTION, config().font_resolution_base != 0);
-        for (const auto& check : checks) tick_box(window(), check.id, config().*check.field);
+        show_checks(window(), config(), checks);
         SendMessageW(item(IDC_TIPS_OPACITY), TBM_SETRANGE, TRUE, MAKELPARAM(0, 20));
         SendMessageW(item(IDC_TIPS_OPACITY), TBM_SETTICFREQ, 2, 0);
         SendMessageW(item(IDC_TIPS_OPACITY), TBM_SETPOS, TRUE,
                      opacity_track_position(config().layer_transparent_rate));
     }
 
-    INT_PTR command(int id) {
+    INT_PTR command(int id, int code) {
+        if (id == IDC_TIPS_FORMAT) {
+            if (code == CBN_SELCHANGE) format_chosen_ = true;
+            return TRUE;
+        }
         if (id == IDC_TIPS_FONT) {
             choose_tips_font();
             return TRUE;
@@ -168,8 +176,9 @@ private:
     void choose_tips_font() {
         LOGFONTW font{};
         StringCchCopyNW(font.lfFaceName, LF_FACESIZE, config().font_face, 31);
+        // A height chosen before in this session is this desktop's already.
         font.lfHeight = font_height_for_desktop(config().font_point_size, desktop_width_,
-                                                config().font_resolution_base);
+                                                font_chosen_ ? 0 : config().font_resolution_base);
         font.lfWeight = config().font_weight;
         font.lfItalic = config().font_italic;
         font.lfCharSet = DEFAULT_CHARSET;
@@ -182,6 +191,7 @@ private:
                        CF_NOSCRIPTSEL | CF_NOVERTFONTS;
         choice.nFontType = SCREEN_FONTTYPE;
         if (ChooseFontW(&choice)) {
+            font_chosen_ = true;
             StringCchCopyNW(config().font_face, 32, font.lfFaceName, 31);
             config().font_point_size = font.lfHeight;
             config().font_weight = font.lfWeight;
@@ -192,6 +202,9 @@ private:
     }
 
     int32_t desktop_width_ = 0;
+    bool format_chosen_ = false;
+    // The height stored now is this desktop's, whatever base it had.
+    bool font_chosen_ = false;
 };
 
 } // namespace

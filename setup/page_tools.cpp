@@ -1,6 +1,7 @@
 #include "setup/page_tools.h"
 
 #include "common/unique_resource.h"
+#include "setup/list_logic.h"
 
 #include <commdlg.h>
 
@@ -28,6 +29,20 @@ const wchar_t* selected_resource(HWND combo, const resource_set_list& list) noex
     if (index < 0 || static_cast<size_t>(index) >= list.size()) return nullptr;
     const wchar_t* section = list[static_cast<size_t>(index)].section;
     return section[0] != L'\0' ? section : nullptr;
+}
+
+void fill_slot_list(HWND list, const wchar_t* const* captions, size_t count,
+                    size_t current) noexcept {
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (size_t slot = 0; slot < count; ++slot) {
+        wchar_t text[80];
+        format_slot_text(slot, captions[slot], text, 80);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    SendMessageW(list, LB_SETCURSEL, current, 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
 }
 
 bool choose_color(HWND owner, COLORREF& color) noexcept {

@@ -1,13 +1,43 @@
 #pragma once
-// Pieces several pages are made of: lists of resource sets, colour choice
-// and swatches, and tray icon previews.
+// Pieces several pages are made of: check boxes bound to settings, lists
+// of resource sets and of slots, colour choice and swatches, and tray icon
+// previews.
 
+#include "plugin_sdk/dialog_helpers.h"
 #include "setup/setup_state.h"
 #include "trayimage/trayimage.h"
 
 #include <windows.h>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+
+// A check box and the setting it shows.
+struct check_setting {
+    int id;
+    bool Cconfig::*field;
+};
+template <size_t N>
+void show_checks(HWND dialog, const Cconfig& config, const check_setting (&checks)[N]) noexcept {
+    for (const auto& check : checks) tick_box(dialog, check.id, config.*check.field);
+}
+template <size_t N>
+void take_checks(HWND dialog, Cconfig& config, const check_setting (&checks)[N]) noexcept {
+    for (const auto& check : checks) config.*check.field = is_box_ticked(dialog, check.id);
+}
+
+// Refills a slot list with "NN: caption" for every slot, `current` selected.
+void fill_slot_list(HWND list, const wchar_t* const* captions, size_t count,
+                    size_t current) noexcept;
+template <typename Entry, size_t N>
+void fill_slot_list(HWND list, const std::array<std::unique_ptr<Entry>, N>& slots,
+                    size_t current) noexcept {
+    const wchar_t* captions[N];
+    for (size_t slot = 0; slot < N; ++slot)
+        captions[slot] = slots[slot] ? slots[slot]->caption : L"";
+    fill_slot_list(list, captions, N, current);
+}
 
 // One item per named entry of `list` (text: description, data: entry
 // index); selects the item whose section equals `selected` exactly, else

@@ -30,7 +30,7 @@ public:
         // Only OK lets the pages copy their controls; with no page there is
         // nothing to save.
         for (const auto& page : pages_)
-            if (page->changed()) return true;
+            if (page->applied()) return true;
         return false;
     }
 

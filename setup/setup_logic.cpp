@@ -1,5 +1,7 @@
 #include "setup/setup_logic.h"
 
+#include "confctl/ini_values.h"
+
 #include <cwchar>
 
 int32_t clamp_step(int64_t step) noexcept {
@@ -44,6 +46,15 @@ int32_t font_height_for_desktop(int32_t height, int32_t desktop_width, int32_t b
     return static_cast<int32_t>(scaled);
 }
 
-uint32_t display_time_from_number(int32_t number) noexcept {
-    return number < 0 ? 0u : static_cast<uint32_t>(number);
+int32_t resolution_base_at_ok(bool ticked, int32_t stored_base, bool font_chosen,
+                              int32_t desktop_width) noexcept {
+    if (!ticked) return 0;
+    return font_chosen || stored_base == 0 ? desktop_width : stored_base;
+}
+
+uint32_t display_time_from_text(const wchar_t* text) noexcept {
+    if (!text) return 0;
+    if (*text == L'-') return 0;
+    if (*text == L'+') ++text;
+    return ini_values::parse_ulong(text);
 }

@@ -26,5 +26,14 @@ void describe_font(const wchar_t* face, int32_t height, int32_t weight, bool ita
 // when the height was chosen at another width (`base`, 0 = no scaling).
 int32_t font_height_for_desktop(int32_t height, int32_t desktop_width, int32_t base) noexcept;
 
-// A display time typed into the tips page; a negative number means none.
-uint32_t display_time_from_number(int32_t number) noexcept;
+// FontResolutionBase as OK leaves it. FontPointSz was chosen at the stored
+// base and keeps the size the user sees only with it; the width of today
+// replaces it when the font was chosen now (the font dialog was offered the
+// height at this width) or when the box was ticked only now. Unticked: 0.
+int32_t resolution_base_at_ok(bool ticked, int32_t stored_base, bool font_chosen,
+                              int32_t desktop_width) noexcept;
+
+// The display time typed into the tips page: read as the unsigned number it
+// is in the settings file (every 32-bit value is kept); a minus sign means
+// none.
+uint32_t display_time_from_text(const wchar_t* text) noexcept;

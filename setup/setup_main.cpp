@@ -39,10 +39,34 @@ unique_hwnd create_setup_window(HINSTANCE instance) noexcept {
         outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr, instance, nullptr));
 }
 
+struct front_search {
+    DWORD thread;
+    HWND found;
+};
+
+BOOL CALLBACK find_front(HWND window, LPARAM context) noexcept {
+    auto* search = reinterpret_cast<front_search*>(context);
+    if (GetWindowThreadProcessId(window, nullptr) != search->thread || !IsWindowVisible(window) ||
+        !IsWindowEnabled(window))
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// What the user of the running editor works with: its topmost visible window
+// that takes input (the settings dialog, or a dialog open over it), not the
+// hidden window that marks the instance.
+HWND front_window(HWND running) noexcept {
+    front_search search{GetWindowThreadProcessId(running, nullptr), nullptr};
+    // Top-level windows come in Z order, the topmost first.
+    EnumWindows(find_front, reinterpret_cast<LPARAM>(&search));
+    return search.found ? search.found : running;
+}
+
 int run(HINSTANCE instance) noexcept {
     make_program_folder_current();
     if (HWND running = FindWindowW(setup_class, nullptr)) {
-        SetForegroundWindow(running);
+        SetForegroundWindow(front_window(running));
         return exit_already_running;
     }
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_TREEVIEW_CLASSES | ICC_LISTVIEW_CLASSES |

@@ -17,7 +17,7 @@ INT_PTR CALLBACK Csetup_page::procedure(HWND window, UINT message, WPARAM wparam
             const auto* header = reinterpret_cast<const NMHDR*>(lparam);
             if (header->code == static_cast<UINT>(PSN_APPLY)) {
                 page->apply();
-                page->changed_ = true;
+                page->applied_ = true;
                 return TRUE;
             }
         }

@@ -16,8 +16,9 @@ public:
 
     UINT dialog_id() const noexcept { return dialog_id_; }
     HWND window() const noexcept { return window_; }
-    // Set once the page has copied its controls into the settings (OK).
-    bool changed() const noexcept { return changed_; }
+    // Set once the page has copied its controls into the settings (OK),
+    // whether or not the user changed any of them.
+    bool applied() const noexcept { return applied_; }
 
     // The page procedure for CreateDialogIndirectParamW, with the page
     // object as the creation parameter.
@@ -40,5 +41,5 @@ protected:
 private:
     UINT dialog_id_;
     HWND window_ = nullptr;
-    bool changed_ = false;
+    bool applied_ = false;
 };

@@ -4,7 +4,7 @@
 // Built natively, not by the MinGW build:
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I. \
 //     tests/fuzz/setup_texts_fuzz.cpp setup/list_logic.cpp setup/setup_logic.cpp \
-//     mxrctl/control_select_text.cpp -o setup_texts_fuzz
+//     mxrctl/control_select_text.cpp confctl/ini_values.cpp -o setup_texts_fuzz
 // Every buffer is written through its bounded function; the sanitizers catch
 // a write past a buffer, and the checks below a text that lost its bound or
 // a caption that is not part of its entry.
@@ -71,6 +71,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (std::wcslen(out) < in.texts[1].size()) std::abort();
     }
     check_bounded(out, capacity);
+    caption_after_selection(in.texts[0].c_str(), in.texts[1].c_str(), in.texts[2].c_str(), out,
+                            capacity);
+    check_bounded(out, capacity);
+    // A slot that had a caption, or chose a named control, keeps one.
+    if (capacity > 1 && (!in.texts[0].empty() || !in.texts[1].empty()) && out[0] == L'\0')
+        std::abort();
+    (void)display_time_from_text(in.texts[2].c_str());
     describe_font(in.texts[0].c_str(), static_cast<int32_t>(in.numbers[0]),
                   static_cast<int32_t>(in.numbers[1]), in.numbers[2] & 1, out, capacity);
     check_bounded(out, capacity);

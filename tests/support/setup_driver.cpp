@@ -127,12 +127,21 @@ void setup_process::press(int id) const {
 
 std::optional<DWORD> setup_process::ok(std::chrono::milliseconds timeout) {
     press(IDOK);
-    return process_.wait(timeout);
+    return wait_for_end(timeout);
 }
 
 std::optional<DWORD> setup_process::cancel(std::chrono::milliseconds timeout) {
     press(IDCANCEL);
-    return process_.wait(timeout);
+    return wait_for_end(timeout);
+}
+
+std::optional<DWORD> setup_process::wait_for_end(std::chrono::milliseconds timeout) {
+    const auto code = process_.wait(timeout);
+    // Its windows may outlive the process a moment; an editor started then
+    // would take the one that marks this instance for a running editor.
+    if (code)
+        wait_until([&] { return find_windows(L"Quellbar_Setup_Class", process_.id()).empty(); });
+    return code;
 }
 
 HWND setup_process::wait_for_dialog(std::chrono::milliseconds timeout) const {
@@ -230,6 +239,71 @@ void press_key(HWND dialog, int id, UINT virtual_key) {
     HWND target = control(dialog, id);
     send_to(target, WM_KEYDOWN, virtual_key, 1);
     send_to(target, WM_KEYUP, virtual_key, 0xC0000001);
+}
+
+void tab_through(HWND dialog) {
+    if (!dialog) return;
+    struct focus_codes {
+        const wchar_t* class_name;
+        WORD set, kill;
+    };
+    static const focus_codes kinds[] = {{L"Edit", EN_SETFOCUS, EN_KILLFOCUS},
+                                        {L"ComboBox", CBN_SETFOCUS, CBN_KILLFOCUS},
+                                        {L"ListBox", LBN_SETFOCUS, LBN_KILLFOCUS}};
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+        if (!(style & WS_TABSTOP) || !IsWindowVisible(child) || !IsWindowEnabled(child)) continue;
+        const std::wstring name = class_of(child);
+        for (const focus_codes& kind : kinds) {
+            if (name != kind.class_name) continue;
+            const auto id = static_cast<WORD>(GetDlgCtrlID(child));
+            const auto from = reinterpret_cast<LPARAM>(child);
+            send_to(dialog, WM_COMMAND, MAKEWPARAM(id, kind.set), from);
+            send_to(dialog, WM_COMMAND, MAKEWPARAM(id, kind.kill), from);
+        }
+    }
+}
+
+namespace {
+
+constexpr uint32_t hotkey_ctrl = 0x0100, hotkey_alt = 0x0200, hotkey_shift = 0x0400,
+                   hotkey_win = 0x0800, hotkey_extended = 0x8000;
+
+} // namespace
+
+uint32_t shown_hotkey(HWND dialog, const hotkey_ids& ids) {
+    const auto word = static_cast<uint32_t>(send_to(control(dialog, ids.key), HKM_GETHOTKEY));
+    uint32_t code = word & 0xFFu;
+    if ((word >> 8) & HOTKEYF_EXT) code |= hotkey_extended;
+    if (checked(dialog, ids.ctrl)) code |= hotkey_ctrl;
+    if (checked(dialog, ids.shift)) code |= hotkey_shift;
+    if (checked(dialog, ids.alt)) code |= hotkey_alt;
+    if (checked(dialog, ids.win)) code |= hotkey_win;
+    return code;
+}
+
+void set_hotkey(HWND dialog, const hotkey_ids& ids, uint32_t code) {
+    const WPARAM word = (code & 0xFFu) | ((code & hotkey_extended) ? HOTKEYF_EXT << 8 : 0);
+    send_to(control(dialog, ids.key), HKM_SETHOTKEY, word);
+    const std::pair<int, uint32_t> boxes[] = {{ids.ctrl, hotkey_ctrl},
+                                              {ids.shift, hotkey_shift},
+                                              {ids.alt, hotkey_alt},
+                                              {ids.win, hotkey_win}};
+    for (const auto& [box, bit] : boxes)
+        if (checked(dialog, box) != ((code & bit) != 0)) click(dialog, box);
+}
+
+bool choose_color(const setup_process& editor, HWND dialog, int button, COLORREF color) {
+    // The colour dialog's red, green and blue fields.
+    constexpr int red = 706, green = 707, blue = 708;
+    click_later(dialog, button);
+    HWND chooser = editor.wait_for_dialog();
+    if (!chooser) return false;
+    set_text(chooser, red, std::to_wstring(GetRValue(color)));
+    set_text(chooser, green, std::to_wstring(GetGValue(color)));
+    set_text(chooser, blue, std::to_wstring(GetBValue(color)));
+    click_later(chooser, IDOK);
+    return wait_for_window_gone(chooser) && editor.sync();
 }
 
 std::wstring text_of(HWND window) {

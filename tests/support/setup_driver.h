@@ -76,6 +76,8 @@ public:
 
 private:
     void wait_for_frame();
+    // The exit code once the process and its windows are gone.
+    std::optional<DWORD> wait_for_end(std::chrono::milliseconds timeout);
 
     process process_;
     HWND frame_ = nullptr;
@@ -105,6 +107,24 @@ void click_later(HWND dialog, int id);
 // Posts a key (down and up) to a control, e.g. VK_HOME, VK_DOWN or VK_SPACE
 // to a list view, then waits until the program handled it.
 void press_key(HWND dialog, int id, UINT virtual_key);
+// What the Tab key makes every control of `dialog` it stops at tell the
+// dialog, in tab order: the focus notifications of edits, combo boxes and
+// list boxes as the focus comes and goes.
+void tab_through(HWND dialog);
+
+// A hot-key editor: hot-key control and its Ctrl, Shift, Alt, Win boxes.
+struct hotkey_ids {
+    int key, ctrl, shift, alt, win;
+};
+// The code the editor shows (key, extended flag and boxes, as the settings
+// file has it), and setting one: the key put into the control, each box
+// clicked that is not as the code wants it.
+uint32_t shown_hotkey(HWND dialog, const hotkey_ids& ids);
+void set_hotkey(HWND dialog, const hotkey_ids& ids, uint32_t code);
+
+// The colour dialog that `button` opens: `color` typed into its red, green
+// and blue fields, then OK. False when no dialog came or it did not close.
+bool choose_color(const setup_process& editor, HWND dialog, int button, COLORREF color);
 
 std::wstring text_of(HWND dialog, int id);
 std::wstring text_of(HWND window);

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -36,13 +37,16 @@ constexpr WPARAM volume_up_command = 0x0580;
 
 // Basic page.
 constexpr int step_track = 1005, step_edit = 1162, icon_list = 1007, digit_list = 1008,
-              preview_full = 1000, preview_mute = 1001;
+              preview_full = 1000, preview_mute = 1001, digit_link = 40015;
 // Window tips page.
-constexpr int format_list = 1125, tips_timer = 1166, font_text = 1005, antialias_list = 1124,
-              resolution_check = 1075, opacity_track = 1072, opacity_text = 1073;
+constexpr int format_list = 1125, tips_timer = 1166, font_button = 1077, font_text = 1005,
+              antialias_list = 1124, resolution_check = 1075, opacity_track = 1072,
+              opacity_text = 1073, edge_edit = 1168;
 // Controls page.
 constexpr int control_list = 1029, control_up = 1046, control_down = 1047, control_delete = 1059,
-              control_caption = 1031, control_select = 1108, control_description = 1109;
+              control_caption = 1031, control_select = 1108, control_description = 1109,
+              control_own_color = 1005, control_color = 1003, control_own_icon = 1000,
+              control_preview = 1001, control_icon_list = 1002;
 // Launcher page.
 constexpr int launcher_list = 1116, launcher_caption = 1120, launcher_command = 1122,
               launcher_hotkey = 1126, launcher_ctrl = 1127, launcher_shift = 1128,
@@ -50,7 +54,9 @@ constexpr int launcher_list = 1116, launcher_caption = 1120, launcher_command = 
 // Plug-ins page.
 constexpr int plugin_list = 1146, plugin_settings = 1161;
 // The control selection dialog.
-constexpr int device_list = 21101, source_list = 21103;
+constexpr int device_list = 21101, source_list = 21103, balance_track = 21105;
+// The font dialog: face, style and size lists.
+constexpr int font_faces = 1136, font_styles = 1137, font_sizes = 1138;
 
 const std::vector<std::wstring> fake_devices = {L"<DefaultMixer>", L"Speakers", L"Microphone"};
 
@@ -162,9 +168,7 @@ private:
 };
 
 // Every key the editor writes into a new file, in order, with the defaults.
-// The resolution box is ticked for the default base, so OK stores the
-// desktop width measured then.
-std::vector<ini_entry> default_file(int desktop) {
+std::vector<ini_entry> default_file() {
     return parse_ini(
         L"[Basic]\nVolStepSize=10\nVolStepFit=1\nVolMenu=0\nTipsFormat=flatbar_ml\n"
         L"TipsTimer=3000\nTipsVol0OnMute=0\nTrayiconShow=1\nTrayiconWheel=0\n"
@@ -172,9 +176,8 @@ std::vector<ini_entry> default_file(int desktop) {
         L"TrayiconDigitColorLinkTips=0\nTrayiconBaloon=0\nTrayiconBaloonTimer=1000\nSwapMode=0\n"
         L"[Tips]\nTextColor=#00ff00\nTextColor2=#ff0000\nBackgroundColor=#000000\nEdgeSize=1\n"
         L"FontFace=\nFontPointSz=-32\nFontWeight=400\nFontItalic=0\nFontAntialias=1\n"
-        L"FontResolutionBase=" +
-        std::to_wstring(desktop) +
-        L"\nLayerWindow=1\nLayerBackgroundThrough=1\nLayerTransparentRate=100\n"
+        L"FontResolutionBase=1024\nLayerWindow=1\nLayerBackgroundThrough=1\n"
+        L"LayerTransparentRate=100\n"
         L"[Hotkey]\nRegistMax=64\nVolumeUp=1470\nVolumeDown=1468\nMute=1357\n"
         L"ControlChange=1347\nPopupMenu=1366\n"
         L"[Launcher00]\nCaption=&Volume Control\nCmdLine=SndVol.exe\nHotKey=1280\n"
@@ -247,7 +250,7 @@ TEST_F(setup_program, ok_without_changes_creates_every_key_and_starts_no_zuvo) {
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes[0], 0xFF);
     EXPECT_EQ(bytes[1], 0xFE);
-    EXPECT_EQ(saved(), default_file(desktop_width()));
+    EXPECT_EQ(saved(), default_file());
     // The editor has ended, so whatever it was going to start has started.
     EXPECT_TRUE(process_ids(L"zuvo.exe").empty());
 }
@@ -284,32 +287,53 @@ TEST_F(setup_program, ok_restarts_a_running_zuvo_that_then_steps_by_the_saved_si
     }
 }
 
-TEST_F(setup_program, zuvo_that_does_not_quit_is_warned_about_once_and_the_file_is_saved) {
-    // The probe swallows every command, the exit command included.
-    ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Swallow=0x111"}));
-    folder_.write_ini(L"zuvo.ini", plugin_section({L"probe.dll"}));
-    zuvo_process zuvo(folder_);
-    ASSERT_TRUE(zuvo.window());
-    setup_process editor(folder_);
-    ASSERT_TRUE(editor.frame());
-    editor.press(IDOK);
-    // The frame has the same class and caption as the box.
-    ASSERT_TRUE(wait_for_window_gone(editor.frame()));
-    auto box = wait_for_message_box(setup_caption, editor.proc().id());
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->text, L"Starting zuvo.exe failed");
-    ASSERT_TRUE(close_message_box(box->window));
-    // A second box would keep it from ending.
-    EXPECT_EQ(editor.proc().wait(10s), 0u);
-    EXPECT_EQ(process_ids(L"zuvo.exe"), std::vector<DWORD>{zuvo.proc().id()});
-    bool exit_seen = false;
-    for (const auto& record : probe_records(folder_, L"msg"))
-        exit_seen =
-            exit_seen || (record.number(0) == WM_COMMAND && record.number(1) == exit_command);
-    EXPECT_TRUE(exit_seen) << "the editor never sent the exit command";
-    EXPECT_EQ(saved_value(L"Basic", L"VolStepSize"), L"10");
-    EXPECT_EQ(saved_value(L"Plugin", L"00"), L"probe.dll");
-    zuvo.proc().terminate();
+TEST_F(setup_program, a_restart_that_fails_is_warned_about_once_and_the_file_is_saved) {
+    enum class failure {
+        does_not_quit, // the probe swallows every command, the exit command included
+        start_fails,   // zuvo.exe renamed while it runs: it quits, and there is none to start
+    };
+    const std::wstring moved = folder_.file(L"zuvo-moved.exe");
+    for (failure f : {failure::does_not_quit, failure::start_fails}) {
+        SCOPED_TRACE(f == failure::does_not_quit ? "does not quit" : "start fails");
+        const bool swallowing = f == failure::does_not_quit;
+        if (swallowing) {
+            ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Swallow=0x111"}));
+        }
+        folder_.write_ini(L"zuvo.ini", swallowing ? plugin_section({L"probe.dll"})
+                                                  : L"[Basic]\r\nVolStepSize=15\r\n");
+        zuvo_process zuvo(folder_);
+        ASSERT_TRUE(zuvo.window());
+        if (!swallowing) {
+            ASSERT_TRUE(MoveFileW(folder_.exe().c_str(), moved.c_str()));
+        }
+        setup_process editor(folder_);
+        ASSERT_TRUE(editor.frame());
+        editor.press(IDOK);
+        // The frame has the same class and caption as the box.
+        ASSERT_TRUE(wait_for_window_gone(editor.frame()));
+        auto box = wait_for_message_box(setup_caption, editor.proc().id());
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text, L"Starting zuvo.exe failed");
+        ASSERT_TRUE(close_message_box(box->window));
+        // A second box would keep it from ending.
+        EXPECT_EQ(editor.proc().wait(10s), 0u);
+        if (swallowing) {
+            EXPECT_EQ(process_ids(L"zuvo.exe"), std::vector<DWORD>{zuvo.proc().id()});
+            bool exit_seen = false;
+            for (const auto& record : probe_records(folder_, L"msg"))
+                exit_seen = exit_seen ||
+                            (record.number(0) == WM_COMMAND && record.number(1) == exit_command);
+            EXPECT_TRUE(exit_seen) << "the editor never sent the exit command";
+            EXPECT_EQ(saved_value(L"Plugin", L"00"), L"probe.dll");
+            zuvo.proc().terminate();
+        } else {
+            EXPECT_EQ(zuvo.proc().wait(5s), 0u) << "the running zuvo.exe was told to quit";
+            EXPECT_TRUE(find_windows(L"Quellbar_Class").empty());
+            EXPECT_EQ(saved_value(L"Basic", L"VolStepSize"), L"15");
+            ASSERT_TRUE(MoveFileW(moved.c_str(), folder_.exe().c_str()));
+        }
+        EXPECT_EQ(saved_value(L"Basic", L"TrayiconBaloonTimer"), L"1000") << "not saved in full";
+    }
 }
 
 // A file another program holds open cannot be written. (A read-only file is
@@ -341,14 +365,37 @@ TEST_F(setup_program, a_save_that_fails_is_reported_and_zuvo_is_not_restarted) {
     EXPECT_EQ(read_bytes(ini_path()), before);
 }
 
-TEST_F(setup_program, a_second_instance_exits_with_100_and_the_first_stays) {
+// The running editor is what the user wanted: its dialog comes to the
+// front (or the dialog open over it), not the hidden window that marks it.
+TEST_F(setup_program, a_second_instance_brings_the_first_to_the_front_and_exits_with_100) {
     setup_process first(folder_);
     ASSERT_TRUE(first.frame());
-    setup_process second(folder_, {.wait_for_frame = false});
-    ASSERT_TRUE(second.proc());
-    EXPECT_EQ(second.proc().wait(10s), 100u);
+    HWND controls = first.show(setup_page::controls);
+    ASSERT_TRUE(controls);
+    // Another program's window, in front of the editor.
+    unique_hwnd cover(CreateWindowExW(0, L"STATIC", L"cover", WS_POPUP | WS_VISIBLE, 0, 0, 300, 300,
+                                      nullptr, nullptr, nullptr, nullptr));
+    ASSERT_TRUE(cover);
+    HWND selection = nullptr;
+    for (bool selecting : {false, true}) {
+        SCOPED_TRACE(selecting ? "selection dialog open" : "settings dialog alone");
+        if (selecting) {
+            click_later(controls, control_select);
+            selection = first.wait_for_dialog();
+            ASSERT_TRUE(selection);
+        }
+        SetForegroundWindow(cover.get());
+        ASSERT_TRUE(wait_until([&] { return GetForegroundWindow() == cover.get(); }, 5s));
+        setup_process second(folder_, {.wait_for_frame = false});
+        ASSERT_TRUE(second.proc());
+        EXPECT_EQ(second.proc().wait(10s), 100u);
+        HWND wanted = selecting ? selection : first.frame();
+        EXPECT_TRUE(wait_until([&] { return GetForegroundWindow() == wanted; }, 5s))
+            << "in front: " << ascii(text_of(GetForegroundWindow()));
+    }
+    click_later(selection, IDCANCEL);
+    ASSERT_TRUE(wait_for_window_gone(selection));
     EXPECT_TRUE(first.sync());
-    EXPECT_TRUE(first.proc().running());
     EXPECT_TRUE(IsWindowVisible(first.frame()));
     EXPECT_EQ(first.cancel(), 0u);
 }
@@ -368,6 +415,89 @@ TEST_F(setup_program, setup_command_of_zuvo_started_elsewhere_starts_the_editor_
     EXPECT_EQ(editor.cancel(), 0u);
     EXPECT_TRUE(zuvo.proc().running());
 }
+
+// Every control wired to its key ------------------------------------------------------
+
+// One key of the settings file: as the file has it, as OK saves it.
+struct key_change {
+    const wchar_t* section;
+    const wchar_t* key;
+    std::wstring before;
+    std::wstring after;
+};
+
+// A control set through the real dialog to a value of its own.
+struct wired_value {
+    const char* control;
+    std::function<void(const setup_process& editor, HWND page)> set;
+    std::vector<key_change> keys;
+};
+
+// A check box and its key: what the file holds for a tick and what OK
+// writes for one ("0" for none, both ways).
+struct wired_box {
+    const char* control;
+    int id;
+    const wchar_t* section;
+    const wchar_t* key;
+    std::wstring ticked_in_file = L"1";
+    std::wstring ticked_saved = L"1";
+};
+
+class page_wiring : public setup_program {
+protected:
+    // Sets every control of `page` through the real dialog and reads its key
+    // from the saved file. A box holds only two values, so the boxes go in
+    // rounds, each with a fresh editor: box n is ticked in the file in the
+    // rounds of the bits of n and clicked in every round, so that any two
+    // boxes differ in some round both as shown and as saved, and two boxes
+    // that trade keys show. The values are set in the first round; in the
+    // others they are left alone and must keep what the file has.
+    void check(setup_page page, const std::vector<wired_box>& boxes,
+               const std::vector<wired_value>& values) {
+        size_t rounds = 1;
+        while ((size_t{1} << rounds) < boxes.size()) ++rounds;
+        for (size_t round = 0; round < rounds; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            const auto ticked = [&](size_t box) { return ((box >> round) & 1) != 0; };
+            std::map<std::wstring, std::wstring> sections;
+            for (size_t b = 0; b < boxes.size(); ++b)
+                sections[boxes[b].section] += std::wstring(boxes[b].key) + L"=" +
+                                              (ticked(b) ? boxes[b].ticked_in_file : L"0") +
+                                              L"\r\n";
+            for (const auto& value : values)
+                for (const auto& k : value.keys)
+                    sections[k.section] += std::wstring(k.key) + L"=" + k.before + L"\r\n";
+            std::wstring file;
+            for (const auto& [name, keys] : sections) file += L"[" + name + L"]\r\n" + keys;
+            ASSERT_TRUE(folder_.write_ini(L"zuvo.ini", file));
+
+            setup_process editor(folder_);
+            HWND shown = editor.show(page);
+            ASSERT_TRUE(shown);
+            for (size_t b = 0; b < boxes.size(); ++b) {
+                EXPECT_EQ(checked(shown, boxes[b].id), ticked(b)) << boxes[b].control;
+                click(shown, boxes[b].id);
+            }
+            if (round == 0) {
+                for (const auto& value : values) {
+                    SCOPED_TRACE(value.control);
+                    value.set(editor, shown);
+                }
+            }
+            EXPECT_EQ(editor.ok(), 0u);
+            const auto entries = saved();
+            for (size_t b = 0; b < boxes.size(); ++b)
+                EXPECT_EQ(ini_value(entries, boxes[b].section, boxes[b].key),
+                          ticked(b) ? L"0" : boxes[b].ticked_saved)
+                    << boxes[b].control;
+            for (const auto& value : values)
+                for (const auto& k : value.keys)
+                    EXPECT_EQ(ini_value(entries, k.section, k.key), round == 0 ? k.after : k.before)
+                        << value.control << " " << ascii(k.key);
+        }
+    }
+};
 
 // Basic page ----------------------------------------------------------------------
 
@@ -472,7 +602,7 @@ TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
         }
     }
     // The box is no setting of zuvo.ini: OK wrote the file as if it were not there.
-    EXPECT_EQ(saved(), default_file(desktop_width()));
+    EXPECT_EQ(saved(), default_file());
 }
 
 // The Run key made unwritable for everyone while it lives (reading and
@@ -600,6 +730,103 @@ TEST_F(setup_program, image_lists_select_the_stored_sets_and_the_previews_are_dr
     EXPECT_EQ(saved_value(L"Basic", L"TrayiconDigit"), L"large");
 }
 
+size_t pixels_of(const std::vector<COLORREF>& pixels, COLORREF color) {
+    return static_cast<size_t>(std::count(pixels.begin(), pixels.end(), color));
+}
+
+// Each page takes some values at once; a preview on another page shows them
+// when that page is shown again.
+TEST_F(setup_program, previews_show_what_other_pages_changed) {
+    folder_.write_ini(L"zuvo.ini",
+                      L"[Basic]\r\nTrayiconImage=default\r\n"
+                      L"TrayiconDigitColorLinkTips=1\r\n[Tips]\r\nTextColor=#00ff00\r\n"
+                      L"[Control00]\r\nCaption=Speakers\r\n");
+    const auto icons = offered_sets(folder_, L"icon");
+    const COLORREF blue = RGB(0, 0, 255);
+    setup_process editor(folder_);
+    HWND basic = editor.show(setup_page::basic);
+    ASSERT_TRUE(basic);
+    const auto green_digits = picture(editor, basic, preview_full);
+    EXPECT_GE(pixels_of(green_digits, RGB(0, 255, 0)), 5u);
+    EXPECT_EQ(pixels_of(green_digits, blue), 0u);
+    HWND controls = editor.show(setup_page::controls);
+    ASSERT_TRUE(controls);
+    const auto default_set = picture(editor, controls, control_preview);
+
+    HWND tips = editor.show(setup_page::tips);
+    ASSERT_TRUE(tips);
+    ASSERT_TRUE(choose_color(editor, tips, 1078, blue));
+    ASSERT_EQ(editor.show(setup_page::basic), basic);
+    EXPECT_GE(pixels_of(picture(editor, basic, preview_full), blue), 5u)
+        << "digits in the text colour chosen on the tips page";
+    choose_combo(basic, icon_list, index_of(icons, L"classic"));
+    ASSERT_EQ(editor.show(setup_page::controls), controls);
+    EXPECT_NE(picture(editor, controls, control_preview), default_set)
+        << "a slot without its own set shows the tray's new one";
+    EXPECT_EQ(editor.cancel(), 0u);
+}
+
+TEST_F(page_wiring, every_basic_control_stores_its_own_key) {
+    const auto icons = offered_sets(folder_, L"icon");
+    const auto digits = offered_sets(folder_, L"dig");
+    check(setup_page::basic,
+          {{"fit to the step", 1006, L"Basic", L"VolStepFit"},
+           {"volume items in the menu", 1115, L"Basic", L"VolMenu"},
+           {"tray icon shown", 1112, L"Basic", L"TrayiconShow"},
+           {"balloon tips", 1117, L"Basic", L"TrayiconBaloon"},
+           {"wheel over the icon", 1113, L"Basic", L"TrayiconWheel"},
+           {"wheel reversed", 1114, L"Basic", L"TrayiconWheelReverse"},
+           {"save physical memory", 1116, L"Basic", L"SwapMode"},
+           {"digits in the tips colours", digit_link, L"Basic", L"TrayiconDigitColorLinkTips"}},
+          {{"step edit",
+            [](const setup_process&, HWND page) { type_into(page, step_edit, L"37"); },
+            {{L"Basic", L"VolStepSize", L"20", L"37"}}},
+           {"icon image list",
+            [&](const setup_process&, HWND page) {
+                choose_combo(page, icon_list, index_of(icons, L"classic"));
+            },
+            {{L"Basic", L"TrayiconImage", L"medium", L"classic"}}},
+           {"volume image list",
+            [&](const setup_process&, HWND page) {
+                choose_combo(page, digit_list, index_of(digits, L"large"));
+            },
+            {{L"Basic", L"TrayiconDigit", L"medium", L"large"}}}});
+}
+
+// Hot keys page ----------------------------------------------------------------------
+
+// Each code before and after has one of Ctrl and Shift and one of Alt and Win,
+// so that boxes swapped within a row show, and every row has keys of its own.
+TEST_F(page_wiring, every_hot_key_row_stores_its_own_key_and_modifiers) {
+    const struct {
+        const char* row;
+        hotkey_ids ids;
+        const wchar_t* key;
+        uint32_t before, after;
+    } rows[] = {
+        // Ctrl+Alt+1 -> Shift+Win+Up (an extended key)
+        {"volume up", {1089, 1107, 1108, 1109, 1094}, L"VolumeUp", 0x0331, 0x8C26},
+        // Ctrl+Win+2 -> Shift+Alt+D
+        {"volume down", {1090, 1112, 1110, 1111, 1095}, L"VolumeDown", 0x0932, 0x0644},
+        // Shift+Alt+3 -> Ctrl+Win+M
+        {"mute", {1091, 1115, 1113, 1114, 1096}, L"Mute", 0x0633, 0x094D},
+        // Shift+Win+4 -> Ctrl+Alt+F5
+        {"change control", {1092, 1118, 1116, 1117, 1097}, L"ControlChange", 0x0C34, 0x0374},
+        // Ctrl+Alt+5 -> Shift+Win+P
+        {"popup menu", {1093, 1121, 1119, 1120, 1098}, L"PopupMenu", 0x0335, 0x0C50},
+    };
+    std::vector<wired_value> values;
+    for (const auto& r : rows)
+        values.push_back(
+            {r.row,
+             [r](const setup_process&, HWND page) {
+                 EXPECT_EQ(shown_hotkey(page, r.ids), r.before);
+                 set_hotkey(page, r.ids, r.after);
+             },
+             {{L"Hotkey", r.key, std::to_wstring(r.before), std::to_wstring(r.after)}}});
+    check(setup_page::hotkeys, {}, values);
+}
+
 // Window tips page -------------------------------------------------------------------
 
 TEST_F(setup_program, font_description_and_quality_follow_the_stored_font) {
@@ -670,6 +897,91 @@ TEST_F(setup_program, resolution_box_stores_the_desktop_width_and_opacity_label_
         EXPECT_EQ(saved_value(L"Tips", L"FontResolutionBase"), c.saved_base);
         EXPECT_EQ(saved_value(L"Tips", L"LayerTransparentRate"), c.saved_rate);
     }
+}
+
+TEST_F(page_wiring, every_window_tips_control_stores_its_own_key) {
+    const auto formats = offered_sets(folder_, L"fmt");
+    const int desktop = desktop_width();
+    // A base at which the stored height shows twice as high on this desktop.
+    const int base = desktop / 2;
+    const int offered_height = static_cast<int>(32LL * desktop / base);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const auto colour = [](const char* button_name, int button, const wchar_t* key,
+                           const wchar_t* before, COLORREF chosen, const wchar_t* after) {
+        return wired_value{button_name,
+                           [=](const setup_process& editor, HWND page) {
+                               EXPECT_TRUE(choose_color(editor, page, button, chosen));
+                           },
+                           {{L"Tips", key, before, after}}};
+    };
+    check(
+        setup_page::tips,
+        {{"mute colour at volume 0", 1006, L"Basic", L"TipsVol0OnMute"},
+         // Ticked in the first round, so that the font dialog is offered a scaled height.
+         {"font size follows the resolution", resolution_check, L"Tips", L"FontResolutionBase",
+          std::to_wstring(base), std::to_wstring(desktop)},
+         {"layered window", 1070, L"Tips", L"LayerWindow"},
+         {"transparent background", 1074, L"Tips", L"LayerBackgroundThrough"}},
+        {{"format list",
+          [&](const setup_process&, HWND page) {
+              choose_combo(page, format_list, index_of(formats, L"segbar_ml"));
+          },
+          {{L"Basic", L"TipsFormat", L"corner", L"segbar_ml"}}},
+         {"display time edit",
+          [](const setup_process&, HWND page) { type_into(page, tips_timer, L"4321"); },
+          {{L"Basic", L"TipsTimer", L"2000", L"4321"}}},
+         {"font dialog",
+          [&](const setup_process& editor, HWND page) {
+              click_later(page, font_button);
+              HWND dialog = editor.wait_for_dialog();
+              ASSERT_TRUE(dialog);
+              // Offered as it shows on this desktop, in points.
+              EXPECT_EQ(text_of(dialog, font_sizes),
+                        std::to_wstring(MulDiv(offered_height, 72, dpi)));
+              const auto faces = combo_items(dialog, font_faces);
+              const auto face = std::find(faces.begin(), faces.end(), L"IPAPGothic");
+              ASSERT_NE(face, faces.end()) << "the session has the IPA fonts";
+              choose_combo(dialog, font_faces, static_cast<int>(face - faces.begin()));
+              const auto styles = combo_items(dialog, font_styles);
+              ASSERT_EQ(styles.size(), 4u);
+              ASSERT_EQ(styles[3], L"Bold Italic");
+              choose_combo(dialog, font_styles, 3);
+              const auto sizes = combo_items(dialog, font_sizes);
+              const auto size = std::find(sizes.begin(), sizes.end(), L"20");
+              ASSERT_NE(size, sizes.end());
+              choose_combo(dialog, font_sizes, static_cast<int>(size - sizes.begin()));
+              click_later(dialog, IDOK);
+              ASSERT_TRUE(wait_for_window_gone(dialog));
+              ASSERT_TRUE(editor.sync());
+              // Chosen now, the height is this desktop's already.
+              click_later(page, font_button);
+              dialog = editor.wait_for_dialog();
+              ASSERT_TRUE(dialog);
+              EXPECT_EQ(text_of(dialog, font_sizes), L"20");
+              click_later(dialog, IDCANCEL);
+              ASSERT_TRUE(wait_for_window_gone(dialog));
+              ASSERT_TRUE(editor.sync());
+          },
+          // The height as chosen, not scaled back to the stored base.
+          {{L"Tips", L"FontFace", L"IPAGothic", L"IPAPGothic"},
+           {L"Tips", L"FontPointSz", L"-32", std::to_wstring(-MulDiv(20, dpi, 72))},
+           {L"Tips", L"FontWeight", L"400", L"700"},
+           {L"Tips", L"FontItalic", L"0", L"1"}}},
+         {"anti-aliasing list",
+          [](const setup_process&, HWND page) { choose_combo(page, antialias_list, 3); },
+          {{L"Tips", L"FontAntialias", L"4", L"5"}}},
+         colour("text colour", 1078, L"TextColor", L"#102030", RGB(0x12, 0x34, 0x56), L"#123456"),
+         colour("mute colour", 1080, L"TextColor2", L"#405060", RGB(0x65, 0x43, 0x21), L"#654321"),
+         colour("background colour", 1079, L"BackgroundColor", L"#010203", RGB(0xab, 0xcd, 0xef),
+                L"#abcdef"),
+         {"opacity trackbar",
+          [](const setup_process&, HWND page) { move_trackbar(page, opacity_track, 7); },
+          {{L"Tips", L"LayerTransparentRate", L"50", L"35"}}},
+         {"outline edit",
+          [](const setup_process&, HWND page) { type_into(page, edge_edit, L"3"); },
+          {{L"Tips", L"EdgeSize", L"2", L"3"}}}});
 }
 
 // Controls page ---------------------------------------------------------------------
@@ -749,7 +1061,8 @@ TEST_F(setup_program, deleting_a_control_removes_its_section_and_keeps_the_other
 
 TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_and_caption) {
     folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Old\r\n"
-                                   L"[Control01]\r\nCaption=Second\r\nMixer=Microphone\r\n");
+                                   L"[Control01]\r\nCaption=Second\r\nMixer=Microphone\r\n"
+                                   L"[Control03]\r\nCaption=Kept\r\nMixer=Microphone\r\n");
     setup_process editor(folder_);
     HWND page = editor.show(setup_page::controls);
     ASSERT_TRUE(page);
@@ -797,8 +1110,35 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
                                                       line_name +
                                                       L"\r\nChannels : 2 (Balance: 0%)");
 
+    // A line without a name proposes no caption: a used slot keeps its own,
+    // a free one takes "#" and the device's name, so that neither is freed.
+    ASSERT_EQ(lines.at(2), L"[1] ");
+    const struct {
+        int slot;
+        const wchar_t* caption;
+    } nameless[] = {{2, L"#Speakers"}, {3, L"Kept"}};
+    for (const auto& n : nameless) {
+        SCOPED_TRACE(n.slot);
+        choose_list(page, control_list, n.slot);
+        click_later(page, control_select);
+        dialog = editor.wait_for_dialog();
+        ASSERT_TRUE(dialog);
+        choose_combo(dialog, device_list, 1);
+        choose_combo(dialog, source_list, 2);
+        click_later(dialog, IDOK);
+        ASSERT_TRUE(wait_for_window_gone(dialog));
+        ASSERT_TRUE(editor.sync());
+        EXPECT_EQ(text_of(page, control_caption), n.caption);
+    }
+
     EXPECT_EQ(editor.ok(), 0u);
     const auto entries = saved();
+    for (const auto& n : nameless) {
+        const std::wstring section = L"Control0" + std::to_wstring(n.slot);
+        EXPECT_EQ(ini_value(entries, section, L"Caption"), n.caption);
+        EXPECT_EQ(ini_value(entries, section, L"Mixer"), L"Speakers");
+        EXPECT_EQ(ini_value(entries, section, L"Source"), L"1");
+    }
     EXPECT_EQ(ini_section(entries, L"Control00"),
               parse_ini(L"[Control00]\nCaption=Speakers\nMixer=Speakers\nDestination=0\n"
                         L"Source=-1\nBalance=0\nColor=\nIconImage=\n"));
@@ -828,6 +1168,63 @@ TEST_F(setup_program,
     EXPECT_EQ(ini_section(saved(), L"Control00"),
               parse_ini(L"[Control00]\nCaption=Headset\nMixer=USB Headset\n"
                         L"Destination=0\nSource=2\nBalance=30\nColor=\nIconImage=\n"));
+}
+
+TEST_F(page_wiring, every_control_of_a_slot_stores_its_own_key) {
+    const auto icons = offered_sets(folder_, L"icon");
+    check(setup_page::controls, {},
+          {{"selection dialog",
+            [](const setup_process& editor, HWND page) {
+                click_later(page, control_select);
+                HWND dialog = editor.wait_for_dialog();
+                ASSERT_TRUE(dialog);
+                choose_combo(dialog, device_list, 1);
+                ASSERT_EQ(combo_items(dialog, source_list).at(1), L"[0] Speakers");
+                choose_combo(dialog, source_list, 1);
+                move_trackbar(dialog, balance_track, -3);
+                click_later(dialog, IDOK);
+                ASSERT_TRUE(wait_for_window_gone(dialog));
+                ASSERT_TRUE(editor.sync());
+            },
+            {{L"Control00", L"Mixer", L"Microphone", L"Speakers"},
+             {L"Control00", L"Source", L"-1", L"0"},
+             {L"Control00", L"Balance", L"0", L"-30"}}},
+           {"label edit",
+            [](const setup_process&, HWND page) { type_into(page, control_caption, L"Front"); },
+            {{L"Control00", L"Caption", L"Old", L"Front"}}},
+           {"own colour box and colour button",
+            [](const setup_process& editor, HWND page) {
+                click(page, control_own_color);
+                EXPECT_TRUE(choose_color(editor, page, control_color, RGB(0x12, 0x34, 0x56)));
+            },
+            {{L"Control00", L"Color", L"", L"#123456"}}},
+           {"own icon box and icon list",
+            [&](const setup_process&, HWND page) {
+                click(page, control_own_icon);
+                choose_combo(page, control_icon_list, index_of(icons, L"classic"));
+            },
+            {{L"Control00", L"IconImage", L"", L"classic"}}}});
+}
+
+// Describing a control lists every device; leaving the label edit does not
+// describe it again, choosing the slot does.
+TEST_F(setup_program, a_control_is_described_once_per_selection) {
+    folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Front\r\nMixer=Speakers\r\n");
+    const int speakers = fake_.device(L"Speakers");
+    setup_process editor(folder_);
+    HWND page = editor.show(setup_page::controls);
+    ASSERT_TRUE(page);
+    const std::wstring described = L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1 ";
+    EXPECT_EQ(text_of(page, control_description), described);
+    fake_.remove(speakers);
+    type_into(page, control_caption, L"Front left");
+    EXPECT_EQ(list_items(page, control_list).at(0), L"00: Front left");
+    EXPECT_EQ(text_of(page, control_description), described);
+    choose_list(page, control_list, 0);
+    EXPECT_EQ(text_of(page, control_description),
+              L"Mixer : Speakers\r\nControl : [M] ## ERROR ##\r\nChannels : 0 ");
+    fake_.restore(speakers);
+    EXPECT_EQ(editor.cancel(), 0u);
 }
 
 // Launcher page --------------------------------------------------------------------
@@ -871,6 +1268,26 @@ TEST_F(setup_program, launcher_edits_left_by_choosing_another_item_stay_in_their
               parse_ini(L"[Launcher00]\nCaption=" + caption + L"\nCmdLine=a.exe\nHotKey=843\n"));
     EXPECT_EQ(ini_section(entries, L"Launcher01"),
               parse_ini(L"[Launcher01]\nCaption=B\nCmdLine=b.exe\nHotKey=1357\n"));
+}
+
+TEST_F(page_wiring, every_control_of_a_launcher_stores_its_own_key) {
+    const hotkey_ids editor_ids{launcher_hotkey, launcher_ctrl, launcher_shift, launcher_alt,
+                                launcher_win};
+    check(
+        setup_page::launcher, {},
+        {{"label edit",
+          [](const setup_process&, HWND page) { type_into(page, launcher_caption, L"&New"); },
+          {{L"Launcher00", L"Caption", L"&Old", L"&New"}}},
+         {"command edit",
+          [](const setup_process&, HWND page) { type_into(page, launcher_command, L"new.exe /x"); },
+          {{L"Launcher00", L"CmdLine", L"old.exe", L"new.exe /x"}}},
+         // Shift+Win+1 -> Ctrl+Alt+N
+         {"hot-key editor",
+          [&](const setup_process&, HWND page) {
+              EXPECT_EQ(shown_hotkey(page, editor_ids), 0x0C31u);
+              set_hotkey(page, editor_ids, 0x034E);
+          },
+          {{L"Launcher00", L"HotKey", L"3121", L"846"}}}});
 }
 
 // Plug-ins page ---------------------------------------------------------------------
@@ -1014,6 +1431,148 @@ TEST_F(plugins_page, plugin_configuration_runs_the_control_selection_of_the_edit
     EXPECT_EQ(editor.cancel(), 0u);
 }
 
+// Nothing changes unless the user changes it -------------------------------------------
+
+// The texts of a settings file's names, so that the same file comes in other
+// letters.
+struct file_names {
+    const wchar_t* control;
+    const wchar_t* device; // none here: described as an error, kept as it is
+    const wchar_t* launcher;
+    const wchar_t* command;
+    const wchar_t* face;
+};
+
+// A value of its own (valid, and not the default) in every key of every
+// section, controls and launchers in several slots, with own colours and
+// icons. `plugins` are [Plugin]'s entries.
+std::wstring every_key_file(const file_names& n, const std::vector<std::wstring>& plugins) {
+    std::wstring text =
+        L"[Basic]\r\nVolStepSize=35\r\nVolStepFit=0\r\nVolMenu=1\r\nTipsFormat=segbar_ml\r\n"
+        L"TipsTimer=3000000000\r\nTipsVol0OnMute=1\r\nTrayiconShow=0\r\nTrayiconWheel=1\r\n"
+        L"TrayiconWheelReverse=1\r\nTrayiconImage=classic\r\nTrayiconDigit=large\r\n"
+        L"TrayiconDigitColorLinkTips=1\r\nTrayiconBaloon=1\r\nTrayiconBaloonTimer=2500\r\n"
+        L"SwapMode=1\r\n"
+        L"[Tips]\r\nTextColor=#102030\r\nTextColor2=#405060\r\nBackgroundColor=#1A2B3C\r\n"
+        L"EdgeSize=3\r\nFontFace=" +
+        std::wstring(n.face) +
+        L"\r\nFontPointSz=-40\r\nFontWeight=700\r\nFontItalic=1\r\nFontAntialias=4\r\n"
+        L"FontResolutionBase=800\r\nLayerWindow=0\r\nLayerBackgroundThrough=0\r\n"
+        L"LayerTransparentRate=37\r\n"
+        // Ctrl+Alt+Up and Down (extended keys), Win+Q, Shift+Alt+F9, Ctrl+P.
+        L"[Hotkey]\r\nRegistMax=32\r\nVolumeUp=33574\r\nVolumeDown=33576\r\nMute=2129\r\n"
+        L"ControlChange=1656\r\nPopupMenu=336\r\n"
+        L"[Control00]\r\nCaption=" +
+        n.control +
+        L"\r\nMixer=Speakers\r\nDestination=0\r\nSource=-1\r\nBalance=0\r\nColor=#ff8000\r\n"
+        L"IconImage=medium\r\n"
+        L"[Control03]\r\nCaption=#Line\r\nMixer=Speakers\r\nDestination=0\r\nSource=1\r\n"
+        L"Balance=-30\r\nColor=\r\nIconImage=\r\n"
+        L"[Control07]\r\nCaption=Gone\r\nMixer=" +
+        n.device +
+        L"\r\nDestination=1\r\nSource=2\r\nBalance=40\r\nColor=#0080ff\r\nIconImage=\r\n"
+        L"[Control15]\r\nCaption=Mic\r\nMixer=Microphone\r\nDestination=0\r\nSource=0\r\n"
+        L"Balance=20\r\nColor=\r\nIconImage=classic\r\n"
+        // Ctrl+Alt+Win+Z; none; Shift+Home (an extended key).
+        L"[Launcher00]\r\nCaption=" +
+        n.launcher + L"\r\nCmdLine=" + n.command +
+        L"\r\nHotKey=2906\r\n"
+        L"[Launcher04]\r\nCaption=&Notes\r\nCmdLine=notes.exe \"C:\\My Notes\\a.txt\"\r\n"
+        L"HotKey=1280\r\n"
+        L"[Launcher15]\r\nCaption=Sound &panel\r\nCmdLine=control mmsys.cpl\r\nHotKey=33828\r\n"
+        L"[Plugin]\r\nNum=" +
+        std::to_wstring(plugins.size()) + L"\r\n";
+    for (size_t i = 0; i < plugins.size(); ++i)
+        text += L"0" + std::to_wstring(i) + L"=" + plugins[i] + L"\r\n";
+    return text + L"[Mine]\r\nanswer=42\r\n";
+}
+
+using ini_keys = std::map<std::pair<std::wstring, std::wstring>, std::wstring>;
+
+ini_keys keys_of(const std::vector<ini_entry>& entries) {
+    ini_keys keys;
+    for (const auto& e : entries) keys[{e.section, e.key}] = e.value;
+    return keys;
+}
+
+// Every key that is not in both or differs, as "[section] key: a | b".
+std::string differences(const ini_keys& expected, const ini_keys& saved) {
+    std::string found;
+    auto note = [&](const std::pair<std::wstring, std::wstring>& key, const std::wstring& a,
+                    const std::wstring& b) {
+        found += "\n[" + ascii(key.first) + "] " + ascii(key.second) + ": " + ascii(a) + " | " +
+                 ascii(b);
+    };
+    for (const auto& [key, value] : expected) {
+        const auto at = saved.find(key);
+        if (at == saved.end())
+            note(key, value, L"(gone)");
+        else if (at->second != value)
+            note(key, value, at->second);
+    }
+    for (const auto& [key, value] : saved)
+        if (!expected.count(key)) note(key, L"(none)", value);
+    return found;
+}
+
+// A change the save makes by rule, though nobody changed the value.
+struct conversion {
+    const char* rule;
+    const wchar_t* section;
+    const wchar_t* key;
+    std::optional<std::wstring> after; // nothing: the key is gone
+};
+
+TEST_F(plugins_page, ok_after_visiting_every_page_changes_no_key) {
+    const std::vector<std::wstring> enabled = {order_[0], L"gone.dll", order_[1]};
+    const conversion conversions[] = {
+        {"colours are written #rrggbb in lower case", L"Tips", L"BackgroundColor", L"#1a2b3c"},
+        {"a plug-in no longer in the folder is dropped", L"Plugin", L"Num", L"2"},
+        {"a plug-in no longer in the folder is dropped", L"Plugin", L"01", order_[1]},
+        {"a plug-in no longer in the folder is dropped", L"Plugin", L"02", std::nullopt},
+    };
+    const struct {
+        const char* form;
+        bool ansi;
+        file_names names;
+    } files[] = {
+        {"UTF-16", false, {L"Front", L"USB Headset", L"&Mixer", L"sndvol.exe -f", L"IPAGothic"}},
+        {"ANSI", true, {L"Rear", L"Line Out 2", L"&Volume", L"mixer.exe /all", L"Tahoma"}},
+        {"UTF-16 with Japanese",
+         false,
+         {L"スピーカー", L"ヘッドセット (USB)", L"ミキサー(&M)", L"C:\\ツール\\音量.exe /起動",
+          L"ＭＳ ゴシック"}},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.form);
+        const std::wstring text = every_key_file(f.names, enabled);
+        if (f.ansi)
+            ASSERT_TRUE(write_ascii(ini_path(), ascii(text)));
+        else
+            ASSERT_TRUE(folder_.write_ini(L"zuvo.ini", text));
+        ini_keys expected = keys_of(parse_ini(text));
+        for (const conversion& c : conversions) {
+            if (c.after)
+                expected[{c.section, c.key}] = *c.after;
+            else
+                expected.erase({c.section, c.key});
+        }
+
+        setup_process editor(folder_);
+        ASSERT_TRUE(editor.frame());
+        for (int i = 0; i < setup_page_count; ++i) {
+            HWND page = editor.show(static_cast<setup_page>(i));
+            ASSERT_TRUE(page) << i;
+            tab_through(page);
+        }
+        EXPECT_EQ(editor.ok(), 0u);
+        EXPECT_EQ(differences(expected, keys_of(saved())), "");
+        const auto bytes = read_bytes(ini_path());
+        ASSERT_GE(bytes.size(), 2u);
+        EXPECT_EQ(bytes[0] == 0xFF && bytes[1] == 0xFE, !f.ansi) << "the file's form is kept";
+    }
+}
+
 // Damaged input ---------------------------------------------------------------------
 
 TEST_F(setup_program, damaged_settings_open_with_defaults_and_cancel_keeps_them) {
@@ -1065,8 +1624,8 @@ TEST_F(setup_program, damaged_resource_file_offers_what_it_can_and_nothing_uncho
     const std::wstring long_name(70, L'n');
     write_ascii(folder_.file(L"resource\\resource.ini"),
                 random_bytes(512, 9) + "\r\n[sections]\r\nicon00=nodesc\r\nicon07=" +
-                    ascii(long_name) + "\r\ndig03=default\r\nfmt00=\r\n" + random_bytes(256, 3) +
-                    "\r\n[default]\r\ndesc=Default digits\r\n");
+                    ascii(long_name) + "\r\ndig03=default\r\nfmt00=\r\nfmt01=other\r\n" +
+                    random_bytes(256, 3) + "\r\n[default]\r\ndesc=Default digits\r\n");
     setup_process editor(folder_);
     HWND basic = editor.show(setup_page::basic);
     ASSERT_TRUE(basic);
@@ -1074,9 +1633,13 @@ TEST_F(setup_program, damaged_resource_file_offers_what_it_can_and_nothing_uncho
               (std::vector<std::wstring>{L"nodesc", long_name.substr(0, 63)}));
     EXPECT_EQ(combo_selection(basic, icon_list), 0);
     EXPECT_EQ(combo_items(basic, digit_list), std::vector<std::wstring>{L"Default digits"});
+    // Tabbing through the lists is no choice.
+    tab_through(basic);
     HWND tips = editor.show(setup_page::tips);
     ASSERT_TRUE(tips);
-    EXPECT_TRUE(combo_items(tips, format_list).empty());
+    EXPECT_EQ(combo_items(tips, format_list), std::vector<std::wstring>{L"other"});
+    EXPECT_EQ(combo_selection(tips, format_list), 0);
+    tab_through(tips);
     EXPECT_EQ(editor.ok(), 0u);
     const auto entries = saved();
     EXPECT_EQ(ini_value(entries, L"Basic", L"TrayiconImage"), L"default");

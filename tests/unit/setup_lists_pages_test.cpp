@@ -87,7 +87,7 @@ public:
     explicit operator bool() const { return window_ != nullptr; }
     HWND window() const { return window_; }
     HWND item(int id) const { return GetDlgItem(window_, id); }
-    bool changed() const { return page_->changed(); }
+    bool applied() const { return page_->applied(); }
 
     // WM_COMMAND as control `id` sends it.
     void command(int id, int code) const {
@@ -318,7 +318,7 @@ TEST(controls_page, caption_is_taken_when_left_and_at_ok_cut_to_63_characters) {
     SetDlgItemTextW(page.window(), IDC_CTL_CAPTION, L"Typed");
     page.apply();
     EXPECT_STREQ(state.config.controls[2]->caption, L"Typed");
-    EXPECT_TRUE(page.changed());
+    EXPECT_TRUE(page.applied());
 }
 
 TEST(controls_page, own_colour_and_icon_follow_the_boxes_and_the_chosen_set) {
@@ -413,7 +413,7 @@ TEST(launcher_page, editors_are_stored_when_left_when_moved_and_at_ok) {
     EXPECT_STREQ(entry.caption, L"&Radio");
     EXPECT_STREQ(entry.command_line, L"radio.exe");
     EXPECT_EQ(entry.hotkey, 0x0D5Au); // Ctrl+Shift+Win+Z
-    EXPECT_TRUE(page.changed());
+    EXPECT_TRUE(page.applied());
 }
 
 // Plug-ins page ----------------------------------------------------------------
@@ -543,7 +543,7 @@ TEST(plugins_page, without_a_plugin_folder_nothing_is_listed_or_kept) {
     ASSERT_TRUE(page);
     EXPECT_TRUE(listed(page).empty());
     page.apply();
-    EXPECT_TRUE(page.changed());
+    EXPECT_TRUE(page.applied());
     EXPECT_TRUE(state.config.plugins.empty());
 }
 

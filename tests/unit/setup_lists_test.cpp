@@ -56,6 +56,26 @@ TEST(list_texts, slot_lines_are_the_number_in_two_digits_and_the_cut_caption) {
             c.expected);
 }
 
+TEST(list_texts, a_chosen_control_without_a_name_keeps_the_slot_used) {
+    const struct {
+        const wchar_t *proposed, *previous, *device;
+        size_t capacity;
+        const wchar_t* expected;
+    } cases[] = {
+        {L"CD Audio", L"Old", L"Speakers", 64, L"CD Audio"},
+        {L"", L"Old", L"Speakers", 64, L"Old"},
+        {L"", L"", L"USB Headset", 64, L"#USB Headset"},
+        {nullptr, nullptr, nullptr, 64, L"#"},
+        {L"", L"", L"Speakers", 5, L"#Spe"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(formatted(c.capacity,
+                            [&](wchar_t* t, size_t n) {
+                                caption_after_selection(c.proposed, c.previous, c.device, t, n);
+                            }),
+                  c.expected);
+}
+
 TEST(list_texts, file_version_is_major_minor_build_of_the_fixed_version) {
     const struct {
         uint32_t ms, ls;

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <set>
 #include <string>
 #include <vector>
@@ -66,8 +68,39 @@ TEST(setup_logic, font_height_scaled_to_the_desktop_it_was_chosen_on) {
     EXPECT_EQ(font_height_for_desktop(-32, 1024, 1024), -32);
     EXPECT_EQ(font_height_for_desktop(-32, 1920, 0), -32);
     EXPECT_EQ(font_height_for_desktop(-2000000000, 2000000000, 1), INT32_MIN);
-    EXPECT_EQ(display_time_from_number(3000), 3000u);
-    EXPECT_EQ(display_time_from_number(-5), 0u);
+}
+
+// OK keeps the size the tips text has unless the user chose a font or
+// ticked the box just now.
+TEST(setup_logic, resolution_base_changes_only_with_a_font_or_tick_of_this_session) {
+    const struct {
+        bool ticked;
+        int32_t stored;
+        bool font_chosen;
+        int32_t saved;
+    } cases[] = {
+        {true, 1024, false, 1024}, {true, 1920, false, 1920}, {true, 1024, true, 1600},
+        {true, 0, false, 1600},    {false, 1024, false, 0},   {false, 1024, true, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(resolution_base_at_ok(c.ticked, c.stored, c.font_chosen, 1600), c.saved)
+            << c.ticked << " " << c.stored << " " << c.font_chosen;
+}
+
+TEST(setup_logic, display_time_keeps_every_unsigned_value) {
+    const struct {
+        const wchar_t* typed;
+        uint32_t time;
+    } cases[] = {{L"3000", 3000u},
+                 {L"3000000000", 3000000000u},
+                 {L"4294967295", 4294967295u},
+                 {L"+7", 7u},
+                 {L"12 ms", 12u},
+                 {L"-5", 0u},
+                 {L"", 0u},
+                 {L"4294967296", 0u}};
+    for (const auto& c : cases) EXPECT_EQ(display_time_from_text(c.typed), c.time) << c.typed;
+    EXPECT_EQ(display_time_from_text(nullptr), 0u);
 }
 
 // Resource sets ----------------------------------------------------------------
@@ -206,6 +239,103 @@ TEST(setup_resources, page_names_and_texts_are_translated) {
     }
 }
 
+// A text of a dialog: a control's own (its id) or a label's (-1).
+using control_text = std::pair<int, std::wstring>;
+
+// The "Ctrl", "Shift", "Alt" and "Win" boxes of hot-key editors, added to `texts`.
+std::vector<control_text> with_modifier_boxes(std::vector<control_text> texts,
+                                              std::initializer_list<std::array<int, 4>> editors) {
+    static const wchar_t* const names[4] = {L"Ctrl", L"Shift", L"Alt", L"Win"};
+    for (const auto& boxes : editors)
+        for (size_t i = 0; i < 4; ++i) texts.emplace_back(boxes[i], names[i]);
+    return texts;
+}
+
+// The texts of the dialog resource, labels as -1.
+std::vector<control_text> texts_of(const uint8_t* dialog) {
+    std::vector<control_text> texts;
+    for (const auto& item : parse_dialog(dialog).items)
+        if (!item.title.empty())
+            texts.emplace_back(static_cast<uint16_t>(item.id) == 0xFFFF ? -1
+                                                                        : static_cast<int>(item.id),
+                               item.title);
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+// The Japanese texts are the ones the system has always shown, every one
+// and no other; the English dialog has its own at the same places.
+TEST(setup_resources, every_control_text_is_the_one_of_its_dialog) {
+    program_resources program;
+    ASSERT_TRUE(program.module);
+    const struct {
+        UINT dialog;
+        std::vector<control_text> japanese;
+    } wanted[] = {
+        // clang-format off
+        {IDD_FRAME, {{IDOK, L"OK"}, {IDCANCEL, L"キャンセル"}}},
+        {IDD_PAGE_BASIC,
+         {{-1, L"ステップ量(&P)"}, {-1, L"%"}, {1006, L"音量をステップ値にあわせる(&F)"},
+          {1115, L"メニューに音量操作を追加(&M)"}, {1112, L"タスクトレイアイコンを表示(&T)"},
+          {1117, L"バルーンTipsを表示(&B)"}, {1113, L"アイコン上でホイール使用(&W)"},
+          {1114, L"ホイールの上下を逆にする(&R)"}, {1116, L"物理メモリを節約する(&S)"},
+          {40016, L"Windows起動時に開始する(&N)"}, {-1, L"アイコンイメージ(&I)"},
+          {-1, L"ボリュームイメージ(&V)"}, {40015, L"数字の色をTipsと同期(&L)"}}},
+        {IDD_PAGE_HOTKEYS,
+         with_modifier_boxes({{-1, L"音量アップ(&U)"}, {-1, L"音量ダウン(&D)"}, {-1, L"ミュート(&M)"},
+                              {-1, L"コントロール変更(&C)"}, {-1, L"ポップアップメニュー(&P)"}},
+                             {{1107, 1108, 1109, 1094}, {1112, 1110, 1111, 1095},
+                              {1115, 1113, 1114, 1096}, {1118, 1116, 1117, 1097},
+                              {1121, 1119, 1120, 1098}})},
+        {IDD_PAGE_TIPS,
+         {{-1, L"Tips表示(&D)"}, {-1, L"表示時間(&W)"}, {-1, L"ms"}, {1077, L"フォント(&F)"},
+          {-1, L"アンチエイリアス(&A)"}, {1078, L"文字色(&C)"}, {1080, L"ミュート色(&M)"},
+          {1079, L"背景色(&B)"}, {1075, L"解像度変更時フォントサイズを調整(&R)"},
+          {1006, L"音量0の時ミュート色にする(&0)"}, {1070, L"レイヤーウインドウを使用(&L)"},
+          {-1, L"透明度(&P)"}, {1073, L"000%"}, {1074, L"背景を透過(&T)"}, {-1, L"縁取り(&B)"},
+          {-1, L"px"}}},
+        {IDD_PAGE_CONTROLS,
+         {{-1, L"登録リスト(&R)"}, {1046, L"↑"}, {1047, L"↓"}, {1059, L"削除"}, {-1, L"ラベル(&L)"},
+          {-1, L"コントロール"}, {1108, L"選択(&S)"}, {1005, L"テキスト色を変更(&C)"},
+          {1003, L"色選択"}, {1000, L"タスクトレイアイコンを変更(&I)"}}},
+        // In the note "&&" shows as one "&", in quotation marks.
+        {IDD_PAGE_LAUNCHER,
+         with_modifier_boxes({{-1, L"登録リスト(&R)"}, {1117, L"↑"}, {1118, L"↓"}, {1119, L"削除"},
+                              {-1, L"ラベル(&L)"}, {-1, L"コマンド(&C)"}, {-1, L"ホットキー(&H)"},
+                              {-1, L"ラベルに\"&&\"を使用すると、ショートカットキーが設定されます。"}},
+                             {{1127, 1128, 1129, 1131}})},
+        {IDD_PAGE_PLUGINS,
+         with_modifier_boxes({{-1, L"登録リスト(&R)"}, {1141, L"↑"}, {1142, L"↓"},
+                              {-1, L"プラグイン情報"}, {-1, L"ホットキーID チェック"}, {1161, L"設定"}},
+                             {{1133, 1134, 1135, 1136}})},
+        {IDD_CONTROL_SELECT,
+         {{-1, L"ミキサ(&M)"}, {-1, L"コントロール(&C)"}, {-1, L"チャンネル数"}, {-1, L"バランス(&B)"},
+          {21106, L"0%"}, {IDOK, L"OK"}, {IDCANCEL, L"キャンセル"}}},
+        // clang-format on
+    };
+    for (const auto& d : wanted) {
+        SCOPED_TRACE(d.dialog);
+        const uint8_t* ja = program.dialog(d.dialog, japanese);
+        const uint8_t* en = program.dialog(d.dialog, english);
+        ASSERT_TRUE(ja && en);
+        auto expected = d.japanese;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(texts_of(ja), expected);
+        auto places = [](std::vector<control_text> texts) {
+            std::vector<int> ids;
+            for (const auto& text : texts) ids.push_back(text.first);
+            return ids;
+        };
+        EXPECT_EQ(places(texts_of(en)), places(expected));
+    }
+    // The note's marks in English too.
+    const auto launcher = texts_of(program.dialog(IDD_PAGE_LAUNCHER, english));
+    EXPECT_NE(std::find(launcher.begin(), launcher.end(),
+                        control_text{-1, L"An \"&&\" in the label makes the next letter the "
+                                         L"menu's shortcut key."}),
+              launcher.end());
+}
+
 TEST(setup_resources, every_string_exists_in_both_languages) {
     program_resources program;
     ASSERT_TRUE(program.module);
@@ -219,6 +349,7 @@ TEST(setup_resources, every_string_exists_in_both_languages) {
                             IDS_NO_VERSION_INFO,
                             IDS_FAILED_TO_START,
                             IDS_SAVE_FAILED,
+                            IDS_START_WITH_WINDOWS_FAILED,
                             20000,
                             20001,
                             20002,
