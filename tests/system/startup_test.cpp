@@ -110,6 +110,8 @@ std::vector<uint64_t> trims(const program_folder& folder) {
     return ticks;
 }
 
+// Also: idle, the program wakes for nothing. The last message it gets is
+// the timer that releases what the mixer and the tips held.
 TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
     for (bool swap : {true, false}) {
         SCOPED_TRACE(swap);
@@ -119,7 +121,7 @@ TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
                                           L"\r\n" + plugin_section({L"probe.dll"}));
         zuvo_process zuvo(folder);
         ASSERT_TRUE(zuvo.window());
-        zuvo.post_command(0x0501);
+        zuvo.post_command(0x00020501); // a refresh that shows the tips
         ASSERT_TRUE(probe_sync(zuvo, folder, 0));
         const ULONGLONG last_activity = GetTickCount64();
         if (swap) {
@@ -128,6 +130,11 @@ TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
         } else {
             Sleep(6800);
             EXPECT_TRUE(trims(folder).empty());
+            const std::vector<probe_record> log = probe_records(folder, L"msg");
+            ASSERT_FALSE(log.empty());
+            EXPECT_EQ(log.back().number(0), static_cast<uint64_t>(WM_TIMER));
+            EXPECT_EQ(log.back().number(1), 0x0502u);
+            EXPECT_LT(log.back().tick, last_activity + 5000) << "woke after the idle release";
         }
         EXPECT_EQ(zuvo.exit(), 0u);
     }
