@@ -139,7 +139,7 @@ struct tips_picture {
 // Lays the text out and draws it, reusing what `picture` kept from an
 // earlier draw. Layered: see-through gives alpha from a mask (the text and
 // bars drawn white on black) dilated EdgeSize times; otherwise every alpha
-// is 255. False when the box could
-// not be made (nothing to show, or GDI failed).
+// is 255. False when the box could not be made (nothing to show, or GDI
+// failed).
 bool render_tips(std::wstring_view text, const tips_render_settings& settings,
                  tips_picture& picture) noexcept;
