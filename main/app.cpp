@@ -96,6 +96,7 @@ bool Capp::dispatch(WPARAM wparam, LPARAM lparam) noexcept {
         return true;
     case CMD_RELEASE_IDLE:
         mixer.release_idle();
+        tips_window.release_idle();
         return false;
     case CMD_TIPS_HIDE:
         tips_window.hide();

@@ -149,12 +149,31 @@ struct tips_hit {
 tips_hit tips_hit_test(const tips_region* regions, size_t count, uint32_t x, uint32_t y,
                        bool button_down) noexcept;
 
-// Layered see-through: alpha = (B + G + R) / 3 of the mask, for `pixels`
-// 32-bit pixels (B, G, R, A in memory order); colours stay as drawn.
-void alpha_from_mask(uint8_t* bgra, const uint8_t* mask_bgra, size_t pixels) noexcept;
-// Every alpha byte to 255.
+// Every alpha byte to 255, for `pixels` 32-bit pixels (B, G, R, A in memory
+// order).
 void alpha_opaque(uint8_t* bgra, size_t pixels) noexcept;
-// `rounds` rounds of: every pixel off the outer border takes the largest
-// alpha of itself and its 8 neighbours in the previous round. Gives the text
-// a halo of `rounds` pixels. False (alpha unchanged) when out of memory.
-bool dilate_alpha(uint8_t* bgra, int32_t width, int32_t height, int32_t rounds) noexcept;
+
+// The alpha of a layered see-through box, kept aside while its mask and
+// then its colours are drawn on one picture. A caller that draws often
+// keeps the object: its memory is then not fresh each time.
+class tips_alpha {
+public:
+    // From a mask of width x height 32-bit pixels whose rows lie `stride`
+    // bytes apart: alpha = (B + G + R) / 3, then `rounds` rounds of: every
+    // pixel off the outer border takes the largest alpha of itself and its 8
+    // neighbours in the previous round, which gives the text a halo of
+    // `rounds` pixels. False when out of memory (nothing taken).
+    bool take(const uint8_t* mask, size_t stride, int32_t width, int32_t height,
+              int32_t rounds) noexcept;
+    // Into the alpha bytes of a picture of the size taken; colours stay.
+    void put(uint8_t* bgra, size_t stride) const noexcept;
+    // The memory held.
+    size_t bytes() const noexcept { return plane_.capacity() + border_.capacity(); }
+
+private:
+    std::vector<uint8_t> plane_;
+    std::vector<uint8_t> border_; // the outer border's alpha, never dilated
+    size_t width_ = 0;
+    size_t height_ = 0;
+    size_t plane_stride_ = 0;
+};

@@ -39,14 +39,13 @@ bool Ctipswnd::handle_message(HWND window, UINT message, WPARAM wparam, LPARAM l
     }
 }
 
-void Ctipswnd::drop() noexcept {
-    picture_.layout.region_count = 0;
-    picture_.surface.reset();
-}
-
 void Ctipswnd::show(const wchar_t* text, uint32_t milliseconds) noexcept {
-    drop();
+    picture_.layout.region_count = 0;
     if (!window_ || !config_ || !text) return;
+    release_when_hidden_ = false;
+    // Whoever asked (the refresh or a plug-in), what drawing keeps between
+    // requests goes once the program is idle again.
+    SetTimer(window_, CMD_RELEASE_IDLE, config_->release_idle_delay, nullptr);
     int32_t screen_width = 0;
     int32_t screen_height = 0;
     tips_screen_size(screen_width, screen_height);
@@ -71,7 +70,6 @@ void Ctipswnd::show(const wchar_t* text, uint32_t milliseconds) noexcept {
                             &blend, ULW_ALPHA);
         SetWindowPos(window_, HWND_TOPMOST, layout.x, layout.y, surface.width(), surface.height(),
                      SWP_NOACTIVATE);
-        picture_.surface.reset();
     } else {
         SetWindowPos(window_, HWND_TOPMOST, layout.x, layout.y, surface.width(), surface.height(),
                      SWP_NOACTIVATE);
@@ -86,7 +84,14 @@ void Ctipswnd::show(const wchar_t* text, uint32_t milliseconds) noexcept {
 void Ctipswnd::hide() noexcept {
     if (window_) ShowWindow(window_, SW_HIDE);
     picture_.layout.region_count = 0;
-    if (!layered_) picture_.surface.reset();
+    if (release_when_hidden_) picture_.release();
+    release_when_hidden_ = false;
+}
+
+void Ctipswnd::release_idle() noexcept {
+    // A layered window keeps its own copy of what it shows.
+    release_when_hidden_ = !layered_ && window_ && IsWindowVisible(window_);
+    picture_.release(release_when_hidden_);
 }
 
 void Ctipswnd::paint(HWND window) noexcept {

@@ -27,12 +27,16 @@ public:
     void show(const wchar_t* text, uint32_t milliseconds) noexcept;
     // Command 0x0503, and at shutdown.
     void hide() noexcept;
+    // With the program's other idle resources: frees what drawing keeps
+    // between requests (a box still shown without layering stays until hidden).
+    void release_idle() noexcept;
+    // The memory the drawing holds now.
+    size_t held_bytes() const noexcept { return picture_.held_bytes(); }
 
     // The box last shown and its click regions.
     const tips_layout& layout() const noexcept { return picture_.layout; }
 
 private:
-    void drop() noexcept;
     void paint(HWND window) noexcept;
     bool click(HWND window, LPARAM lparam, bool button_down) noexcept;
 
@@ -41,9 +45,11 @@ private:
     uint8_t opacity_ = 255;
     COLORREF color_key_ = 0;
     bool layered_ = false;
-    // The layout with the click regions; its surface is kept while shown
-    // only when not layered (WM_PAINT repaints from it).
+    // The layout with the click regions, the box (WM_PAINT repaints from it
+    // when not layered) and what drawing it needs, kept until idle.
     tips_picture picture_;
+    // Idle came while the box was shown and needed: it goes when hidden.
+    bool release_when_hidden_ = false;
     // A request's text, copied out of whatever memory its pointer names.
     wchar_t text_[tips_text_capacity] = {};
 };

@@ -82,12 +82,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (hit.hit && (hit.value < 0 || hit.value > 100)) std::abort();
     }
 
-    // The halo on a small picture filled from the input.
+    // The halo on a small picture filled from the input, taken from the
+    // picture as its own mask and put back.
     const int32_t w = data[3] % 13;
     const int32_t h = data[4] % 11;
     std::vector<uint8_t> pixels(static_cast<size_t>(w * h) * 4);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = data[(i + 6) % size];
-    dilate_alpha(pixels.data(), w, h, data[2] % 20);
+    tips_alpha alpha;
+    if (alpha.take(pixels.data(), static_cast<size_t>(w) * 4, w, h, data[2] % 20))
+        alpha.put(pixels.data(), static_cast<size_t>(w) * 4);
 
     // The text as a format line and head.
     tips_format format;

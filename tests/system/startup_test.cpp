@@ -1,5 +1,5 @@
 // The main program as a whole: single instance, its folder, the hook warning,
-// ending, delayed commands, damaged settings.
+// ending, delayed commands, damaged settings, nothing waking an idle program.
 
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -110,6 +111,8 @@ std::vector<uint64_t> trims(const program_folder& folder) {
     return ticks;
 }
 
+// Also: idle, the program wakes for nothing. The last message it gets is
+// the timer that releases what the mixer and the tips held.
 TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
     for (bool swap : {true, false}) {
         SCOPED_TRACE(swap);
@@ -119,7 +122,7 @@ TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
                                           L"\r\n" + plugin_section({L"probe.dll"}));
         zuvo_process zuvo(folder);
         ASSERT_TRUE(zuvo.window());
-        zuvo.post_command(0x0501);
+        zuvo.post_command(0x00020501); // a refresh that shows the tips
         ASSERT_TRUE(probe_sync(zuvo, folder, 0));
         const ULONGLONG last_activity = GetTickCount64();
         if (swap) {
@@ -128,6 +131,17 @@ TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
         } else {
             Sleep(6800);
             EXPECT_TRUE(trims(folder).empty());
+            const std::vector<probe_record> log = probe_records(folder, L"msg");
+            ASSERT_FALSE(log.empty());
+            EXPECT_EQ(log.back().number(0), static_cast<uint64_t>(WM_TIMER));
+            EXPECT_EQ(log.back().number(1), 0x0502u);
+            EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                    [&](const probe_record& r) {
+                                        return r.tick >= last_activity && r.number(0) == WM_TIMER &&
+                                               r.number(1) == 0x0502;
+                                    }),
+                      1)
+                << "the idle release came back";
         }
         EXPECT_EQ(zuvo.exit(), 0u);
     }

@@ -515,31 +515,54 @@ std::vector<uint8_t> dilate_by_rounds(std::vector<uint8_t> alpha, int32_t w, int
     return alpha;
 }
 
-std::vector<uint8_t> alpha_of(const std::vector<uint8_t>& bgra) {
-    std::vector<uint8_t> a(bgra.size() / 4);
-    for (size_t i = 0; i < a.size(); ++i) a[i] = bgra[i * 4 + 3];
+// A mask whose pixels give these alphas ((B + G + R) / 3), its rows
+// `stride` bytes apart and the bytes between them marked.
+std::vector<uint8_t> mask_of(const std::vector<uint8_t>& alpha, int32_t w, size_t stride) {
+    const size_t h = alpha.size() / static_cast<size_t>(w);
+    std::vector<uint8_t> mask(stride * h, 0xEE);
+    for (size_t i = 0; i < alpha.size(); ++i) {
+        uint8_t* p = &mask[i / w * stride + i % w * 4];
+        const int a = alpha[i];
+        const int spread = std::min(a, 255 - a) / 2; // unequal channels, as ClearType gives
+        p[0] = static_cast<uint8_t>(a - spread);
+        p[1] = static_cast<uint8_t>(a);
+        p[2] = static_cast<uint8_t>(a + spread);
+        p[3] = 0x5A; // never read as alpha
+    }
+    return mask;
+}
+
+// The alphas of a picture whose rows lie `stride` bytes apart.
+std::vector<uint8_t> alpha_of(const std::vector<uint8_t>& bgra, int32_t w, size_t stride) {
+    std::vector<uint8_t> a;
+    for (size_t row = 0; row < bgra.size() / stride; ++row)
+        for (int32_t x = 0; x < w; ++x) a.push_back(bgra[row * stride + x * 4 + 3]);
     return a;
 }
 
 TEST(alpha, dilation_equals_rounds_of_the_neighbour_maximum) {
     std::mt19937 random(7);
+    // One object for every case, as the program keeps it from draw to draw.
+    tips_alpha kept;
     for (int32_t w : {1, 2, 3, 4, 9, 31}) {
-        for (int32_t h : {1, 2, 3, 5, 17}) {
-            for (int32_t rounds : {0, 1, 2, 3, 8, 40}) {
-                std::vector<uint8_t> bgra(static_cast<size_t>(w * h) * 4);
+        for (int32_t h : {17, 1, 2, 3, 5}) {
+            for (int32_t rounds : {40, 0, 1, 2, 3, 8}) {
+                SCOPED_TRACE(::testing::Message() << w << "x" << h << " rounds " << rounds);
                 // Sparse dots with varied alpha, as text leaves them.
-                for (size_t i = 0; i < bgra.size(); ++i)
-                    bgra[i] = (i % 4 == 3)
-                                  ? (random() % 7 == 0 ? static_cast<uint8_t>(random()) : 0)
-                                  : static_cast<uint8_t>(random());
-                const std::vector<uint8_t> expected =
-                    dilate_by_rounds(alpha_of(bgra), w, h, rounds);
-                std::vector<uint8_t> colors = bgra;
-                ASSERT_TRUE(dilate_alpha(bgra.data(), w, h, rounds));
-                EXPECT_EQ(alpha_of(bgra), expected) << w << "x" << h << " rounds " << rounds;
+                std::vector<uint8_t> alpha(static_cast<size_t>(w * h));
+                for (auto& a : alpha) a = random() % 7 == 0 ? static_cast<uint8_t>(random()) : 0;
+                const size_t stride = static_cast<size_t>(w) * 4 + 8;
+                const std::vector<uint8_t> mask = mask_of(alpha, w, stride + 4);
+                std::vector<uint8_t> bgra(stride * h);
+                for (auto& b : bgra) b = static_cast<uint8_t>(random());
+                const std::vector<uint8_t> before = bgra;
+                ASSERT_TRUE(kept.take(mask.data(), stride + 4, w, h, rounds));
+                kept.put(bgra.data(), stride);
+                EXPECT_EQ(alpha_of(bgra, w, stride), dilate_by_rounds(alpha, w, h, rounds));
                 for (size_t i = 0; i < bgra.size(); ++i) {
-                    if (i % 4 != 3) {
-                        ASSERT_EQ(bgra[i], colors[i]) << "colour changed";
+                    const bool alpha_byte = i % stride < static_cast<size_t>(w) * 4 && i % 4 == 3;
+                    if (!alpha_byte) {
+                        ASSERT_EQ(bgra[i], before[i]) << "colour or padding changed at " << i;
                     }
                 }
             }
@@ -550,10 +573,13 @@ TEST(alpha, dilation_equals_rounds_of_the_neighbour_maximum) {
 TEST(alpha, border_is_never_dilated) {
     const int32_t w = 6;
     const int32_t h = 5;
+    std::vector<uint8_t> alpha(w * h, 0);
+    alpha[2 * w + 1] = 255; // next to the left border
     std::vector<uint8_t> bgra(w * h * 4, 0);
-    bgra[(2 * w + 1) * 4 + 3] = 255; // next to the left border
-    ASSERT_TRUE(dilate_alpha(bgra.data(), w, h, 3));
-    const auto a = alpha_of(bgra);
+    tips_alpha halo;
+    ASSERT_TRUE(halo.take(mask_of(alpha, w, w * 4).data(), w * 4, w, h, 3));
+    halo.put(bgra.data(), w * 4);
+    const auto a = alpha_of(bgra, w, w * 4);
     for (int32_t y = 0; y < h; ++y) {
         EXPECT_EQ(a[y * w + 0], 0) << y;
         EXPECT_EQ(a[y * w + w - 1], 0) << y;
@@ -570,7 +596,9 @@ TEST(alpha, from_mask_and_opaque) {
     const uint8_t mask[] = {255, 255, 255, 0, 1, 1, 1, 0, 0, 0, 0, 0, 30, 60, 90, 0};
     uint8_t bgra[16];
     for (int i = 0; i < 16; ++i) bgra[i] = static_cast<uint8_t>(i * 9);
-    alpha_from_mask(bgra, mask, 4);
+    tips_alpha plain;
+    ASSERT_TRUE(plain.take(mask, 16, 4, 1, 0));
+    plain.put(bgra, 16);
     EXPECT_EQ(bgra[3], 255);
     EXPECT_EQ(bgra[7], 1);
     EXPECT_EQ(bgra[11], 0);
@@ -580,6 +608,11 @@ TEST(alpha, from_mask_and_opaque) {
     alpha_opaque(bgra, 4);
     for (int i = 3; i < 16; i += 4) EXPECT_EQ(bgra[i], 255);
     EXPECT_EQ(bgra[13], 13 * 9);
+    // Nothing to take from: nothing is put.
+    EXPECT_FALSE(plain.take(nullptr, 16, 4, 1, 0));
+    EXPECT_FALSE(plain.take(mask, 8, 4, 1, 0)) << "rows overlapping";
+    plain.put(bgra, 16);
+    EXPECT_EQ(bgra[7], 255);
 }
 
 } // namespace

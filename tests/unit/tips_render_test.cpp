@@ -41,9 +41,27 @@ struct pixel {
 };
 
 pixel at(const tips_picture& p, int32_t x, int32_t y) {
-    const uint8_t* q = p.surface.bits() + (static_cast<size_t>(y) * p.surface.width() + x) * 4;
+    const uint8_t* q = p.surface.row(y) + static_cast<size_t>(x) * 4;
     return pixel{q[0], q[1], q[2], q[3]};
 }
+
+// Every drawing test runs twice: on a fresh picture, and on one kept from
+// an earlier draw of another text (a larger box, other colours, fonts and
+// halo), as the program keeps it between requests.
+class tips_render : public ::testing::TestWithParam<bool> {
+protected:
+    static bool draw(std::wstring_view text, const tips_render_settings& s, tips_picture& p) {
+        if (GetParam()) {
+            tips_render_settings other = settings(5);
+            other.style.background_color = RGB(200, 0, 0);
+            other.style.text_color = RGB(255, 255, 0);
+            other.font_italic = 1;
+            EXPECT_TRUE(
+                render_tips(L"&{S60}Something long and wide\n&{C2P12,70}\n&{S150}W", other, p));
+        }
+        return render_tips(text, s, p);
+    }
+};
 
 // The geometry of "&{P<n>,<p>}" as the first thing of the first line.
 struct bar_place {
@@ -60,9 +78,9 @@ bar_place bar_of(const tips_picture& p, int32_t edge, uint32_t n) {
     return b;
 }
 
-TEST(tips_render, see_through_alpha_comes_from_the_mask) {
+TEST_P(tips_render, see_through_alpha_comes_from_the_mask) {
     tips_picture p;
-    ASSERT_TRUE(render_tips(L"&{P3,50}", settings(0), p));
+    ASSERT_TRUE(draw(L"&{P3,50}", settings(0), p));
     ASSERT_TRUE(p.see_through);
     const bar_place b = bar_of(p, 0, 3);
     ASSERT_GT(b.l, 24);
@@ -96,9 +114,9 @@ TEST(tips_render, see_through_alpha_comes_from_the_mask) {
     EXPECT_EQ(at(p, b.left - 1, mid).b, 64);
 }
 
-TEST(tips_render, edge_size_zero_gives_no_halo) {
+TEST_P(tips_render, edge_size_zero_gives_no_halo) {
     tips_picture p;
-    ASSERT_TRUE(render_tips(L"&{P2,100}", settings(0), p));
+    ASSERT_TRUE(draw(L"&{P2,100}", settings(0), p));
     const bar_place b = bar_of(p, 0, 2);
     const int32_t mid = (b.bar.frame.top + b.bar.frame.bottom) / 2;
     EXPECT_EQ(at(p, b.left, mid).a, 255);
@@ -111,9 +129,9 @@ TEST(tips_render, edge_size_zero_gives_no_halo) {
         EXPECT_EQ(at(p, b.left + 3, y).a, 0) << y;
 }
 
-TEST(tips_render, edge_size_three_gives_a_three_pixel_halo) {
+TEST_P(tips_render, edge_size_three_gives_a_three_pixel_halo) {
     tips_picture p;
-    ASSERT_TRUE(render_tips(L"&{P2,0}", settings(3), p));
+    ASSERT_TRUE(draw(L"&{P2,0}", settings(3), p));
     const bar_place b = bar_of(p, 3, 2);
     const int32_t mid = (b.bar.frame.top + b.bar.frame.bottom) / 2;
     // Left of the bar: three pixels of halo, then nothing.
@@ -140,13 +158,13 @@ TEST(tips_render, edge_size_three_gives_a_three_pixel_halo) {
     EXPECT_EQ(at(p, b.left - 2, mid).g, 0);
 }
 
-TEST(tips_render, outer_border_is_never_dilated) {
+TEST_P(tips_render, outer_border_is_never_dilated) {
     // A screen narrower than the bar cuts the box: the bar runs into the
     // right border, whose pixels keep the alpha the mask gave them.
     tips_render_settings s = settings(3);
     s.style.screen_width = 60;
     tips_picture p;
-    ASSERT_TRUE(render_tips(L"&{P4,100}", s, p));
+    ASSERT_TRUE(draw(L"&{P4,100}", s, p));
     ASSERT_EQ(p.surface.width(), 60);
     const bar_place b = bar_of(p, 3, 4);
     ASSERT_GE(b.bar.frame.top - b.top, 2);
@@ -162,9 +180,9 @@ TEST(tips_render, outer_border_is_never_dilated) {
     for (int32_t x = 0; x < p.surface.width(); ++x) EXPECT_EQ(at(p, x, 0).a, 0) << x;
 }
 
-TEST(tips_render, layered_without_see_through_is_opaque) {
+TEST_P(tips_render, layered_without_see_through_is_opaque) {
     tips_picture p;
-    ASSERT_TRUE(render_tips(L"abc\n&{P2,50}", settings(1, true, false), p));
+    ASSERT_TRUE(draw(L"abc\n&{P2,50}", settings(1, true, false), p));
     EXPECT_FALSE(p.see_through);
     for (int32_t y = 0; y < p.surface.height(); ++y)
         for (int32_t x = 0; x < p.surface.width(); ++x)
@@ -173,9 +191,9 @@ TEST(tips_render, layered_without_see_through_is_opaque) {
     EXPECT_EQ(at(p, 0, 0).b, 64);
 }
 
-TEST(tips_render, text_is_opaque_in_its_colour_with_the_background_clear) {
+TEST_P(tips_render, text_is_opaque_in_its_colour_with_the_background_clear) {
     tips_picture p;
-    ASSERT_TRUE(render_tips(L"&{C#ff0000}WM", settings(0), p));
+    ASSERT_TRUE(draw(L"&{C#ff0000}WM", settings(0), p));
     int opaque_red = 0;
     int visible = 0;
     for (int32_t y = 0; y < p.surface.height(); ++y) {
@@ -193,19 +211,18 @@ TEST(tips_render, text_is_opaque_in_its_colour_with_the_background_clear) {
     EXPECT_GE(visible, opaque_red);
 }
 
-TEST(tips_render, background_coloured_text_stays_visible) {
+TEST_P(tips_render, background_coloured_text_stays_visible) {
     tips_picture p;
-    ASSERT_TRUE(render_tips(L"&{C0}WM", settings(0), p));
+    ASSERT_TRUE(draw(L"&{C0}WM", settings(0), p));
     int opaque = 0;
     for (int32_t y = 0; y < p.surface.height(); ++y)
         for (int32_t x = 0; x < p.surface.width(); ++x) opaque += at(p, x, y).a == 255;
     EXPECT_GT(opaque, 20);
 }
 
-TEST(tips_render, regions_follow_the_drawn_layout) {
+TEST_P(tips_render, regions_follow_the_drawn_layout) {
     tips_picture p;
-    ASSERT_TRUE(
-        render_tips(L"Speakers &{P4,50,00010520} 50% &{E00020520L0,[Active]", settings(1), p));
+    ASSERT_TRUE(draw(L"Speakers &{P4,50,00010520} 50% &{E00020520L0,[Active]", settings(1), p));
     ASSERT_EQ(p.layout.region_count, 2u);
     const tips_region& slider = p.layout.regions[0];
     const tips_region& button = p.layout.regions[1];
@@ -222,11 +239,11 @@ TEST(tips_render, regions_follow_the_drawn_layout) {
     EXPECT_EQ(slider.rect.right - slider.rect.left, 4 * l - 2 * std::max(1, l / 12));
 }
 
-TEST(tips_render, real_font_layout_relations) {
+TEST_P(tips_render, real_font_layout_relations) {
     tips_picture plain, field, small, wide_screen, italic;
-    ASSERT_TRUE(render_tips(L"Volume", settings(1), plain));
-    ASSERT_TRUE(render_tips(L"&{L0,Volume", settings(1), field));
-    ASSERT_TRUE(render_tips(L"&{S50}Volume", settings(1), small));
+    ASSERT_TRUE(draw(L"Volume", settings(1), plain));
+    ASSERT_TRUE(draw(L"&{L0,Volume", settings(1), field));
+    ASSERT_TRUE(draw(L"&{S50}Volume", settings(1), small));
     EXPECT_EQ(field.layout.widest, plain.layout.widest);
     EXPECT_LT(small.layout.widest - 5, (plain.layout.widest - 5) * 2 / 3);
     EXPECT_LT(small.layout.bottom - 3, (plain.layout.bottom - 3) * 2 / 3);
@@ -234,27 +251,30 @@ TEST(tips_render, real_font_layout_relations) {
     // The height scales with the screen width at FontResolutionBase.
     tips_render_settings scaled = settings(1);
     scaled.font_resolution_base = 640;
-    ASSERT_TRUE(render_tips(L"Volume", scaled, wide_screen));
+    ASSERT_TRUE(draw(L"Volume", scaled, wide_screen));
     EXPECT_GT(wide_screen.layout.bottom - 3, (plain.layout.bottom - 3) * 3 / 2);
 
     // Italic runs get a right margin of a quarter of the height.
     tips_render_settings slanted = settings(1);
     slanted.font_italic = 1;
-    ASSERT_TRUE(render_tips(L"Volume", slanted, italic));
+    ASSERT_TRUE(draw(L"Volume", slanted, italic));
     EXPECT_GE(italic.layout.widest, plain.layout.widest + 40 / 4 - 2);
 }
 
-TEST(tips_render, nothing_to_show) {
+TEST_P(tips_render, nothing_to_show) {
     tips_picture p;
-    EXPECT_FALSE(render_tips(L"", settings(1), p));
+    EXPECT_FALSE(draw(L"", settings(1), p));
     EXPECT_FALSE(p.surface);
     EXPECT_EQ(p.layout.line_count, 0u);
     // A text of line breaks only still shows its blank lines.
-    EXPECT_TRUE(render_tips(L"\n\n", settings(1), p));
+    EXPECT_TRUE(draw(L"\n\n", settings(1), p));
     EXPECT_EQ(p.layout.line_count, 2u);
 }
 
-TEST(tips_render, font_height_scaling) {
+INSTANTIATE_TEST_SUITE_P(pictures, tips_render, ::testing::Values(false, true),
+                         [](const auto& test) { return test.param ? "kept" : "fresh"; });
+
+TEST(tips_font, height_scaling) {
     EXPECT_EQ(tips_font_height(-32, 1024, 1280, 0), -40);
     EXPECT_EQ(tips_font_height(-32, 0, 1280, 0), -32);
     EXPECT_EQ(tips_font_height(-32, 1024, 1024, 50), -16);
@@ -309,7 +329,35 @@ protected:
     wchar_t previous_[MAX_PATH] = {};
 };
 
+// The same box in both: size, place, click regions and every pixel (the
+// alpha only where a layered window uses it).
+::testing::AssertionResult same_box(const tips_picture& a, const tips_picture& b, bool layered) {
+    const tips_layout& x = a.layout;
+    const tips_layout& y = b.layout;
+    if (x.box_width != y.box_width || x.box_height != y.box_height || x.x != y.x || x.y != y.y)
+        return ::testing::AssertionFailure() << "box or place differs";
+    if (x.region_count != y.region_count) return ::testing::AssertionFailure() << "regions";
+    for (size_t i = 0; i < x.region_count; ++i)
+        if (x.regions[i].command != y.regions[i].command ||
+            x.regions[i].kind != y.regions[i].kind || !(x.regions[i].rect == y.regions[i].rect))
+            return ::testing::AssertionFailure() << "region " << i;
+    if (a.see_through != b.see_through) return ::testing::AssertionFailure() << "see-through";
+    for (int32_t row = 0; row < x.box_height; ++row)
+        for (int32_t column = 0; column < x.box_width * 4; ++column)
+            if ((layered || column % 4 != 3) &&
+                a.surface.row(row)[column] != b.surface.row(row)[column])
+                return ::testing::AssertionFailure() << "pixel byte " << column << ", " << row;
+    return ::testing::AssertionSuccess();
+}
+
 TEST_F(shipped_formats, each_loads_lays_out_on_screen_and_has_a_slider_per_control) {
+    // Drawn again on one picture kept throughout, in every way the window
+    // draws, each box is the box a fresh picture gets.
+    tips_picture kept;
+    std::vector<tips_render_settings> ways(4, tips_settings_from(Cconfig{}, 1280, 1024));
+    ways[1].style.edge_size = 8;
+    ways[2].background_through = false;
+    ways[3].layered = false;
     const auto formats = listed();
     ASSERT_GE(formats.size(), 4u);
     EXPECT_EQ(formats[0].first, L"flatbar_ml");
@@ -336,6 +384,14 @@ TEST_F(shipped_formats, each_loads_lays_out_on_screen_and_has_a_slider_per_contr
             Cconfig config;
             tips_picture p;
             ASSERT_TRUE(render_tips(text, tips_settings_from(config, 1280, 1024), p));
+            for (const tips_render_settings& way : ways) {
+                tips_picture fresh;
+                ASSERT_TRUE(render_tips(text, way, fresh));
+                ASSERT_TRUE(render_tips(text, way, kept));
+                EXPECT_TRUE(same_box(fresh, kept, way.layered))
+                    << "E " << way.style.edge_size << (way.layered ? " layered" : "")
+                    << (way.background_through ? " see-through" : "") << ", slot " << current;
+            }
             const tips_layout& l = p.layout;
             EXPECT_GE(l.x, 0);
             EXPECT_GE(l.y, 0);

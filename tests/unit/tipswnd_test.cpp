@@ -64,6 +64,20 @@ protected:
     bool click(UINT message, int32_t x, int32_t y, WPARAM keys = 0) {
         return tips_.handle_message(window_.get(), message, keys, MAKELPARAM(x, y));
     }
+    // The next timer of the window to fire within 3 s (killed: every timer
+    // of the program is a one-shot command), or a message of 0.
+    MSG next_timer() {
+        const DWORD until = GetTickCount() + 3000;
+        MSG m{};
+        while (GetTickCount() < until) {
+            if (PeekMessageW(&m, window_.get(), WM_TIMER, WM_TIMER, PM_REMOVE)) {
+                KillTimer(window_.get(), m.wParam);
+                return m;
+            }
+            Sleep(5);
+        }
+        return MSG{};
+    }
 
     Cconfig config_;
     bool layered_ = false;
@@ -95,19 +109,7 @@ TEST_P(tips_window_test, hides_when_its_timer_fires) {
     EXPECT_TRUE(request(L"Speakers 50%", 50));
     ASSERT_TRUE(IsWindowVisible(window_.get()));
     // The hide command arrives as a timer with its own identifier.
-    const DWORD until = GetTickCount() + 3000;
-    bool fired = false;
-    while (!fired && GetTickCount() < until) {
-        MSG m;
-        if (PeekMessageW(&m, window_.get(), WM_TIMER, WM_TIMER, PM_REMOVE)) {
-            EXPECT_EQ(m.wParam, CMD_TIPS_HIDE);
-            KillTimer(window_.get(), m.wParam);
-            fired = true;
-        } else {
-            Sleep(5);
-        }
-    }
-    ASSERT_TRUE(fired);
+    ASSERT_EQ(next_timer().wParam, CMD_TIPS_HIDE);
     tips_.hide();
     EXPECT_FALSE(IsWindowVisible(window_.get()));
     EXPECT_EQ(tips_.layout().region_count, 0u);
@@ -199,19 +201,37 @@ TEST_P(tips_window_test, painting_is_handled_only_when_not_layered) {
     EXPECT_EQ(tips_.handle_message(window_.get(), WM_PAINT, 0, 0), !layered_);
 }
 
+// What drawing needs stays from one request to the next, hidden or not,
+// and goes with the program's other idle resources, whose timer every
+// request starts (a plug-in's too). A box shown without layering is painted
+// from and stays until it is hidden.
+TEST_P(tips_window_test, drawing_is_kept_until_idle) {
+    config_.release_idle_delay = 50;
+    ASSERT_TRUE(request(L"Speakers &{P8,50,00010520} 50%", 60000));
+    const tips_layout& layout = tips_.layout();
+    const size_t held = tips_.held_bytes();
+    EXPECT_GE(held, static_cast<size_t>(layout.box_width) * layout.box_height * (layered_ ? 5 : 4));
+    tips_.hide();
+    EXPECT_EQ(tips_.held_bytes(), held) << "kept while hidden";
+    ASSERT_TRUE(request(L"Speakers &{P8,49,00010520} 49%", 60000));
+    EXPECT_EQ(tips_.held_bytes(), held) << "reused for a box that fits";
+    ASSERT_EQ(next_timer().wParam, CMD_RELEASE_IDLE);
+    tips_.release_idle();
+    EXPECT_EQ(tips_.held_bytes(), layered_ ? 0 : held);
+    EXPECT_EQ(tips_.layout().region_count, 1u) << "still clickable";
+    tips_.hide();
+    EXPECT_EQ(tips_.held_bytes(), 0u);
+    // Idle while hidden frees everything at once.
+    ASSERT_TRUE(request(L"abc", 60000));
+    tips_.hide();
+    tips_.release_idle();
+    EXPECT_EQ(tips_.held_bytes(), 0u);
+}
+
 TEST_P(tips_window_test, delayed_command_starts_a_timer_with_its_identifier) {
     const WPARAM command = make_command(CMD_CONTROL + 2, CONTROL_TOGGLE_MUTE);
     EXPECT_TRUE(tips_.handle_message(window_.get(), ZUVOMSG_DELAYED, command, 10));
-    const DWORD until = GetTickCount() + 3000;
-    MSG m{};
-    bool fired = false;
-    while (!fired && GetTickCount() < until) {
-        fired = PeekMessageW(&m, window_.get(), WM_TIMER, WM_TIMER, PM_REMOVE);
-        if (!fired) Sleep(5);
-    }
-    ASSERT_TRUE(fired);
-    EXPECT_EQ(m.wParam, command);
-    KillTimer(window_.get(), command);
+    EXPECT_EQ(next_timer().wParam, command);
     EXPECT_FALSE(tips_.handle_message(window_.get(), WM_KEYDOWN, 0, 0));
 }
 
