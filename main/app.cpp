@@ -142,8 +142,10 @@ void Capp::shut_down() noexcept {
         filter.cbSize = 8;
         ChangeWindowMessageFilterEx(main_window, WM_COMMAND, MSGFLT_DISALLOW, &filter);
     }
-    // The audio system's threads must not post to a window that is going.
+    // The audio system's threads and the wheel hook must not post to a
+    // window that is going.
     mixer.stop_watching_devices();
+    tray_icon.stop_wheel_hook();
     g_plugproc.release();
     hooks.unload();
     tips_window.hide();

@@ -423,12 +423,13 @@ std::vector<COLORREF> screen_pixels(const RECT& area) {
     return pixels;
 }
 
-bool click_at(int x, int y) {
+bool click_at(int x, int y, mouse_button button) {
     SetCursorPos(x, y);
+    const bool left = button == mouse_button::left;
     INPUT clicks[2]{};
     clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    clicks[0].mi.dwFlags = left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN;
+    clicks[1].mi.dwFlags = left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP;
     return SendInput(2, clicks, sizeof(INPUT)) == 2;
 }
 

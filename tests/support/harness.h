@@ -164,8 +164,9 @@ bool set_quellbar_run_value(const std::optional<std::wstring>& value);
 
 // The screen's pixels in `area`, row by row (empty on failure).
 std::vector<COLORREF> screen_pixels(const RECT& area);
-// A left click with the real mouse at a point of the screen.
-bool click_at(int x, int y);
+// A click with the real mouse at a point of the screen.
+enum class mouse_button { left, right };
+bool click_at(int x, int y, mouse_button button = mouse_button::left);
 // The window in which Wine's notification area shows our icon, or null.
 HWND tray_icon_window();
 // The runs of pixel rows in `area` of the screen that hold anything but the

@@ -5,11 +5,13 @@
 //   key_target <test window as a decimal number> [sizable | owned]
 //
 // "sizable" gives the window a sizing border and the maximize and minimize
-// boxes; "owned" adds a sizable window it owns, which takes the keyboard.
+// boxes; "owned" adds a sizable window it owns, which takes the keyboard;
+// "aside" places it away from the top-left corner, where the shell's icons are.
 //
 // To the test window: key_target_ready (lParam: this window) once, then
 // key_target_key for every key message (wParam the virtual key, lParam the
-// keystroke flags; bit 31 tells a key-up).
+// keystroke flags; bit 31 tells a key-up), and key_target_wheel for every
+// wheel message (wParam and lParam as received).
 
 #include "tests/support/key_target_protocol.h"
 
@@ -30,6 +32,9 @@ LRESULT CALLBACK target_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         // No menu mode for Alt: the window must keep the keyboard.
         return 0;
     case WM_SYSCHAR:
+        return 0;
+    case WM_MOUSEWHEEL:
+        PostMessageW(g_report_to, key_target_wheel, wparam, lparam);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -55,8 +60,9 @@ int main(int argc, char** argv) {
     const bool owned = std::strcmp(kind, "owned") == 0;
     const DWORD style =
         owned || std::strcmp(kind, "sizable") == 0 ? WS_OVERLAPPEDWINDOW : WS_OVERLAPPED;
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"hook key target", style | WS_VISIBLE, 0, 0,
-                                  200, 120, nullptr, nullptr, wc.hInstance, nullptr);
+    const int at = std::strcmp(kind, "aside") == 0 ? 300 : 0;
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"hook key target", style | WS_VISIBLE, at,
+                                  at, 200, 120, nullptr, nullptr, wc.hInstance, nullptr);
     if (window && owned)
         window = CreateWindowExW(0, wc.lpszClassName, L"owned key target",
                                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_VISIBLE,

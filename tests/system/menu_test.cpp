@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace test_support;
 using namespace std::chrono_literals;
 
@@ -239,7 +241,9 @@ TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing)
     ASSERT_TRUE(front);
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     SetCursorPos(width / 2, height / 2);
+    // What the shell sends for a right click on the icon.
     PostMessageW(zuvo_->window(), 0x0802, 1384, WM_RBUTTONUP);
+    PostMessageW(zuvo_->window(), 0x0802, 1384, WM_CONTEXTMENU);
     ASSERT_TRUE(wait_for_probe_records(folder_, L"popup", 1));
     ASSERT_TRUE(wait_until([&] { return !open_menus(zuvo_->proc().id()).empty(); }, 5s));
     ASSERT_TRUE(wait_until([&] { return tracking_menu(zuvo_->window()); }, 5s));
@@ -267,6 +271,43 @@ TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing)
     EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));
     // The menu took the foreground; the program in front ends sooner with it.
     SetForegroundWindow(front.window());
+}
+
+// The shell follows a right click's button-up with WM_CONTEXTMENU (the menu
+// key sends that alone): one menu each time, whether the shell's own click or
+// its messages posted by hand.
+TEST_F(menu, a_right_click_on_the_icon_opens_one_menu) {
+    start(speakers_only);
+    ASSERT_TRUE(wait_until([] { return tray_icon_window() != nullptr; }, 5s));
+    RECT icon{};
+    ASSERT_TRUE(GetWindowRect(tray_icon_window(), &icon));
+    const auto click = [&] {
+        return click_at((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2,
+                        mouse_button::right);
+    };
+    const auto post = [&](std::vector<LPARAM> events) {
+        return [this, events] {
+            for (LPARAM event : events) PostMessageW(zuvo_->window(), 0x0802, 1384, event);
+            return true;
+        };
+    };
+    const struct {
+        const char* what;
+        std::function<bool()> act;
+    } ways[] = {
+        {"a real right click", click},
+        {"button-up and context menu", post({WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU})},
+        {"the menu key", post({WM_CONTEXTMENU})},
+        {"a second real right click", click}};
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.what);
+        const size_t before = probe_records(folder_, L"popup").size();
+        ASSERT_TRUE(way.act());
+        ASSERT_TRUE(wait_for_probe_records(folder_, L"popup", before + 1));
+        ASSERT_TRUE(wait_until([&] { return open_menus(zuvo_->proc().id()).empty(); }, 5s));
+        ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        EXPECT_EQ(probe_records(folder_, L"popup").size(), before + 1);
+    }
 }
 
 // That it starts the editor beside the program is setup_test's

@@ -4,8 +4,11 @@
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
+#include "tests/support/keyboard.h"
 #include "tests/support/probe.h"
 #include "tests/unit/picture_files.h"
+
+#include "common/unique_resource.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +125,103 @@ TEST_F(tray, wheel_steps_and_reverses_with_the_setting) {
     start(L"[Basic]\r\nVolStepSize=5\r\nTrayiconWheelReverse=1\r\n");
     PostMessageW(zuvo_->window(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_TRUE(volume_becomes(45));
+}
+
+// Wheel events that reach a low-level hook of this test. Hooks are called
+// newest first, so one installed before zuvo.exe starts sees what zuvo.exe's
+// hook passes on, and nothing that it takes.
+std::vector<WPARAM> g_passed_on;
+LRESULT CALLBACK passed_on_proc(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HC_ACTION && (wparam == WM_MOUSEWHEEL || wparam == WM_MOUSEHWHEEL))
+        g_passed_on.push_back(wparam);
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+void send_mouse(DWORD flags, int data = 0, POINT to = {}) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.mouseData = static_cast<DWORD>(data);
+    if (flags & MOUSEEVENTF_ABSOLUTE) {
+        const LONG cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+        input.mi.dx = (to.x * 65536 + cx - 1) / cx;
+        input.mi.dy = (to.y * 65536 + cy - 1) / cy;
+    }
+    SendInput(1, &input, sizeof input);
+}
+
+// The shell sends the wheel to the window under the pointer, its own over the
+// icon; zuvo.exe's low-level hook takes it there, and only there, with no
+// window brought to the front when the pointer passes.
+TEST_F(tray, real_wheel_over_the_icon_steps_the_volume_and_is_taken_from_the_shell) {
+    g_passed_on.clear();
+    unique_hook chain_end(
+        SetWindowsHookExW(WH_MOUSE_LL, passed_on_proc, GetModuleHandleW(nullptr), 0));
+    ASSERT_TRUE(chain_end);
+    key_target front(L"aside");
+    ASSERT_TRUE(front);
+    const auto pump_until = [&](const std::function<bool()>& done) { return front.wait_for(done); };
+    // Input is handled in order: once a sideways wheel sent now has come
+    // through, every event sent before it has, or has been taken.
+    const auto settle = [&] {
+        const size_t before = g_passed_on.size();
+        send_mouse(MOUSEEVENTF_HWHEEL, WHEEL_DELTA);
+        return pump_until([&] {
+            return std::count(g_passed_on.begin() + static_cast<ptrdiff_t>(before),
+                              g_passed_on.end(), WM_MOUSEHWHEEL) > 0;
+        });
+    };
+    fake_.set_master(speakers_, 0.5f);
+    ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Log=0x111,0x802"}));
+    folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nTrayiconWheel=1\r\n[Control00]\r\nCaption=#\r\n" +
+                                       plugin_section({L"probe.dll"}));
+    zuvo_ = std::make_unique<zuvo_process>(folder_);
+    ASSERT_TRUE(zuvo_->window());
+    HWND icon = nullptr;
+    ASSERT_TRUE(wait_until([&] { return (icon = tray_icon_window()) != nullptr; }, 5s));
+    RECT r{};
+    ASSERT_TRUE(GetWindowRect(icon, &r));
+    const POINT on_icon{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    const POINT elsewhere{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
+
+    // The shell tells the program that the pointer is over its icon.
+    const auto moves_over_icon = [&] {
+        size_t count = 0;
+        for (const auto& record : probe_records(folder_, L"msg"))
+            if (record.number(0) == 0x0802 && record.number(2) == WM_MOUSEMOVE) ++count;
+        return count;
+    };
+    const size_t moves_before = moves_over_icon();
+    send_mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, on_icon);
+    ASSERT_TRUE(pump_until([&] { return moves_over_icon() > moves_before; }));
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(GetForegroundWindow(), front.window()) << "the pointer over the icon took the front";
+
+    const struct {
+        int delta;
+        int volume;
+    } notches[] = {{WHEEL_DELTA, 60}, {-WHEEL_DELTA, 50}, {-2 * WHEEL_DELTA, 40}};
+    for (const auto& notch : notches) {
+        SCOPED_TRACE(notch.delta);
+        g_passed_on.clear();
+        send_mouse(MOUSEEVENTF_WHEEL, notch.delta);
+        EXPECT_TRUE(pump_until([&] { return volume_becomes(notch.volume); }));
+        ASSERT_TRUE(settle());
+        EXPECT_EQ(std::count(g_passed_on.begin(), g_passed_on.end(), WM_MOUSEWHEEL), 0)
+            << "the wheel went on to the shell";
+        ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        EXPECT_EQ(percent(fake_.master(speakers_)), notch.volume) << "one notch, one step";
+    }
+
+    // Away from the icon the wheel is everybody else's.
+    g_passed_on.clear();
+    send_mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, elsewhere);
+    send_mouse(MOUSEEVENTF_WHEEL, WHEEL_DELTA);
+    EXPECT_TRUE(pump_until(
+        [&] { return std::count(g_passed_on.begin(), g_passed_on.end(), WM_MOUSEWHEEL) > 0; }));
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(percent(fake_.master(speakers_)), 40);
+    EXPECT_EQ(GetForegroundWindow(), front.window());
 }
 
 TEST_F(tray, middle_click_toggles_mute) {
