@@ -31,6 +31,16 @@
 //   - A client that falls more than max_device_events events behind hears
 //     only the latest ones; registrations are per process, not per
 //     enumerator, and outlive the enumerator that made them.
+//   - Stepped hardware (hardware_writes) rounds every level between two steps
+//     the same way, to the nearest or always to the one below; a Windows
+//     driver may keep either neighbour, whichever matters more to its signal.
+//     A level within a thousandth of a step of one counts as that step
+//     (Windows hands drivers levels in 1/65536 dB).
+//   - The endpoint's master volume maps scalar and dB as 20 log10(scalar)
+//     over -65.25..0 dB; Windows uses an audio-taper curve of its own, and its
+//     steps (endpoint_steps) apply to the master volume only, not to
+//     SetChannelVolumeLevel; GetVolumeStepInfo counts 101 steps whatever the
+//     hardware's steps are.
 //
 // Two ways to use it:
 //   - In the test process: `world` builds the devices from a `description` and
@@ -83,17 +93,25 @@ public:
     int connector(int device, const std::wstring& name, ConnectorType type, DataFlow flow);
     int subunit(int device, const std::wstring& name, const GUID& subtype = GUID_NULL);
     int sum(int device, const std::wstring& name) { return subunit(device, name, subtype_sum); }
-    // Controls a part offers.
-    description& volume(int part, uint32_t channels, float min_db, float max_db, float level_db);
+    // Controls a part offers. The volume holds levels `step_db` apart, from
+    // `min_db` on (with hardware_writes).
+    description& volume(int part, uint32_t channels, float min_db, float max_db, float level_db,
+                        float step_db = 0.5f);
     description& mute(int part, bool muted = false);
     description& selector(int part, uint32_t selected = 0);
 
     // How writes through the COM objects behave. By default every write
     // notifies and a part keeps the level as written. With hardware_writes,
-    // as real hardware does: a part's level snaps to its step (0.5 dB), so a
-    // written percent can read back lower, and only a write that changed
-    // something notifies.
-    description& hardware_writes(bool on = true);
+    // as real hardware does: a part's level snaps to its steps, so a written
+    // percent can read back lower, and only a write that changed something
+    // notifies. Windows lets a driver keep either step next to a level
+    // between two; the fake keeps the nearest one or the one below.
+    enum class rounding { nearest, down };
+    description& hardware_writes(bool on = true, rounding how = rounding::nearest);
+    // The master volume of `device` behind hardware of `step_db` steps down
+    // from 0 dB, as many as fit above -65.25 dB: with hardware_writes a
+    // written volume snaps to them, and GetVolumeRange tells that range.
+    description& endpoint_steps(int device, float step_db);
 
     // Signal flows from each part to the next (outgoing of one, incoming of the next).
     description& chain(std::initializer_list<int> parts);
