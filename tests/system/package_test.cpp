@@ -7,6 +7,8 @@
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
 
+#include <msi.h>
+#include <msiquery.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -85,14 +87,21 @@ protected:
     void TearDown() override {
         for (DWORD id : process_ids(L"zuvo.exe"))
             if (process running = process::open(id)) running.terminate();
+        if (!other_msi_.empty()) {
+            msiexec(L"/x", L"REMOVEUSERFILES=1", other_msi_);
+            DeleteFileW(other_msi_.c_str());
+        }
         msiexec(L"/x", L"REMOVEUSERFILES=1");
         remove_tree(install_dir_);
     }
 
     // msiexec's exit code (nothing when it hangs).
-    std::optional<DWORD> msiexec(const std::wstring& action, const std::wstring& properties) {
-        process installer = process::start(
-            L"msiexec.exe " + action + L" \"" + msi_ + L"\" /qn " + properties, build_);
+    std::optional<DWORD> msiexec(const std::wstring& action, const std::wstring& properties,
+                                 const std::wstring& which = L"") {
+        process installer =
+            process::start(L"msiexec.exe " + action + L" \"" + (which.empty() ? msi_ : which) +
+                               L"\" /qn " + properties,
+                           build_);
         if (!installer) return std::nullopt;
         return installer.wait(60s);
     }
@@ -101,7 +110,101 @@ protected:
 
     fakeaudio::installed_fake fake_;
     std::wstring build_, msi_, install_dir_, menu_dir_;
+    std::wstring other_msi_; // a second package the test made, removed at the end
 };
+
+// What an installer database answers to `query`: each row's fields as text.
+std::vector<std::vector<std::wstring>> msi_rows(MSIHANDLE database, const wchar_t* query) {
+    std::vector<std::vector<std::wstring>> rows;
+    MSIHANDLE view = 0;
+    if (MsiDatabaseOpenViewW(database, query, &view) != ERROR_SUCCESS) return rows;
+    if (MsiViewExecute(view, 0) == ERROR_SUCCESS) {
+        MSIHANDLE record = 0;
+        while (MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+            std::vector<std::wstring>& row = rows.emplace_back();
+            for (UINT field = 1; field <= MsiRecordGetFieldCount(record); ++field) {
+                wchar_t text[256] = L"";
+                DWORD size = 256;
+                MsiRecordGetStringW(record, field, text, &size);
+                row.emplace_back(text);
+            }
+            MsiCloseHandle(record);
+        }
+    }
+    MsiCloseHandle(view);
+    return rows;
+}
+
+std::wstring new_guid() {
+    GUID guid{};
+    wchar_t text[40] = L"";
+    if (FAILED(CoCreateGuid(&guid)) || !StringFromGUID2(guid, text, 40)) return L"";
+    return text;
+}
+
+std::wstring msi_property(MSIHANDLE database, const std::wstring& name) {
+    const auto rows = msi_rows(
+        database, (L"SELECT `Value` FROM `Property` WHERE `Property` = '" + name + L"'").c_str());
+    return rows.size() == 1 && rows[0].size() == 1 ? rows[0][0] : L"";
+}
+
+// Another build of the same version (or the package of the other width): a
+// product and a package code of its own, the same upgrade code.
+bool make_another_build(const std::wstring& from, const std::wstring& to) {
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) return false;
+    MSIHANDLE database = 0;
+    if (MsiOpenDatabaseW(to.c_str(), MSIDBOPEN_TRANSACT, &database) != ERROR_SUCCESS) return false;
+    bool done = false;
+    MSIHANDLE view = 0;
+    const std::wstring query =
+        L"UPDATE `Property` SET `Value` = '" + new_guid() + L"' WHERE `Property` = 'ProductCode'";
+    if (MsiDatabaseOpenViewW(database, query.c_str(), &view) == ERROR_SUCCESS) {
+        done = MsiViewExecute(view, 0) == ERROR_SUCCESS;
+        MsiCloseHandle(view);
+    }
+    MSIHANDLE summary = 0;
+    if (done && MsiGetSummaryInformationW(database, nullptr, 1, &summary) == ERROR_SUCCESS) {
+        done = MsiSummaryInfoSetPropertyW(summary, PIDSI_REVNUMBER, VT_LPSTR, 0, nullptr,
+                                          new_guid().c_str()) == ERROR_SUCCESS &&
+               MsiSummaryInfoPersist(summary) == ERROR_SUCCESS;
+        MsiCloseHandle(summary);
+    }
+    done = done && MsiDatabaseCommit(database) == ERROR_SUCCESS;
+    MsiCloseHandle(database);
+    return done;
+}
+
+// One Quellbar per user: the package replaces an installed one of any
+// version up to its own, this one included (the other width, a rebuild).
+TEST_F(package, replaces_an_installed_quellbar_of_the_same_version) {
+    MSIHANDLE database = 0;
+    ASSERT_EQ(MsiOpenDatabaseW(msi_.c_str(), MSIDBOPEN_READONLY, &database), 0u);
+    const std::wstring version = msi_property(database, L"ProductVersion");
+    const std::wstring product = msi_property(database, L"ProductCode");
+    const std::wstring upgrade_code = msi_property(database, L"UpgradeCode");
+    const auto rows = msi_rows(database, L"SELECT `UpgradeCode`, `VersionMin`, `VersionMax`, "
+                                         L"`Attributes`, `ActionProperty` FROM `Upgrade`");
+    MsiCloseHandle(database);
+    ASSERT_FALSE(version.empty());
+    // Attributes 0x100 and 0x200: the minimum and the maximum version included.
+    EXPECT_EQ(rows, (std::vector<std::vector<std::wstring>>{
+                        {upgrade_code, L"0.0.0", version, L"768", L"OLDERQUELLBAR"}}));
+
+    ASSERT_EQ(msiexec(L"/i", L"STARTAFTERINSTALL=0"), 0u);
+    ASSERT_EQ(MsiQueryProductStateW(product.c_str()), INSTALLSTATE_DEFAULT);
+    other_msi_ = build_ + L"\\package\\another-build.msi";
+    ASSERT_TRUE(make_another_build(msi_, other_msi_));
+    ASSERT_EQ(msiexec(L"/i", L"STARTAFTERINSTALL=0", other_msi_), 0u);
+    EXPECT_EQ(MsiQueryProductStateW(product.c_str()), INSTALLSTATE_UNKNOWN)
+        << "two Quellbars are installed";
+    std::vector<std::wstring> related;
+    wchar_t code[39] = L"";
+    for (DWORD i = 0; MsiEnumRelatedProductsW(upgrade_code.c_str(), 0, i, code) == ERROR_SUCCESS;
+         ++i)
+        related.push_back(code);
+    EXPECT_EQ(related.size(), 1u);
+    EXPECT_TRUE(file_exists(installed(L"zuvo.exe")));
+}
 
 TEST_F(package, installs_per_user_starts_zuvo_and_uninstall_keeps_the_settings) {
     ASSERT_EQ(msiexec(L"/i", L"STARTWITHWINDOWS=1"), 0u) << narrow(msi_);
