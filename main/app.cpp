@@ -3,6 +3,7 @@
 #include "main/about.h"
 #include "main/commands.h"
 #include "common/gdiplus_include.h"
+#include "common/library_search.h"
 #include "main/resource.h"
 #include "plugin_sdk/ui_language.h"
 
@@ -241,6 +242,7 @@ int Capp::run(HINSTANCE program) noexcept {
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    search_system_libraries_only();
     CoInitialize(nullptr);
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;

@@ -2,6 +2,7 @@
 
 #include "main/app.h"
 #include "main/commands.h"
+#include "common/library_search.h"
 
 namespace {
 template <typename F> F find_export(HMODULE module, const char* name) noexcept {
@@ -13,7 +14,7 @@ bool hook_connection::load(HWND window, uint32_t capacity) noexcept {
     wchar_t path[MAX_PATH];
     DWORD length = GetFullPathNameW(L"zuvohook.dll", MAX_PATH, path, nullptr);
     if (length == 0 || length >= MAX_PATH) return false;
-    library_.reset(LoadLibraryW(path));
+    library_.reset(load_own_library(path));
     if (!library_) return false;
     auto connect = find_export<ZUVOHOOK_connect_fn>(library_.get(), "ZUVOHOOK_connect");
     if (!connect || !connect(window, capacity)) return false;

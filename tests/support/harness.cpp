@@ -206,6 +206,18 @@ std::vector<DWORD> process_ids(const wchar_t* exe_name) {
     return ids;
 }
 
+std::vector<std::wstring> module_paths(DWORD process_id) {
+    std::vector<std::wstring> paths;
+    unique_file snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_id));
+    if (!snapshot) return paths;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32FirstW(snapshot.get(), &entry); more;
+         more = Module32NextW(snapshot.get(), &entry))
+        paths.emplace_back(entry.szExePath);
+    return paths;
+}
+
 DWORD window_process(HWND window) {
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);

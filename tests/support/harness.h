@@ -126,6 +126,8 @@ bool start_in_unix_locale(const std::wstring& command_line, const std::wstring& 
 std::vector<DWORD> process_ids(const wchar_t* exe_name);
 // The full path of the program a process runs.
 std::wstring image_path(const process& running);
+// The full paths of the modules a process has loaded.
+std::vector<std::wstring> module_paths(DWORD process_id);
 // The process a window belongs to.
 DWORD window_process(HWND window);
 // Every top-level window of `class_name` (and of `process_id` when not 0).
