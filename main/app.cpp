@@ -238,6 +238,9 @@ int Capp::run(HINSTANCE program) noexcept {
     if (main_window && IsWindow(main_window)) DestroyWindow(main_window);
     // The audio objects are COM objects: they go while COM is still up.
     mixer.release_devices();
+    // The window is gone, so nobody waits for this end any more: the other
+    // programs may finish letting go of the hook library.
+    hooks.finish_release(3000);
     return exit_code;
 }
 

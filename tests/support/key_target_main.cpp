@@ -10,8 +10,9 @@
 //
 // To the test window: key_target_ready (lParam: this window) once, then
 // key_target_key for every key message (wParam the virtual key, lParam the
-// keystroke flags; bit 31 tells a key-up), and key_target_wheel for every
-// wheel message (wParam and lParam as received).
+// keystroke flags; bit 31 tells a key-up), key_target_wheel for every
+// wheel message (wParam and lParam as received) and key_target_null for every
+// WM_NULL.
 
 #include "tests/support/key_target_protocol.h"
 
@@ -35,6 +36,9 @@ LRESULT CALLBACK target_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         return 0;
     case WM_MOUSEWHEEL:
         PostMessageW(g_report_to, key_target_wheel, wparam, lparam);
+        return 0;
+    case WM_NULL:
+        PostMessageW(g_report_to, key_target_null, 0, 0);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
