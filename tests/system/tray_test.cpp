@@ -33,8 +33,9 @@ protected:
 
     // Starts zuvo.exe with these settings on the fake "Speakers", with the
     // probe plug-in writing down every command the window receives.
-    void start(const std::wstring& settings = L"") {
-        ASSERT_TRUE(install_probe(folder_, L"probe.dll"));
+    void start(const std::wstring& settings = L"",
+               std::initializer_list<std::wstring> probe_settings = {}) {
+        ASSERT_TRUE(install_probe(folder_, L"probe.dll", probe_settings));
         folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" + settings +
                                            plugin_section({L"probe.dll"}));
         zuvo_ = std::make_unique<zuvo_process>(folder_);
@@ -137,16 +138,11 @@ LRESULT CALLBACK passed_on_proc(int code, WPARAM wparam, LPARAM lparam) {
     return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
-void send_mouse(DWORD flags, int data = 0, POINT to = {}) {
+void send_mouse(DWORD flags, int data = 0) {
     INPUT input{};
     input.type = INPUT_MOUSE;
     input.mi.dwFlags = flags;
     input.mi.mouseData = static_cast<DWORD>(data);
-    if (flags & MOUSEEVENTF_ABSOLUTE) {
-        const LONG cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
-        input.mi.dx = (to.x * 65536 + cx - 1) / cx;
-        input.mi.dy = (to.y * 65536 + cy - 1) / cy;
-    }
     SendInput(1, &input, sizeof input);
 }
 
@@ -160,67 +156,48 @@ TEST_F(tray, real_wheel_over_the_icon_steps_the_volume_and_is_taken_from_the_she
     ASSERT_TRUE(chain_end);
     key_target front(L"aside");
     ASSERT_TRUE(front);
-    const auto pump_until = [&](const std::function<bool()>& done) { return front.wait_for(done); };
-    // Input is handled in order: once a sideways wheel sent now has come
-    // through, every event sent before it has, or has been taken.
-    const auto settle = [&] {
-        const size_t before = g_passed_on.size();
-        send_mouse(MOUSEEVENTF_HWHEEL, WHEEL_DELTA);
-        return pump_until([&] {
-            return std::count(g_passed_on.begin() + static_cast<ptrdiff_t>(before),
-                              g_passed_on.end(), WM_MOUSEHWHEEL) > 0;
+    const auto passed_on = [&](UINT message) {
+        return front.wait_for([&] {
+            return std::find(g_passed_on.begin(), g_passed_on.end(), message) != g_passed_on.end();
         });
     };
     fake_.set_master(speakers_, 0.5f);
-    ASSERT_TRUE(install_probe(folder_, L"probe.dll", {L"Log=0x111,0x802"}));
-    folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nTrayiconWheel=1\r\n[Control00]\r\nCaption=#\r\n" +
-                                       plugin_section({L"probe.dll"}));
-    zuvo_ = std::make_unique<zuvo_process>(folder_);
-    ASSERT_TRUE(zuvo_->window());
+    start(L"[Basic]\r\nTrayiconWheel=1\r\n", {L"Log=0x111,0x802"});
     HWND icon = nullptr;
     ASSERT_TRUE(wait_until([&] { return (icon = tray_icon_window()) != nullptr; }, 5s));
     RECT r{};
     ASSERT_TRUE(GetWindowRect(icon, &r));
-    const POINT on_icon{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-    const POINT elsewhere{GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
-
     // The shell tells the program that the pointer is over its icon.
-    const auto moves_over_icon = [&] {
-        size_t count = 0;
-        for (const auto& record : probe_records(folder_, L"msg"))
-            if (record.number(0) == 0x0802 && record.number(2) == WM_MOUSEMOVE) ++count;
-        return count;
-    };
-    const size_t moves_before = moves_over_icon();
-    send_mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, on_icon);
-    ASSERT_TRUE(pump_until([&] { return moves_over_icon() > moves_before; }));
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ASSERT_TRUE(front.wait_for([&] {
+        const auto records = probe_records(folder_, L"msg");
+        return std::any_of(records.begin(), records.end(), [](const probe_record& m) {
+            return m.number(0) == 0x0802 && m.number(2) == WM_MOUSEMOVE;
+        });
+    }));
     ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
     EXPECT_EQ(GetForegroundWindow(), front.window()) << "the pointer over the icon took the front";
 
-    const struct {
-        int delta;
-        int volume;
-    } notches[] = {{WHEEL_DELTA, 60}, {-WHEEL_DELTA, 50}, {-2 * WHEEL_DELTA, 40}};
-    for (const auto& notch : notches) {
-        SCOPED_TRACE(notch.delta);
+    for (const auto& [delta, volume] : {std::pair{WHEEL_DELTA, 60}, {-2 * WHEEL_DELTA, 50}}) {
+        SCOPED_TRACE(delta);
         g_passed_on.clear();
-        send_mouse(MOUSEEVENTF_WHEEL, notch.delta);
-        EXPECT_TRUE(pump_until([&] { return volume_becomes(notch.volume); }));
-        ASSERT_TRUE(settle());
+        send_mouse(MOUSEEVENTF_WHEEL, delta);
+        // Input is handled in order: a sideways wheel sent after it comes
+        // through only once the wheel has, or has been taken.
+        send_mouse(MOUSEEVENTF_HWHEEL, WHEEL_DELTA);
+        ASSERT_TRUE(passed_on(WM_MOUSEHWHEEL));
         EXPECT_EQ(std::count(g_passed_on.begin(), g_passed_on.end(), WM_MOUSEWHEEL), 0)
             << "the wheel went on to the shell";
         ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
-        EXPECT_EQ(percent(fake_.master(speakers_)), notch.volume) << "one notch, one step";
+        EXPECT_EQ(percent(fake_.master(speakers_)), volume) << "one notch, one step";
     }
 
     // Away from the icon the wheel is everybody else's.
-    g_passed_on.clear();
-    send_mouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, 0, elsewhere);
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
     send_mouse(MOUSEEVENTF_WHEEL, WHEEL_DELTA);
-    EXPECT_TRUE(pump_until(
-        [&] { return std::count(g_passed_on.begin(), g_passed_on.end(), WM_MOUSEWHEEL) > 0; }));
+    EXPECT_TRUE(passed_on(WM_MOUSEWHEEL));
     ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
-    EXPECT_EQ(percent(fake_.master(speakers_)), 40);
+    EXPECT_EQ(percent(fake_.master(speakers_)), 50);
     EXPECT_EQ(GetForegroundWindow(), front.window());
 }
 

