@@ -68,6 +68,9 @@ inline void unmap_view(void* p) noexcept {
 inline void global_free(HGLOBAL h) noexcept {
     ::GlobalFree(h);
 }
+inline void unhook(HHOOK h) noexcept {
+    ::UnhookWindowsHookEx(h);
+}
 
 struct file_handle {
     using handle_type = HANDLE;
@@ -98,6 +101,7 @@ using unique_view =
     unique_resource<handle_traits::null_is_invalid<void*, handle_traits::unmap_view>>;
 using unique_hglobal =
     unique_resource<handle_traits::null_is_invalid<HGLOBAL, handle_traits::global_free>>;
+using unique_hook = unique_resource<handle_traits::null_is_invalid<HHOOK, handle_traits::unhook>>;
 
 // A DC borrowed with GetDC, given back with ReleaseDC.
 class window_dc {

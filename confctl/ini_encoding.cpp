@@ -110,6 +110,22 @@ private:
     wchar_t name_[MAX_PATH] = {};
 };
 
+// Antivirus scanners, indexers and sync clients open a file that has just
+// changed, often without delete sharing, and the replacement fails while they
+// hold it: it is tried again for about a second before the save fails.
+bool move_over(const wchar_t* from, const wchar_t* to) noexcept {
+    constexpr int tries = 20;
+    constexpr DWORD pause_ms = 50;
+    for (int tried = 1;; ++tried) {
+        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED ||
+                          error == ERROR_LOCK_VIOLATION;
+        if (!held || tried >= tries) return false;
+        Sleep(pause_ms);
+    }
+}
+
 bool replace_with_utf16(const wchar_t* path, const std::wstring& text) noexcept {
     temp_file temp(path);
     if (!temp.name()) return false;
@@ -122,8 +138,7 @@ bool replace_with_utf16(const wchar_t* path, const std::wstring& text) noexcept 
             !FlushFileBuffers(out.get()))
             return false;
     }
-    if (!MoveFileExW(temp.name(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return false;
+    if (!move_over(temp.name(), path)) return false;
     temp.keep();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "main/about.h"
 #include "main/commands.h"
 #include "common/gdiplus_include.h"
+#include "common/library_search.h"
 #include "main/resource.h"
 #include "plugin_sdk/ui_language.h"
 
@@ -143,8 +144,10 @@ void Capp::shut_down() noexcept {
         filter.cbSize = 8;
         ChangeWindowMessageFilterEx(main_window, WM_COMMAND, MSGFLT_DISALLOW, &filter);
     }
-    // The audio system's threads must not post to a window that is going.
+    // The audio system's threads and the wheel hook must not post to a
+    // window that is going.
     mixer.stop_watching_devices();
+    tray_icon.stop_wheel_hook();
     g_plugproc.release();
     hooks.unload();
     tips_window.hide();
@@ -236,10 +239,14 @@ int Capp::run(HINSTANCE program) noexcept {
     if (main_window && IsWindow(main_window)) DestroyWindow(main_window);
     // The audio objects are COM objects: they go while COM is still up.
     mixer.release_devices();
+    // The window is gone, so nobody waits for this end any more: the other
+    // programs may finish letting go of the hook library.
+    hooks.finish_release(3000);
     return exit_code;
 }
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    search_system_libraries_only();
     CoInitialize(nullptr);
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;

@@ -13,14 +13,22 @@ public:
     hook_connection() = default;
     hook_connection(const hook_connection&) = delete;
     hook_connection& operator=(const hook_connection&) = delete;
-    ~hook_connection() { unload(); }
+    ~hook_connection() {
+        unload();
+        finish_release(0);
+    }
 
     // Loads "zuvohook.dll" from the current directory and connects it with
     // a table of `capacity` keys. False when any step fails; a library that
     // loaded stays loaded until unload().
     bool load(HWND window, uint32_t capacity) noexcept;
     // Disconnects and frees the library; harmless when nothing is loaded.
+    // The programs the hook was loaded into are then woken on a thread of
+    // its own, so that they let go of the library soon.
     void unload() noexcept;
+    // Waits at most `timeout_ms` for that waking to end (the program is
+    // about to end and would cut it short).
+    void finish_release(DWORD timeout_ms) noexcept;
 
     bool can_register() const noexcept { return key_regist_ != nullptr; }
     // False without a connected library, for a key without virtual key, or
@@ -30,6 +38,8 @@ public:
 private:
     unique_hmodule library_;
     ZUVOHOOK_key_regist_fn key_regist_ = nullptr;
+    bool connected_ = false;
+    unique_handle waking_;
 };
 
 // The program's own five keys, in the order that decides which entry wins.

@@ -2,6 +2,7 @@
 
 #include "main/app.h"
 #include "main/resource.h"
+#include "common/library_search.h"
 
 #include <strsafe.h>
 
@@ -36,7 +37,7 @@ bool Czuvo_plugproc::load(HWND main_window) noexcept {
         wchar_t relative[261], path[261];
         const bool fits = SUCCEEDED(StringCchPrintfW(relative, 261, L"%s%s", L"plugin\\", name));
         DWORD length = fits ? GetFullPathNameW(relative, 261, path, nullptr) : 0;
-        HMODULE module = (length && length < 261) ? LoadLibraryW(path) : nullptr;
+        HMODULE module = (length && length < 261) ? load_own_library(path) : nullptr;
         plugins_[j].module = module;
         auto entry =
             module ? find_export<ZUVOPLUG_entry_fn>(module, "ZUVOPLUG_entry_4_0_0") : nullptr;

@@ -10,6 +10,51 @@
 
 namespace {
 
+// Where the wheel counts as over our icon. The window thread writes it when
+// the shell reports the pointer over the icon; the wheel hook's thread reads
+// it for every wheel event.
+struct wheel_area {
+    SRWLOCK lock = SRWLOCK_INIT;
+    HWND main_window = nullptr;
+    RECT icon{};
+    // The top-level window that showed the icon then: a rectangle that
+    // another window covers now, or that the shell has since closed (the
+    // overflow flyout), is not the icon any more.
+    HWND root = nullptr;
+};
+wheel_area g_wheel_area;
+
+HWND root_window_at(POINT point) noexcept {
+    HWND window = WindowFromPoint(point);
+    return window ? GetAncestor(window, GA_ROOT) : nullptr;
+}
+
+DWORD window_process(HWND window) noexcept {
+    DWORD process = 0;
+    if (window) GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
+// Takes the wheel over the icon's rectangle and hands it to the main window as
+// a wheel message of its own; the window under the pointer (the shell's) and
+// the program in front never see it.
+LRESULT CALLBACK tray_wheel_proc(int code, WPARAM wparam, LPARAM lparam) noexcept {
+    if (code == HC_ACTION && wparam == WM_MOUSEWHEEL && lparam) {
+        const auto* event = reinterpret_cast<const MSLLHOOKSTRUCT*>(lparam);
+        AcquireSRWLockShared(&g_wheel_area.lock);
+        const HWND window = g_wheel_area.main_window;
+        const HWND root = g_wheel_area.root;
+        const bool inside = root && PtInRect(&g_wheel_area.icon, event->pt);
+        ReleaseSRWLockShared(&g_wheel_area.lock);
+        if (inside && window && root_window_at(event->pt) == root) {
+            PostMessageW(window, WM_MOUSEWHEEL, event->mouseData & 0xFFFF0000u,
+                         MAKELPARAM(event->pt.x, event->pt.y));
+            return 1;
+        }
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 // The small-icon size at the DPI of the monitor that shows the notification
 // area: what the shell draws our icon at.
 int32_t shell_icon_size() noexcept {
@@ -25,6 +70,7 @@ int32_t shell_icon_size() noexcept {
 } // namespace
 
 Ctrayicon::~Ctrayicon() {
+    stop_wheel_hook();
     if (added_) Shell_NotifyIconW(NIM_DELETE, &data_);
 }
 
@@ -37,14 +83,63 @@ void Ctrayicon::prepare(HWND window, const Cconfig* config) noexcept {
     data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data_.uCallbackMessage = ZUVOMSG_TRAY_NOTIFY;
     icon_size_ = shell_icon_size();
+    // The wheel goes to the window under the pointer, which over the icon is
+    // the shell's: only a hook sees it first. Without an icon there is
+    // nothing to turn the wheel over.
+    if (config && config->trayicon_wheel && config->trayicon_show) start_wheel_hook();
+}
+
+void Ctrayicon::start_wheel_hook() noexcept {
+    AcquireSRWLockExclusive(&g_wheel_area.lock);
+    g_wheel_area.main_window = data_.hWnd;
+    g_wheel_area.root = nullptr;
+    ReleaseSRWLockExclusive(&g_wheel_area.lock);
+    wheel_hook_.start(WH_MOUSE_LL, tray_wheel_proc, GetModuleHandleW(nullptr));
+}
+
+void Ctrayicon::stop_wheel_hook() noexcept {
+    wheel_hook_.stop();
+    AcquireSRWLockExclusive(&g_wheel_area.lock);
+    g_wheel_area.main_window = nullptr;
+    g_wheel_area.root = nullptr;
+    ReleaseSRWLockExclusive(&g_wheel_area.lock);
+}
+
+void Ctrayicon::note_pointer_over_icon() noexcept {
+    if (!wheel_hook_.running()) return;
+    // Only the shell's windows can show the icon: a window of another
+    // program under the pointer by now must never take the wheel.
+    const DWORD shell = window_process(FindWindowW(L"Shell_TrayWnd", nullptr));
+    RECT icon{};
+    HWND root = nullptr;
+    NOTIFYICONIDENTIFIER id{};
+    id.cbSize = sizeof id;
+    id.hWnd = data_.hWnd;
+    id.uID = data_.uID;
+    if (SUCCEEDED(Shell_NotifyIconGetRect(&id, &icon))) {
+        root = root_window_at(POINT{icon.left + (icon.right - icon.left) / 2,
+                                    icon.top + (icon.bottom - icon.top) / 2});
+    } else {
+        // A shell that cannot tell (Wine's is one): the window under the
+        // pointer, which the shell has just reported over the icon.
+        POINT pointer{};
+        HWND under = GetCursorPos(&pointer) ? WindowFromPoint(pointer) : nullptr;
+        if (under && GetWindowRect(under, &icon)) root = GetAncestor(under, GA_ROOT);
+    }
+    if (shell == 0 || window_process(root) != shell) root = nullptr;
+    AcquireSRWLockExclusive(&g_wheel_area.lock);
+    g_wheel_area.icon = icon;
+    g_wheel_area.root = root;
+    ReleaseSRWLockExclusive(&g_wheel_area.lock);
 }
 
 void Ctrayicon::add() noexcept {
     failed_ = false;
     data_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    version_taken_ = false;
     if (Shell_NotifyIconW(NIM_ADD, &data_)) {
         data_.uVersion = NOTIFYICON_VERSION;
-        Shell_NotifyIconW(NIM_SETVERSION, &data_);
+        version_taken_ = Shell_NotifyIconW(NIM_SETVERSION, &data_) != FALSE;
     } else {
         failed_ = true;
     }
@@ -98,12 +193,15 @@ void Ctrayicon::notify(LPARAM event) noexcept {
     HWND window = data_.hWnd;
     switch (static_cast<UINT>(event)) {
     case WM_CONTEXTMENU:
-    case WM_RBUTTONUP:
         PostMessageW(window, WM_COMMAND, CMD_POPUP, 0);
         break;
+    case WM_RBUTTONUP:
+        // A shell that took our version follows the button-up with
+        // WM_CONTEXTMENU, as it does for the menu key: one menu per click.
+        if (!version_taken_) PostMessageW(window, WM_COMMAND, CMD_POPUP, 0);
+        break;
     case WM_MOUSEMOVE:
-        // Wheel messages go to the foreground window only.
-        if (config_ && config_->trayicon_wheel) bring_to_foreground(window);
+        note_pointer_over_icon();
         break;
     case WM_LBUTTONUP:
         if (click_pending_) {

@@ -2,6 +2,7 @@
 // The notification-area icon: adding and updating it, balloons, and turning
 // clicks, the wheel and the keyboard on it into commands.
 
+#include "common/hook_thread.h"
 #include "common/unique_resource.h"
 #include "confctl/config.h"
 
@@ -27,6 +28,8 @@ public:
     void single_click() noexcept;
     // Command 0x0509: removes the balloon text.
     void clear_balloon() noexcept;
+    // The wheel over the icon is no longer taken (the program is ending).
+    void stop_wheel_hook() noexcept;
 
     bool is_added() const noexcept { return added_; }
 
@@ -38,6 +41,9 @@ private:
     void wheel(WPARAM wparam) noexcept;
     // After a change of DPI or displays: the icon is built again at the new size.
     void follow_icon_size() noexcept;
+    void start_wheel_hook() noexcept;
+    // The shell reported the pointer over the icon: where the wheel is ours.
+    void note_pointer_over_icon() noexcept;
 
     NOTIFYICONDATAW data_{};
     unique_hicon icon_; // the icon the shell shows
@@ -47,4 +53,7 @@ private:
     bool added_ = false;
     bool failed_ = false;
     bool click_pending_ = false;
+    // The shell took NOTIFYICON_VERSION: it sends WM_CONTEXTMENU for the menu.
+    bool version_taken_ = false;
+    low_level_hook_thread wheel_hook_;
 };

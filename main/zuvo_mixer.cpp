@@ -114,14 +114,15 @@ bool Czuvo_mixer::change_volume(size_t slot, int32_t amount, bool relative) noex
         if (cur < 0) cur = c->volume();
         target = fit_to_step(target, cur, step);
     }
-    if (!c->set_volume(target)) {
+    // A step moves the hardware at least one of its own steps that way.
+    const int32_t direction = relative ? (amount > 0) - (amount < 0) : 0;
+    if (!c->move_volume(target, direction)) {
         bind(slot);
         return false;
     }
-    // The mixer keeps the volume within 0..100: asking for 110 at 100 changes
-    // nothing and must not be reported as a change.
-    const int32_t stored = target < 0 ? 0 : target > 100 ? 100 : target;
-    return stored != cur;
+    // What the hardware holds now tells whether anything changed: it keeps
+    // the volume within 0..100, and stepped hardware rounds what it is given.
+    return c->volume() != cur;
 }
 
 bool Czuvo_mixer::toggle_mute(size_t slot) noexcept {

@@ -28,6 +28,10 @@ public:
         virtual const wchar_t* name() const = 0;
         virtual int32_t volume() = 0;
         virtual bool set_volume(int32_t percent) = 0;
+        // Sets the volume toward `percent`, moving at least one step of the
+        // hardware in `direction` (its sign; 0: as set_volume) while the
+        // range allows: a volume step that the hardware would round away.
+        virtual bool move_volume(int32_t percent, int32_t direction) = 0;
         virtual int32_t balance() const = 0;
         virtual bool set_balance(int32_t balance) = 0;
         virtual bool mute() = 0;

@@ -463,21 +463,62 @@ int32_t m_mxrctl_ca::m_devs::volume() {
     return mxrctl_math::percent_from_levels(levels, count, min_db, max_db);
 }
 
-bool m_mxrctl_ca::m_devs::set_volume(int32_t percent) {
-    const float scalar = mxrctl_math::scalar_from_percent(percent);
-    if (endpoint_volume_)
-        return SUCCEEDED(endpoint_volume_->SetMasterVolumeLevelScalar(scalar, nullptr));
-    if (!volume_) return false;
+bool m_mxrctl_ca::m_devs::move_volume(int32_t percent, int32_t direction) {
+    if (endpoint_volume_) return move_master(percent, direction);
+    return volume_ && move_line(percent, direction);
+}
+
+bool m_mxrctl_ca::m_devs::move_master(int32_t percent, int32_t direction) {
+    float before = 0.0f, before_db = 0.0f;
+    const bool known = direction != 0 &&
+                       SUCCEEDED(endpoint_volume_->GetMasterVolumeLevelScalar(&before)) &&
+                       SUCCEEDED(endpoint_volume_->GetMasterVolumeLevel(&before_db));
+    if (FAILED(endpoint_volume_->SetMasterVolumeLevelScalar(
+            mxrctl_math::scalar_from_percent(percent), nullptr)))
+        return false;
+    float after = before;
+    if (!known || FAILED(endpoint_volume_->GetMasterVolumeLevelScalar(&after))) return true;
+    if (direction > 0 ? after > before : after < before) return true;
+    // Hardware behind the endpoint holds its own steps, and one of them can
+    // be wider than the volume step: go one step of its own from where it was.
+    float min_db = 0.0f, max_db = 0.0f, step_db = 0.0f;
+    if (FAILED(endpoint_volume_->GetVolumeRange(&min_db, &max_db, &step_db))) return true;
+    const float level =
+        mxrctl_math::stepped_level(before_db, before_db, min_db, max_db, step_db, direction);
+    if (level != before_db) endpoint_volume_->SetMasterVolumeLevel(level, nullptr);
+    return true;
+}
+
+bool m_mxrctl_ca::m_devs::move_line(int32_t percent, int32_t direction) {
     UINT count = 0;
     float min_db = 0, max_db = 0, step_db = 0;
     if (FAILED(volume_->GetChannelCount(&count)) ||
         FAILED(volume_->GetLevelRange(0, &min_db, &max_db, &step_db)))
         return false;
-    if (count != 2)
-        return SUCCEEDED(
-            volume_->SetLevelUniform(mxrctl_math::db_from_scalar(scalar, min_db, max_db), nullptr));
+    float scalar = mxrctl_math::scalar_from_percent(percent);
+    // A move goes by whole steps of the louder channel, which is the line's
+    // volume; the balance then takes the other channel down from there. A
+    // volume set outright is written as asked and left to the hardware.
+    float louder = min_db;
+    if (direction != 0) {
+        constexpr UINT max_read_channels = 32;
+        const UINT read = std::min(count, max_read_channels);
+        for (UINT i = 0; i < read; ++i) {
+            float level = min_db;
+            if (SUCCEEDED(volume_->GetLevel(i, &level))) louder = std::max(louder, level);
+        }
+    } else {
+        step_db = 0.0f;
+    }
+    const auto fit = [&](double wanted, int32_t way) {
+        return mxrctl_math::stepped_level(wanted, louder, min_db, max_db, step_db, way);
+    };
+    const float level = fit(mxrctl_math::db_from_scalar(scalar, min_db, max_db), direction);
+    if (count != 2) return SUCCEEDED(volume_->SetLevelUniform(level, nullptr));
+    if (direction != 0)
+        scalar = static_cast<float>(mxrctl_math::scalar_from_db(level, min_db, max_db));
     const auto [left, right] = mxrctl_math::stereo_levels(scalar, balance_, min_db, max_db);
-    float levels[2] = {left, right};
+    float levels[2] = {fit(left, 0), fit(right, 0)};
     return SUCCEEDED(volume_->SetLevelAllChannels(levels, 2, nullptr));
 }
 

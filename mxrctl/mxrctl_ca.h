@@ -110,7 +110,8 @@ public:
     bool is_open() const override { return endpoint_volume_ || volume_; }
     const wchar_t* name() const override { return name_.c_str(); }
     int32_t volume() override;
-    bool set_volume(int32_t percent) override;
+    bool set_volume(int32_t percent) override { return move_volume(percent, 0); }
+    bool move_volume(int32_t percent, int32_t direction) override;
     int32_t balance() const override;
     bool set_balance(int32_t balance) override;
     bool mute() override;
@@ -121,6 +122,8 @@ public:
 
 private:
     bool open_master();
+    bool move_master(int32_t percent, int32_t direction);
+    bool move_line(int32_t percent, int32_t direction);
     bool bind_line(uint32_t source);
     bool watch_part(IPart* part, REFIID iid, void* identity,
                     Microsoft::WRL::ComPtr<Ccallback_ctlchg>& callback);

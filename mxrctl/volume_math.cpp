@@ -43,6 +43,24 @@ double scalar_from_db(float level_db, float min_db, float max_db) {
     return std::min(s, 1.0);
 }
 
+float stepped_level(double wanted_db, float current_db, float min_db, float max_db, float step_db,
+                    int32_t direction) {
+    const double lo = min_db, hi = std::max(min_db, max_db);
+    if (!(wanted_db == wanted_db)) wanted_db = lo;
+    if (!(step_db > 0.0f) || !(hi > lo)) return static_cast<float>(std::clamp(wanted_db, lo, hi));
+    const double step = step_db;
+    // A range that is no whole number of steps ends at the last step within it.
+    const double top = std::floor((hi - lo) / step + 1e-6);
+    const auto index = [&](double db) {
+        return db == db ? std::clamp(std::round((db - lo) / step), 0.0, top) : 0.0;
+    };
+    double k = index(wanted_db);
+    const double here = index(current_db);
+    if (direction > 0 && k < here + 1) k = std::min(here + 1, top);
+    if (direction < 0 && k > here - 1) k = std::max(here - 1, 0.0);
+    return static_cast<float>(lo + k * step);
+}
+
 float balance_from_setting(int32_t balance) {
     return static_cast<float>(std::clamp(balance, -100, 100)) / 100.0f;
 }

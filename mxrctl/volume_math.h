@@ -22,6 +22,16 @@ float db_from_scalar(double x, float min_db, float max_db);
 // Inverse of db_from_scalar, at most 1.0. An empty or inverted range gives 0.
 double scalar_from_db(float level_db, float min_db, float max_db);
 
+// The level to write to a control that holds only the levels `step_db` apart
+// from `min_db` (hardware may keep either neighbour of a level between two):
+// the step nearest to `wanted_db`, so that the control keeps it as written.
+// A move from `current_db` in `direction` (its sign; 0 for none) goes at
+// least one step that way while the range allows, since a change smaller
+// than a step would come back as the level it started from. Without steps
+// the wanted level, clamped to the range.
+float stepped_level(double wanted_db, float current_db, float min_db, float max_db, float step_db,
+                    int32_t direction);
+
 // Balance -100..100 as stored (-1.0..1.0), and the other way round.
 float balance_from_setting(int32_t balance);
 int32_t setting_from_balance(float balance);

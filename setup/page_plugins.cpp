@@ -3,6 +3,7 @@
 // A library is loaded only for a look or a call and freed right after: the
 // setup program never runs a plug-in, it only asks it to configure itself.
 
+#include "common/library_search.h"
 #include "common/unique_resource.h"
 #include "plugin_sdk/dialog_helpers.h"
 #include "plugin_sdk/ui_language.h"
@@ -35,7 +36,7 @@ unique_hmodule load_plugin(const wchar_t* path) noexcept {
     DWORD previous = 0;
     const bool quiet =
         SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previous) != FALSE;
-    unique_hmodule library(LoadLibraryExW(path, nullptr, 0));
+    unique_hmodule library(load_own_library(path));
     if (quiet) SetThreadErrorMode(previous, nullptr);
     return library;
 }

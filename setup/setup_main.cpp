@@ -2,6 +2,7 @@
 // that the saved settings take effect.
 
 #include "common/gdiplus_include.h"
+#include "common/library_search.h"
 #include "common/unique_resource.h"
 #include "confctl/config.h"
 #include "setup/resource.h"
@@ -115,6 +116,7 @@ int run(HINSTANCE instance) noexcept {
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    search_system_libraries_only();
     if (FAILED(CoInitialize(nullptr))) return exit_no_com;
     ULONG_PTR gdiplus = 0;
     Gdiplus::GdiplusStartupInput input;

@@ -206,6 +206,18 @@ std::vector<DWORD> process_ids(const wchar_t* exe_name) {
     return ids;
 }
 
+std::vector<std::wstring> module_paths(DWORD process_id) {
+    std::vector<std::wstring> paths;
+    unique_file snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_id));
+    if (!snapshot) return paths;
+    MODULEENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Module32FirstW(snapshot.get(), &entry); more;
+         more = Module32NextW(snapshot.get(), &entry))
+        paths.emplace_back(entry.szExePath);
+    return paths;
+}
+
 DWORD window_process(HWND window) {
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
@@ -431,12 +443,13 @@ std::vector<COLORREF> screen_pixels(const RECT& area) {
     return pixels;
 }
 
-bool click_at(int x, int y) {
+bool click_at(int x, int y, mouse_button button) {
     SetCursorPos(x, y);
+    const bool left = button == mouse_button::left;
     INPUT clicks[2]{};
     clicks[0].type = clicks[1].type = INPUT_MOUSE;
-    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    clicks[0].mi.dwFlags = left ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_RIGHTDOWN;
+    clicks[1].mi.dwFlags = left ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_RIGHTUP;
     return SendInput(2, clicks, sizeof(INPUT)) == 2;
 }
 

@@ -126,6 +126,8 @@ bool start_in_unix_locale(const std::wstring& command_line, const std::wstring& 
 std::vector<DWORD> process_ids(const wchar_t* exe_name);
 // The full path of the program a process runs.
 std::wstring image_path(const process& running);
+// The full paths of the modules a process has loaded.
+std::vector<std::wstring> module_paths(DWORD process_id);
 // The process a window belongs to.
 DWORD window_process(HWND window);
 // Every top-level window of `class_name` (and of `process_id` when not 0).
@@ -166,8 +168,9 @@ bool set_quellbar_run_value(const std::optional<std::wstring>& value);
 
 // The screen's pixels in `area`, row by row (empty on failure).
 std::vector<COLORREF> screen_pixels(const RECT& area);
-// A left click with the real mouse at a point of the screen.
-bool click_at(int x, int y);
+// A click with the real mouse at a point of the screen.
+enum class mouse_button { left, right };
+bool click_at(int x, int y, mouse_button button = mouse_button::left);
 // The window in which Wine's notification area shows our icon, or null.
 HWND tray_icon_window();
 // The runs of pixel rows in `area` of the screen that hold anything but the

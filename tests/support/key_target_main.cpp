@@ -3,19 +3,22 @@
 // test's window given on the command line.
 //
 //   key_target <test window as a decimal number>
-//              [sizable | owned | slow | taskbar | desktop]
+//              [sizable | owned | slow | taskbar | desktop | aside]
 //
 // "sizable" gives the window a sizing border and the maximize and minimize
 // boxes; "owned" adds a sizable window it owns, which takes the keyboard.
 // "slow" is a sizable window that, once ready, takes 3 s to accept a move
 // or a new size (in WM_WINDOWPOSCHANGING) and a new extended style (in
 // WM_STYLECHANGING). "taskbar" and "desktop" give the window the class of
-// the shell's taskbar or desktop.
+// the shell's taskbar or desktop. "aside" places it away from the top-left
+// corner, where the shell's icons are.
 //
 // To the test window: key_target_ready (lParam: this window) once, then
 // key_target_key for every key message (wParam the virtual key, lParam the
-// keystroke flags; bit 31 tells a key-up). Posted key_target_stall, it stops
-// reading messages for a while (see key_target_protocol.h).
+// keystroke flags; bit 31 tells a key-up), key_target_wheel for every wheel
+// message (wParam and lParam as received) and key_target_null for every
+// WM_NULL. Posted key_target_stall, it stops reading messages for a while
+// (see key_target_protocol.h).
 
 #include "tests/support/key_target_protocol.h"
 
@@ -49,6 +52,12 @@ LRESULT CALLBACK target_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     case WM_STYLECHANGING:
         if (g_slow && wparam == static_cast<WPARAM>(GWL_EXSTYLE)) Sleep(slow_ms);
         return 0;
+    case WM_MOUSEWHEEL:
+        PostMessageW(g_report_to, key_target_wheel, wparam, lparam);
+        return 0;
+    case WM_NULL:
+        PostMessageW(g_report_to, key_target_null, 0, 0);
+        return 0;
     case key_target_stall:
         PostMessageW(g_report_to, key_target_stalling, 0, reinterpret_cast<LPARAM>(window));
         Sleep(static_cast<DWORD>(wparam));
@@ -80,8 +89,9 @@ int main(int argc, char** argv) {
                                        : L"key_target";
     if (!RegisterClassW(&wc)) return 3;
     const DWORD style = owned || slow || is("sizable") ? WS_OVERLAPPEDWINDOW : WS_OVERLAPPED;
-    HWND window = CreateWindowExW(0, wc.lpszClassName, L"hook key target", style | WS_VISIBLE, 0, 0,
-                                  200, 120, nullptr, nullptr, wc.hInstance, nullptr);
+    const int at = is("aside") ? 300 : 0;
+    HWND window = CreateWindowExW(0, wc.lpszClassName, L"hook key target", style | WS_VISIBLE, at,
+                                  at, 200, 120, nullptr, nullptr, wc.hInstance, nullptr);
     if (window && owned)
         window = CreateWindowExW(0, wc.lpszClassName, L"owned key target",
                                  WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_VISIBLE,

@@ -9,3 +9,5 @@ inline constexpr UINT key_target_key = WM_APP + 0x101;
 // It answers key_target_stalling (lParam: its window) first.
 inline constexpr UINT key_target_stall = WM_APP + 0x102;
 inline constexpr UINT key_target_stalling = WM_APP + 0x103;
+inline constexpr UINT key_target_wheel = WM_APP + 0x104;
+inline constexpr UINT key_target_null = WM_APP + 0x105;

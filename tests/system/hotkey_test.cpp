@@ -7,9 +7,13 @@
 #include "tests/support/keyboard.h"
 #include "tests/support/probe.h"
 
+#include "common/unique_resource.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <thread>
 
 using namespace test_support;
 using namespace std::chrono_literals;
@@ -74,6 +78,36 @@ TEST_F(hotkeys, volume_up_steps_once_per_key_down_and_is_swallowed) {
     settle();
     EXPECT_EQ(volume(), 70);
     EXPECT_TRUE(keys_->got(VK_OEM_PERIOD, true).empty()) << "the program in front saw the key";
+}
+
+// A removed hook's library leaves a program only once that program handles a
+// message: after Exit zuvo.exe wakes the programs it may have been loaded
+// into, and one that never answers holds up neither that nor the end.
+TEST_F(hotkeys, exit_wakes_the_programs_the_hook_was_in_without_waiting_for_a_hung_one) {
+    start(L"");
+    ASSERT_TRUE(chord({VK_CONTROL, VK_SHIFT}, VK_OEM_PERIOD)); // through the hook
+    unique_handle go_on(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HWND hung = nullptr;
+    std::thread stuck([&] {
+        HWND window = CreateWindowExW(0, L"STATIC", L"hung", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                      nullptr, nullptr, nullptr);
+        hung = window;
+        // Never retrieves a message while the test runs.
+        WaitForSingleObject(go_on.get(), INFINITE);
+        DestroyWindow(window);
+    });
+    ASSERT_TRUE(wait_until([&] { return hung != nullptr; }, 5s));
+    keys_->clear();
+    ASSERT_TRUE(zuvo_->post_command(0x0504));
+    EXPECT_TRUE(keys_->wait_for([&] { return !zuvo_->proc().running(); }, 10000))
+        << "the end waited for the hung program";
+    EXPECT_TRUE(keys_->wait_for([&] {
+        const auto& seen = keys_->seen();
+        return std::any_of(seen.begin(), seen.end(),
+                           [](const MSG& m) { return m.message == key_target_null; });
+    })) << "the program in front was not woken";
+    SetEvent(go_on.get());
+    stuck.join();
 }
 
 TEST_F(hotkeys, an_extra_modifier_reaches_the_program_in_front) {

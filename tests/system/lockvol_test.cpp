@@ -54,7 +54,7 @@ fakeaudio::description lock_devices() {
     const int speakers = 0;
     d.tie(d.part(speakers, L"Wave Volume"), d.part(speakers, L"CD Volume"));
     d.render(L"Headphones", false, 0.6f);
-    d.endpoint_step(d.render(L"USB Speakers", false, 0.5f), 1.5f);
+    d.endpoint_steps(d.render(L"USB Speakers", false, 0.5f), 1.5f);
     return d;
 }
 

@@ -239,7 +239,9 @@ TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing)
     ASSERT_TRUE(front);
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     SetCursorPos(width / 2, height / 2);
+    // What the shell sends for a right click on the icon.
     PostMessageW(zuvo_->window(), 0x0802, 1384, WM_RBUTTONUP);
+    PostMessageW(zuvo_->window(), 0x0802, 1384, WM_CONTEXTMENU);
     ASSERT_TRUE(wait_for_probe_records(folder_, L"popup", 1));
     ASSERT_TRUE(wait_until([&] { return !open_menus(zuvo_->proc().id()).empty(); }, 5s));
     ASSERT_TRUE(wait_until([&] { return tracking_menu(zuvo_->window()); }, 5s));
@@ -267,6 +269,31 @@ TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing)
     EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));
     // The menu took the foreground; the program in front ends sooner with it.
     SetForegroundWindow(front.window());
+}
+
+// The shell follows a right click's button-up with WM_CONTEXTMENU (the menu
+// key sends that alone): one menu each time, for its own click as for its
+// messages posted by hand.
+TEST_F(menu, a_right_click_on_the_icon_opens_one_menu) {
+    start(speakers_only);
+    ASSERT_TRUE(wait_until([] { return tray_icon_window() != nullptr; }, 5s));
+    RECT icon{};
+    ASSERT_TRUE(GetWindowRect(tray_icon_window(), &icon));
+    for (bool real : {true, false, true}) {
+        SCOPED_TRACE(real ? "a real right click" : "button-up and context menu posted");
+        const size_t before = probe_records(folder_, L"popup").size();
+        if (real) {
+            ASSERT_TRUE(click_at((icon.left + icon.right) / 2, (icon.top + icon.bottom) / 2,
+                                 mouse_button::right));
+        } else {
+            for (LPARAM event : {WM_RBUTTONDOWN, WM_RBUTTONUP, WM_CONTEXTMENU})
+                PostMessageW(zuvo_->window(), 0x0802, 1384, event);
+        }
+        ASSERT_TRUE(wait_for_probe_records(folder_, L"popup", before + 1));
+        ASSERT_TRUE(wait_until([&] { return open_menus(zuvo_->proc().id()).empty(); }, 5s));
+        ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        EXPECT_EQ(probe_records(folder_, L"popup").size(), before + 1);
+    }
 }
 
 // That it starts the editor beside the program is setup_test's

@@ -7,6 +7,8 @@
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
 
+#include <msi.h>
+#include <msiquery.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -85,14 +87,21 @@ protected:
     void TearDown() override {
         for (DWORD id : process_ids(L"zuvo.exe"))
             if (process running = process::open(id)) running.terminate();
+        if (!other_msi_.empty()) {
+            msiexec(L"/x", L"REMOVEUSERFILES=1", other_msi_);
+            DeleteFileW(other_msi_.c_str());
+        }
         msiexec(L"/x", L"REMOVEUSERFILES=1");
         remove_tree(install_dir_);
     }
 
     // msiexec's exit code (nothing when it hangs).
-    std::optional<DWORD> msiexec(const std::wstring& action, const std::wstring& properties) {
-        process installer = process::start(
-            L"msiexec.exe " + action + L" \"" + msi_ + L"\" /qn " + properties, build_);
+    std::optional<DWORD> msiexec(const std::wstring& action, const std::wstring& properties,
+                                 const std::wstring& which = L"") {
+        process installer =
+            process::start(L"msiexec.exe " + action + L" \"" + (which.empty() ? msi_ : which) +
+                               L"\" /qn " + properties,
+                           build_);
         if (!installer) return std::nullopt;
         return installer.wait(60s);
     }
@@ -101,7 +110,77 @@ protected:
 
     fakeaudio::installed_fake fake_;
     std::wstring build_, msi_, install_dir_, menu_dir_;
+    std::wstring other_msi_; // a second package the test made, removed at the end
 };
+
+// Runs `query` on an installer database: the first row's fields, each
+// followed by "|", or "failed".
+std::wstring msi_query(MSIHANDLE database, const std::wstring& query) {
+    std::wstring row;
+    MSIHANDLE view = 0, record = 0;
+    if (MsiDatabaseOpenViewW(database, query.c_str(), &view) != ERROR_SUCCESS) return L"failed";
+    if (MsiViewExecute(view, 0) == ERROR_SUCCESS && MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+        for (UINT field = 1; field <= MsiRecordGetFieldCount(record); ++field) {
+            wchar_t text[256] = L"";
+            DWORD size = 256;
+            MsiRecordGetStringW(record, field, text, &size);
+            row += std::wstring(text) + L"|";
+        }
+        MsiCloseHandle(record);
+    }
+    MsiCloseHandle(view);
+    return row;
+}
+
+std::wstring new_guid() {
+    GUID guid{};
+    wchar_t text[40] = L"";
+    return SUCCEEDED(CoCreateGuid(&guid)) && StringFromGUID2(guid, text, 40) ? text : L"";
+}
+
+// One Quellbar per user: the package replaces an installed one of any version
+// up to its own, this one included (the other width, another build).
+TEST_F(package, replaces_an_installed_quellbar_of_the_same_version) {
+    MSIHANDLE database = 0;
+    ASSERT_EQ(MsiOpenDatabaseW(msi_.c_str(), MSIDBOPEN_READONLY, &database), 0u);
+    const auto property = [&](const wchar_t* name) {
+        return msi_query(database, std::wstring(L"SELECT `Value` FROM `Property` WHERE "
+                                                L"`Property` = '") +
+                                       name + L"'");
+    };
+    const std::wstring product = property(L"ProductCode");
+    // Attributes 0x100 and 0x200: the minimum and the maximum version included.
+    EXPECT_EQ(msi_query(database, L"SELECT `UpgradeCode`, `VersionMin`, `VersionMax`, "
+                                  L"`Attributes`, `ActionProperty` FROM `Upgrade`"),
+              property(L"UpgradeCode") + L"0.0.0|" + property(L"ProductVersion") +
+                  L"768|OLDERQUELLBAR|");
+    MsiCloseHandle(database);
+
+    ASSERT_EQ(msiexec(L"/i", L"STARTAFTERINSTALL=0"), 0u);
+    ASSERT_EQ(MsiQueryProductStateW(product.substr(0, product.size() - 1).c_str()),
+              INSTALLSTATE_DEFAULT);
+    // Another build: a product and a package code of its own.
+    other_msi_ = build_ + L"\\package\\another-build.msi";
+    ASSERT_TRUE(CopyFileW(msi_.c_str(), other_msi_.c_str(), FALSE));
+    ASSERT_EQ(MsiOpenDatabaseW(other_msi_.c_str(), MSIDBOPEN_TRANSACT, &database), 0u);
+    EXPECT_NE(msi_query(database, L"UPDATE `Property` SET `Value` = '" + new_guid() +
+                                      L"' WHERE `Property` = 'ProductCode'"),
+              L"failed");
+    MSIHANDLE summary = 0;
+    ASSERT_EQ(MsiGetSummaryInformationW(database, nullptr, 1, &summary), 0u);
+    EXPECT_EQ(MsiSummaryInfoSetPropertyW(summary, PIDSI_REVNUMBER, VT_LPSTR, 0, nullptr,
+                                         new_guid().c_str()),
+              0u);
+    EXPECT_EQ(MsiSummaryInfoPersist(summary), 0u);
+    MsiCloseHandle(summary);
+    EXPECT_EQ(MsiDatabaseCommit(database), 0u);
+    MsiCloseHandle(database);
+    ASSERT_EQ(msiexec(L"/i", L"STARTAFTERINSTALL=0", other_msi_), 0u);
+    EXPECT_EQ(MsiQueryProductStateW(product.substr(0, product.size() - 1).c_str()),
+              INSTALLSTATE_UNKNOWN)
+        << "two Quellbars are installed";
+    EXPECT_TRUE(file_exists(installed(L"zuvo.exe")));
+}
 
 TEST_F(package, installs_per_user_starts_zuvo_and_uninstall_keeps_the_settings) {
     ASSERT_EQ(msiexec(L"/i", L"STARTWITHWINDOWS=1"), 0u) << narrow(msi_);

@@ -547,16 +547,42 @@ TEST_F(setup_program, step_edit_and_trackbar_follow_each_other) {
 constexpr wchar_t run_key[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr int start_with_windows_box = 40016;
 
+// Whether the user let the entry start, as the system's start-up apps keep it
+// (12 bytes: flags, odd when turned off, and the time it was).
+constexpr wchar_t approved_key[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+enum class approval { none, on, off };
+approval startup_approval() {
+    BYTE data[64] = {};
+    DWORD size = sizeof data;
+    if (RegGetValueW(HKEY_CURRENT_USER, approved_key, L"Quellbar", RRF_RT_REG_BINARY, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return approval::none;
+    return size > 0 && (data[0] & 1) ? approval::off : approval::on;
+}
+void set_startup_approval(approval state) {
+    if (state == approval::none) {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, approved_key, L"Quellbar");
+        return;
+    }
+    const BYTE data[12] = {state == approval::off ? BYTE{3} : BYTE{2}, 0, 0, 0, 0x40, 0x2b};
+    RegSetKeyValueW(HKEY_CURRENT_USER, approved_key, L"Quellbar", REG_BINARY, data, sizeof data);
+}
+
 // The session's value as it was before the test, put back afterwards.
 class run_value_kept {
 public:
-    run_value_kept() : before_(quellbar_run_value()) {}
+    run_value_kept() : before_(quellbar_run_value()), approval_(startup_approval()) {}
     run_value_kept(const run_value_kept&) = delete;
     run_value_kept& operator=(const run_value_kept&) = delete;
-    ~run_value_kept() { set_quellbar_run_value(before_); }
+    ~run_value_kept() {
+        set_quellbar_run_value(before_);
+        set_startup_approval(approval_);
+    }
 
 private:
     std::optional<std::wstring> before_;
+    approval approval_;
 };
 
 TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
@@ -570,6 +596,8 @@ TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
         bool click; // the box clicked once
         bool ok;    // else Cancel
         std::optional<std::wstring> after;
+        approval approved_before = approval::none;
+        approval approved_after = approval::none;
     };
     const step steps[] = {
         {std::nullopt, false, true, false, std::nullopt},
@@ -581,11 +609,20 @@ TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
         // Another folder's entry is left alone unless the user unticks it.
         {elsewhere, true, false, true, elsewhere},
         {elsewhere, true, true, true, std::nullopt},
+        // Turned off among the system's start-up apps, the entry starts
+        // nothing: unticked, and ticking turns it on again.
+        {own, false, false, true, own, approval::off, approval::off},
+        {own, false, true, true, own, approval::off, approval::on},
+        {std::nullopt, false, true, true, own, approval::off, approval::on},
+        // An entry removed takes its state along.
+        {own, true, true, true, std::nullopt, approval::on, approval::none},
     };
     for (const step& s : steps) {
         SCOPED_TRACE(ascii(s.before.value_or(L"none")) + (s.click ? " click" : "") +
-                     (s.ok ? " OK" : " Cancel"));
+                     (s.ok ? " OK" : " Cancel") + " start-up app " +
+                     std::to_string(static_cast<int>(s.approved_before)));
         set_quellbar_run_value(s.before);
+        set_startup_approval(s.approved_before);
         setup_process editor(folder_);
         HWND basic = editor.show(setup_page::basic);
         ASSERT_TRUE(basic);
@@ -600,6 +637,7 @@ TEST_F(setup_program, start_with_windows_box_changes_the_run_value_on_ok_only) {
         } else {
             EXPECT_EQ(after, s.after) << ascii(after.value_or(L"none"));
         }
+        EXPECT_EQ(startup_approval(), s.approved_after);
     }
     // The box is no setting of zuvo.ini: OK wrote the file as if it were not there.
     EXPECT_EQ(saved(), default_file());

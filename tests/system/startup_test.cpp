@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 using namespace test_support;
 using namespace std::chrono_literals;
@@ -55,6 +56,91 @@ TEST(startup, without_hook_library_warns_once_and_runs_on) {
     EXPECT_TRUE(zuvo.sync());
     EXPECT_FALSE(has_message_box(zuvo.proc().id()));
     EXPECT_TRUE(zuvo.proc().running());
+    EXPECT_EQ(zuvo.exit(), 0u);
+}
+
+// The libraries a program file imports by name, from its import table.
+std::vector<std::string> imported_libraries(const std::wstring& path) {
+    std::vector<std::string> names;
+    // Mapped as an image, but never run: no library of its own is loaded.
+    HMODULE mapped = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (!mapped) return names;
+    const auto* base =
+        reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(mapped) & ~uintptr_t{3});
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& table =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (table.VirtualAddress != 0)
+        for (auto* entry =
+                 reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + table.VirtualAddress);
+             entry->Name != 0; ++entry)
+            names.emplace_back(reinterpret_cast<const char*>(base + entry->Name));
+    FreeLibrary(mapped);
+    return names;
+}
+
+// What the programs and libraries import when they start is known DLLs only:
+// the loader looks for anything else in the program's folder first. Common
+// controls come through the manifest's side-by-side assembly.
+TEST(startup, programs_and_libraries_import_known_dlls_only) {
+    const std::vector<std::string> known = {
+        "ADVAPI32.dll", "COMCTL32.dll", "comdlg32.dll", "GDI32.dll",    "gdiplus.dll",
+        "KERNEL32.dll", "msvcrt.dll",   "ole32.dll",    "OLEAUT32.dll", "SHCORE.dll",
+        "SHELL32.dll",  "SHLWAPI.dll",  "USER32.dll"};
+    const std::wstring bin = build_bin_folder();
+    std::vector<std::wstring> files = {L"zuvo.exe", L"zuvoset.exe", L"zuvohook.dll"};
+    for (const wchar_t* plugin : {L"lockvol", L"tickson", L"zuvogrid", L"seethru", L"barroll"})
+        if (file_exists(bin + L"\\plugin\\" + plugin + L".dll"))
+            files.push_back(std::wstring(L"plugin\\") + plugin + L".dll");
+    for (const std::wstring& file : files) {
+        SCOPED_TRACE(file);
+        const auto imports = imported_libraries(bin + L"\\" + file);
+        EXPECT_FALSE(imports.empty());
+        for (const std::string& name : imports) {
+            EXPECT_TRUE(std::any_of(known.begin(), known.end(), [&](const std::string& k) {
+                return lstrcmpiA(k.c_str(), name.c_str()) == 0;
+            })) << name;
+        }
+    }
+}
+
+// Libraries of the system that are no known DLLs come from System32,
+// whatever lies beside the program (a folder unpacked into Downloads) or the
+// plug-in: the sound-feedback plug-in's. (Wine's own libraries load
+// version.dll, from the program's folder, before the program starts: that one
+// only the import tables above can tell.)
+TEST(startup, system_libraries_come_from_system32_not_from_beside_the_program) {
+    fakeaudio::installed_fake fake;
+    program_folder folder({.plugins = true});
+    const wchar_t* const planted[] = {L"dsound.dll", L"winmm.dll"};
+    for (const wchar_t* name : planted) {
+        // Any library of ours will do: what matters is where it is taken from.
+        ASSERT_TRUE(folder.copy_in(L"zuvohook.dll", name));
+        ASSERT_TRUE(folder.copy_in(L"zuvohook.dll", std::wstring(L"plugin\\") + name));
+    }
+    ASSERT_TRUE(install_probe(folder, L"probe.dll"));
+    folder.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" +
+                                      plugin_section({L"probe.dll", L"tickson.dll"}));
+    zuvo_process zuvo(folder);
+    ASSERT_TRUE(zuvo.window());
+    zuvo.post_command(0x0580); // a click
+    wchar_t system[MAX_PATH] = L"";
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    for (const wchar_t* name : planted) {
+        SCOPED_TRACE(name);
+        std::wstring path;
+        ASSERT_TRUE(wait_until(
+            [&] {
+                for (const std::wstring& module : module_paths(zuvo.proc().id()))
+                    if (lstrcmpiW(module.c_str() + module.find_last_of(L'\\') + 1, name) == 0)
+                        path = module;
+                return !path.empty();
+            },
+            10s));
+        EXPECT_EQ(lstrcmpiW(path.c_str(), (std::wstring(system) + L"\\" + name).c_str()), 0)
+            << path;
+    }
     EXPECT_EQ(zuvo.exit(), 0u);
 }
 

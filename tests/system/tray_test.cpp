@@ -4,8 +4,11 @@
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
+#include "tests/support/keyboard.h"
 #include "tests/support/probe.h"
 #include "tests/unit/picture_files.h"
+
+#include "common/unique_resource.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +33,9 @@ protected:
 
     // Starts zuvo.exe with these settings on the fake "Speakers", with the
     // probe plug-in writing down every command the window receives.
-    void start(const std::wstring& settings = L"") {
-        ASSERT_TRUE(install_probe(folder_, L"probe.dll"));
+    void start(const std::wstring& settings = L"",
+               std::initializer_list<std::wstring> probe_settings = {}) {
+        ASSERT_TRUE(install_probe(folder_, L"probe.dll", probe_settings));
         folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" + settings +
                                            plugin_section({L"probe.dll"}));
         zuvo_ = std::make_unique<zuvo_process>(folder_);
@@ -122,6 +126,79 @@ TEST_F(tray, wheel_steps_and_reverses_with_the_setting) {
     start(L"[Basic]\r\nVolStepSize=5\r\nTrayiconWheelReverse=1\r\n");
     PostMessageW(zuvo_->window(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_TRUE(volume_becomes(45));
+}
+
+// Wheel events that reach a low-level hook of this test. Hooks are called
+// newest first, so one installed before zuvo.exe starts sees what zuvo.exe's
+// hook passes on, and nothing that it takes.
+std::vector<WPARAM> g_passed_on;
+LRESULT CALLBACK passed_on_proc(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HC_ACTION && (wparam == WM_MOUSEWHEEL || wparam == WM_MOUSEHWHEEL))
+        g_passed_on.push_back(wparam);
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+void send_mouse(DWORD flags, int data = 0) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    input.mi.mouseData = static_cast<DWORD>(data);
+    SendInput(1, &input, sizeof input);
+}
+
+// The shell sends the wheel to the window under the pointer, its own over the
+// icon; zuvo.exe's low-level hook takes it there, and only there, with no
+// window brought to the front when the pointer passes.
+TEST_F(tray, real_wheel_over_the_icon_steps_the_volume_and_is_taken_from_the_shell) {
+    g_passed_on.clear();
+    unique_hook chain_end(
+        SetWindowsHookExW(WH_MOUSE_LL, passed_on_proc, GetModuleHandleW(nullptr), 0));
+    ASSERT_TRUE(chain_end);
+    key_target front(L"aside");
+    ASSERT_TRUE(front);
+    const auto passed_on = [&](UINT message) {
+        return front.wait_for([&] {
+            return std::find(g_passed_on.begin(), g_passed_on.end(), message) != g_passed_on.end();
+        });
+    };
+    fake_.set_master(speakers_, 0.5f);
+    start(L"[Basic]\r\nTrayiconWheel=1\r\n", {L"Log=0x111,0x802"});
+    HWND icon = nullptr;
+    ASSERT_TRUE(wait_until([&] { return (icon = tray_icon_window()) != nullptr; }, 5s));
+    RECT r{};
+    ASSERT_TRUE(GetWindowRect(icon, &r));
+    // The shell tells the program that the pointer is over its icon.
+    SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ASSERT_TRUE(front.wait_for([&] {
+        const auto records = probe_records(folder_, L"msg");
+        return std::any_of(records.begin(), records.end(), [](const probe_record& m) {
+            return m.number(0) == 0x0802 && m.number(2) == WM_MOUSEMOVE;
+        });
+    }));
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(GetForegroundWindow(), front.window()) << "the pointer over the icon took the front";
+
+    for (const auto& [delta, volume] : {std::pair{WHEEL_DELTA, 60}, {-2 * WHEEL_DELTA, 50}}) {
+        SCOPED_TRACE(delta);
+        g_passed_on.clear();
+        send_mouse(MOUSEEVENTF_WHEEL, delta);
+        // Input is handled in order: a sideways wheel sent after it comes
+        // through only once the wheel has, or has been taken.
+        send_mouse(MOUSEEVENTF_HWHEEL, WHEEL_DELTA);
+        ASSERT_TRUE(passed_on(WM_MOUSEHWHEEL));
+        EXPECT_EQ(std::count(g_passed_on.begin(), g_passed_on.end(), WM_MOUSEWHEEL), 0)
+            << "the wheel went on to the shell";
+        ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+        EXPECT_EQ(percent(fake_.master(speakers_)), volume) << "one notch, one step";
+    }
+
+    // Away from the icon the wheel is everybody else's.
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2);
+    send_mouse(MOUSEEVENTF_WHEEL, WHEEL_DELTA);
+    EXPECT_TRUE(passed_on(WM_MOUSEWHEEL));
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(percent(fake_.master(speakers_)), 50);
+    EXPECT_EQ(GetForegroundWindow(), front.window());
 }
 
 TEST_F(tray, middle_click_toggles_mute) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 using test_support::read_bytes;
@@ -343,6 +344,30 @@ INSTANTIATE_TEST_SUITE_P(
                                       L"[a]\r\n\r\nk=K\u00f6pf \U0001F3A7\r\n"},
                       // Broken UTF-8 behind the mark would not survive.
                       conversion_case{"\xEF\xBB\xBF[a]\r\nk=\xC3(\r\n", nullptr}));
+
+// An antivirus, indexer or sync client holds the file for a moment without
+// delete sharing, just when the converted text is to replace it.
+TEST(conversion, waits_out_a_brief_hold_of_the_file) {
+    temp_folder folder;
+    const auto path = folder.file(L"c.ini");
+    write_ascii(path, "[s]\r\nk=old\r\n");
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::thread scanner([&] {
+        // Let go a while after the replacement is ready, as a scan ends.
+        const ULONGLONG give_up = GetTickCount64() + 10000;
+        while (!temp_file_left(folder) && GetTickCount64() < give_up) Sleep(1);
+        Sleep(100);
+        CloseHandle(held);
+    });
+    const bool prepared = ini_encoding::prepare_change(path.c_str(), L"s", L"k", L"\U0001F3A7");
+    scanner.join();
+    EXPECT_TRUE(prepared);
+    EXPECT_TRUE(starts_with_utf16_mark(path));
+    EXPECT_EQ(read_text(path), L"[s]\r\nk=old\r\n");
+    EXPECT_FALSE(temp_file_left(folder));
+}
 
 // Settings model ------------------------------------------------------------
 

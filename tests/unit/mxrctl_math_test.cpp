@@ -120,6 +120,37 @@ TEST(db_formula, ends_of_the_range_and_clamping) {
     EXPECT_EQ(scalar_from_db(-3.0f, 0.0f, -10.0f), 0.0);
 }
 
+struct stepped_case {
+    double wanted;
+    float current, min_db, max_db, step_db;
+    int32_t direction;
+    float expected;
+};
+
+class stepped : public ::testing::TestWithParam<stepped_case> {};
+
+TEST_P(stepped, is_a_step_of_the_range_and_a_move_goes_one_at_least) {
+    const auto& c = GetParam();
+    EXPECT_FLOAT_EQ(stepped_level(c.wanted, c.current, c.min_db, c.max_db, c.step_db, c.direction),
+                    c.expected)
+        << c.wanted << " from " << c.current << " going " << c.direction;
+}
+
+// Less than a step up or down from -1.5 dB would round back to it. Farther:
+// the step nearest to what was asked, from a level off the steps (another
+// program's) too. The ends hold; a range of no whole number of steps ends at
+// the last one. No steps: as asked, within the range; nothing: the bottom.
+INSTANTIATE_TEST_SUITE_P(
+    table, stepped,
+    ::testing::Values(stepped_case{-1.0, -1.5f, -46.5f, 0.0f, 1.5f, 1, 0.0f},
+                      stepped_case{-2.0, -1.5f, -46.5f, 0.0f, 1.5f, -1, -3.0f},
+                      stepped_case{-20.2, -29.9f, -46.5f, 0.0f, 1.5f, 1, -19.5f},
+                      stepped_case{-60.0, -46.5f, -46.5f, 0.0f, 1.5f, -1, -46.5f},
+                      stepped_case{0.0, -1.0f, -10.0f, 0.0f, 0.75f, 1, -0.25f},
+                      stepped_case{9.0, -1.0f, -46.5f, 0.0f, 0.0f, 1, 0.0f},
+                      stepped_case{std::numeric_limits<double>::quiet_NaN(), -1.0f, -46.5f, 0.0f,
+                                   1.5f, 0, -46.5f}));
+
 TEST(stereo_levels, balance_attenuates_the_opposite_side_only) {
     const float s = scalar_from_percent(60);
     EXPECT_FLOAT_EQ(s, 0.600001f);

@@ -143,6 +143,66 @@ INSTANTIATE_TEST_SUITE_P(
                       // A step of 0 changes nothing and divides by nothing.
                       step_case{0.43f, CMD_VOLUME_UP, 0, true, 43, false}));
 
+// Hardware that holds its levels 1.5 dB apart, rounding what it is given to
+// the nearest step or the one below: at -1.5 dB (84 %) a step of 5 % lies
+// within one of its steps, and must move it all the same.
+struct stepped_case {
+    bool line; // else the device's master volume
+    fakeaudio::description::rounding rounding;
+    float start_db;
+    uint16_t command;
+    float expected_db;
+};
+
+class stepped_hardware : public ::testing::TestWithParam<stepped_case> {};
+
+TEST_P(stepped_hardware, a_volume_step_moves_at_least_one_hardware_step) {
+    const auto& c = GetParam();
+    fakeaudio::description d;
+    const int speakers = d.render(L"Speakers", true, std::pow(10.0f, c.start_db / 20.0f), 2);
+    const int jack = d.connector(speakers, L"Speakers", Physical_External, Out);
+    const int volume = d.subunit(speakers, L"Master Volume");
+    d.volume(volume, 2, -46.5f, 0.0f, c.start_db, 1.5f)
+        .chain({volume, jack})
+        .attach(speakers, jack);
+    fakeaudio::world hardware(d.endpoint_steps(speakers, 1.5f).hardware_writes(true, c.rounding));
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    m_mxrctl_ca::set_enumerator_factory(fakeaudio::world::factory);
+    Cconfig config;
+    config.controls[0] = c.line ? control_on(L"Line", L"Speakers", 0) : control_on(L"#", L"");
+    config.vol_step_size = 5;
+    post_box posts;
+    {
+        Czuvo_mixer mixer;
+        mixer.create_controls(posts.window(), &config);
+        mixer.select_initial_control();
+        posts.drain();
+        ASSERT_TRUE(mixer.handle_command(c.command, 0, 0));
+        // Changed, as the hardware tells, only where it could move.
+        const bool moved = c.expected_db != c.start_db;
+        EXPECT_EQ(posts.commands(), std::vector<WPARAM>{make_command(CMD_REFRESH) | REFRESH_SHOW |
+                                                        (moved ? REFRESH_CHANGED : 0)});
+    }
+    EXPECT_NEAR(c.line ? hardware.level(volume, 1) : 20.0f * std::log10(hardware.master(speakers)),
+                c.expected_db, 1e-3);
+    m_mxrctl_ca::set_enumerator_factory(nullptr);
+    CoUninitialize();
+}
+
+constexpr auto nearest = fakeaudio::description::rounding::nearest;
+constexpr auto below = fakeaudio::description::rounding::down;
+INSTANTIATE_TEST_SUITE_P(
+    table, stepped_hardware,
+    ::testing::Values(stepped_case{true, nearest, -1.5f, CMD_VOLUME_UP, 0.0f},
+                      stepped_case{true, nearest, -1.5f, CMD_VOLUME_DOWN, -3.0f},
+                      stepped_case{true, below, -1.5f, CMD_VOLUME_UP, 0.0f},
+                      stepped_case{false, nearest, -1.5f, CMD_VOLUME_UP, 0.0f},
+                      stepped_case{false, nearest, -1.5f, CMD_VOLUME_DOWN, -3.0f},
+                      stepped_case{false, below, -1.5f, CMD_VOLUME_UP, 0.0f},
+                      // The ends of the range hold.
+                      stepped_case{true, nearest, 0.0f, CMD_VOLUME_UP, 0.0f},
+                      stepped_case{false, below, 0.0f, CMD_VOLUME_UP, 0.0f}));
+
 TEST_F(model, steps_beyond_the_scale_report_no_change_at_its_ends) {
     config_.controls[0] = control_on(L"#", L"");
     config_.vol_step_fit = false;

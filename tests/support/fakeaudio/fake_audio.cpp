@@ -132,13 +132,13 @@ int description::subunit(int device, const std::wstring& name, const GUID& subty
 }
 
 description& description::volume(int part, uint32_t channels, float min_db, float max_db,
-                                 float level_db) {
+                                 float level_db, float step_db) {
     part_state& p = part_at(*state_, part);
     p.has_volume = 1;
     p.channels = std::min(channels, max_channels);
     p.min_db = min_db;
     p.max_db = max_db;
-    p.step_db = 0.5f;
+    p.step_db = step_db;
     std::fill(std::begin(p.level_db), std::end(p.level_db), level_db);
     return *this;
 }
@@ -153,15 +153,15 @@ description& description::tie(int a, int b) {
     return *this;
 }
 
-description& description::endpoint_step(int device, float step_db) {
-    if (device < 0 || static_cast<uint32_t>(device) >= state_->device_count)
-        throw std::out_of_range("fake audio: no such device");
-    state_->devices[device].step_db = step_db;
+description& description::hardware_writes(bool on, rounding how) {
+    state_->hardware_writes = !on ? 0 : how == rounding::down ? 2 : 1;
     return *this;
 }
 
-description& description::hardware_writes(bool on) {
-    state_->hardware_writes = on ? 1 : 0;
+description& description::endpoint_steps(int device, float step_db) {
+    if (device < 0 || static_cast<uint32_t>(device) >= state_->device_count)
+        throw std::out_of_range("fake audio: no such device");
+    state_->devices[device].step_db = step_db;
     return *this;
 }
 

@@ -32,13 +32,18 @@
 //     only the latest ones; registrations are per process, not per
 //     enumerator, and outlive the enumerator that made them.
 // And for volumes:
-//   - The endpoint's scalar and its dB are 20 log10 of each other; Windows
-//     maps them along its own taper curve, so the percent a stepped master
-//     reads back differs from what Windows would show for the same step.
-//   - Stepping (endpoint_step, a part's 0.5 dB) applies to writes through
+//   - Stepped hardware (hardware_writes) rounds every level between two steps
+//     the same way, to the nearest or always to the one below; a Windows
+//     driver may keep either neighbour, whichever matters more to its signal.
+//     A level within a thousandth of a step of one counts as that step
+//     (Windows hands drivers levels in 1/65536 dB).
+//   - The endpoint's master volume maps scalar and dB as 20 log10(scalar)
+//     over -65.25..0 dB; Windows uses an audio-taper curve of its own, and
+//     GetVolumeStepInfo counts 101 steps whatever the hardware's steps are.
+//   - Stepping (endpoint_steps, a part's steps) applies to writes through
 //     the COM objects only; set_master and set_level, standing for another
 //     program, store their value as given, so it may lie between steps.
-//   - Without endpoint_step the master holds any scalar, as software volume
+//   - Without endpoint_steps the master holds any scalar, as software volume
 //     does; Windows keeps it to 1/32 dB.
 //   - A tie carries levels at once, inside the write; a driver may do it
 //     later, in a notification of its own.
@@ -96,22 +101,25 @@ public:
     int sum(int device, const std::wstring& name) { return subunit(device, name, subtype_sum); }
     // Index of the first part of `device` named `name`, or -1.
     int part(int device, const std::wstring& name) const;
-    // Controls a part offers.
-    description& volume(int part, uint32_t channels, float min_db, float max_db, float level_db);
+    // Controls a part offers. The volume holds levels `step_db` apart, from
+    // `min_db` on (with hardware_writes).
+    description& volume(int part, uint32_t channels, float min_db, float max_db, float level_db,
+                        float step_db = 0.5f);
     description& mute(int part, bool muted = false);
     description& selector(int part, uint32_t selected = 0);
 
     // How writes through the COM objects behave. By default every write
     // notifies and a part keeps the level as written. With hardware_writes,
-    // as real hardware does: a part's level snaps to its step (0.5 dB), an
-    // endpoint's master to its endpoint_step if it has one, so a written
-    // percent can read back otherwise, and only a write that changed
-    // something notifies.
-    description& hardware_writes(bool on = true);
-    // A device whose endpoint volume is the hardware's, in steps of
-    // `step_db` from the bottom of its range (-65.25 dB); GetVolumeRange
-    // reports the step. Without it the master holds any scalar.
-    description& endpoint_step(int device, float step_db);
+    // as real hardware does: a part's level snaps to its steps, so a written
+    // percent can read back lower, and only a write that changed something
+    // notifies. Windows lets a driver keep either step next to a level
+    // between two; the fake keeps the nearest one or the one below.
+    enum class rounding { nearest, down };
+    description& hardware_writes(bool on = true, rounding how = rounding::nearest);
+    // The master volume of `device` behind hardware of `step_db` steps down
+    // from 0 dB, as many as fit above -65.25 dB: with hardware_writes a
+    // written volume snaps to them, and GetVolumeRange tells that range.
+    description& endpoint_steps(int device, float step_db);
     // A driver that ties two parts' levels: whatever sets one (through the
     // COM objects or set_level) sets the other to the same dB, within its
     // range, and that part reports the change as its own.

@@ -126,6 +126,17 @@ void written(shared_state& s, volatile LONG& sequence, bool really_changed) {
     if (really_changed || !s.hardware_writes) changed(s, sequence);
 }
 
+// Hardware holds only the levels of its steps, counted from the bottom of the
+// range: the nearest one, or the one below (a level within a hair of a step
+// is that step).
+float held_level(const shared_state& s, float db, float min_db, float max_db, float step_db) {
+    const float level = std::clamp(db, min_db, max_db);
+    if (!s.hardware_writes || !(step_db > 0.0f)) return level;
+    const double steps = (static_cast<double>(level) - min_db) / step_db;
+    const double k = s.hardware_writes == 2 ? std::floor(steps + 1e-3) : std::round(steps);
+    return std::clamp(static_cast<float>(min_db + k * step_db), min_db, max_db);
+}
+
 // ---------------------------------------------------------------------------
 
 class endpoint_volume final : public object<object_kind::endpoint_volume, IAudioEndpointVolume>,
@@ -245,24 +256,27 @@ public:
                                              float* step) noexcept override {
         FAKE_ALIVE_OR_FAIL();
         if (!min_db || !max_db || !step) return E_POINTER;
-        *min_db = min_db_;
+        *min_db = bottom();
         *max_db = 0.0f;
         *step = dev().step_db > 0.0f ? dev().step_db : 0.03125f;
         return S_OK;
     }
 
 private:
-    static constexpr float min_db_ = -65.25f;
+    static constexpr float bottom_db = -65.25f;
     device_state& dev() const { return state_.devices[device_]; }
-    // Hardware volume holds only the levels of its steps, counted from the
-    // bottom of the range: the nearest one is kept. Silence stays silence.
+    // Silence stays silence; anything else is one of the hardware's steps.
     float stepped(float level) const {
-        if (!state_.hardware_writes || !(dev().step_db > 0.0f) || level <= 0.0f) return level;
-        const float steps = std::round((decibel(level) - min_db_) / dev().step_db);
-        return std::clamp(scalar(min_db_ + steps * dev().step_db), 0.0f, 1.0f);
+        if (level <= 0.0f || !state_.hardware_writes || !(dev().step_db > 0.0f)) return level;
+        return scalar(held_level(state_, decibel(level), bottom(), 0.0f, dev().step_db));
+    }
+    // Hardware's range is a whole number of its steps.
+    float bottom() const {
+        const float step = dev().step_db;
+        return step > 0.0f ? -step * std::floor(-bottom_db / step) : bottom_db;
     }
     static float decibel(float scalar) {
-        return scalar <= 0.0f ? min_db_ : std::max(min_db_, 20.0f * std::log10(scalar));
+        return scalar <= 0.0f ? bottom_db : std::max(bottom_db, 20.0f * std::log10(scalar));
     }
     static float scalar(float db) { return std::clamp(std::pow(10.0f, db / 20.0f), 0.0f, 1.0f); }
 };
@@ -332,13 +346,8 @@ public:
 
 private:
     part_state& p() const { return state_.parts[part_]; }
-    // Hardware holds only the levels of its steps, counted from the bottom
-    // of the range: the nearest one is kept.
     float level_for(float db) const {
-        const float level = std::clamp(db, p().min_db, p().max_db);
-        if (!state_.hardware_writes || !(p().step_db > 0.0f)) return level;
-        const float steps = std::round((level - p().min_db) / p().step_db);
-        return std::clamp(p().min_db + steps * p().step_db, p().min_db, p().max_db);
+        return held_level(state_, db, p().min_db, p().max_db, p().step_db);
     }
     // One call is one write, whatever number of channels it sets.
     void count_write() { InterlockedIncrement(&p().level_writes); }

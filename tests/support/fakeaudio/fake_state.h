@@ -58,8 +58,8 @@ struct device_state {
     uint32_t channels;
     float master;
     float channel[max_channels];
-    float step_db; // with hardware_writes: the master holds only levels of this step; 0 any
     uint32_t muted;
+    float step_db;               // the hardware's steps of the master volume; 0: none
     volatile LONG volume_seq;    // bumped after every write of volume or mute
     int32_t endpoint_connector;  // part index; -1: the device has no topology
     volatile LONG volume_writes; // calls that set the volume, changing or not
@@ -88,8 +88,8 @@ struct shared_state {
     part_state parts[max_parts];
     volatile LONG listeners[max_listeners]; // ids of processes that watch for changes
     // 0: writes through the COM objects store levels as given and every write
-    // notifies; 1: as hardware does, levels snap to the part's step and only
-    // real changes notify.
+    // notifies; as hardware does, levels snap to the part's step (1: the
+    // nearest one, 2: the one below) and only real changes notify.
     uint32_t hardware_writes;
     // COM objects alive in all processes together, by kind (object_kind).
     volatile LONG live_objects[16];
