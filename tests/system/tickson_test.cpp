@@ -272,7 +272,9 @@ TEST_F(tickson, a_file_declaring_far_more_than_it_holds_plays_what_it_has) {
     zuvo_->post_command(volume_up);
     settle();
     const long holding = working_set_kb(zuvo_->proc());
-    EXPECT_LT(holding - before, 2048) << before << " KB before, " << holding << " KB holding it";
+    // Opening the sound device again costs up to about 2 MB under Wine by
+    // itself; the declared size would cost tens of megabytes.
+    EXPECT_LT(holding - before, 4096) << before << " KB before, " << holding << " KB holding it";
     EXPECT_TRUE(wait_until(
         [&] {
             const auto heard = monitor.peek();
