@@ -96,35 +96,3 @@ function(quellbar_program_icon target rc_file)
     COMPILE_DEFINITIONS "QUELLBAR_PROGRAM_ICON=${icon_text}")
   add_dependencies(${target} quellbar_resources)
 endfunction()
-
-# Links `target` (with `scope`, as target_link_libraries) against a library of
-# the system that is no known DLL, loaded from System32 on its first call
-# rather than by the loader at start: the loader would look for it in the
-# program's own folder first (a download folder, say), while a delay-loaded
-# library follows the search path the programs set at start
-# (SetDefaultDllDirectories). ARGN: the functions used, each NAME@BYTES as
-# the 32-bit import names them.
-function(quellbar_system_library target scope dll)
-  if(MSVC)
-    target_link_libraries(${target} ${scope} ${dll} delayimp)
-    target_link_options(${target} ${scope} /DELAYLOAD:${dll}.dll)
-    return()
-  endif()
-  set(def_text "LIBRARY ${dll}.dll\nEXPORTS\n")
-  foreach(function ${ARGN})
-    if(QUELLBAR_64BIT)
-      string(REGEX REPLACE "@[0-9]+$" "" function ${function})
-    endif()
-    string(APPEND def_text "${function}\n")
-  endforeach()
-  set(def ${CMAKE_CURRENT_BINARY_DIR}/${target}_${dll}_delay.def)
-  set(lib ${CMAKE_CURRENT_BINARY_DIR}/lib${target}_${dll}_delay.a)
-  file(CONFIGURE OUTPUT ${def} CONTENT "${def_text}" @ONLY)
-  add_custom_command(OUTPUT ${lib}
-    COMMAND ${CMAKE_DLLTOOL} --kill-at --input-def ${def} --output-delaylib ${lib}
-            --dllname ${dll}.dll
-    DEPENDS ${def} VERBATIM)
-  add_custom_target(${target}_${dll}_delay DEPENDS ${lib})
-  add_dependencies(${target} ${target}_${dll}_delay)
-  target_link_libraries(${target} ${scope} ${lib})
-endfunction()

@@ -1,5 +1,6 @@
 #include "main/about.h"
 
+#include "common/library_search.h"
 #include "main/app.h"
 #include "main/resource.h"
 #include "plugin_sdk/dialog_template.h"
@@ -21,32 +22,33 @@ void version_text(wchar_t* out, size_t capacity) noexcept {
     out[0] = L'\0';
     wchar_t path[MAX_PATH];
     if (!GetModuleFileNameW(nullptr, path, MAX_PATH)) return;
+    const version_functions& versions = version_library();
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    const DWORD size = versions.usable() ? versions.info_size(path, &ignored) : 0;
     const wchar_t* description = L"";
     const wchar_t* legal = L"";
     wchar_t version[32] = L"";
     std::unique_ptr<BYTE[]> block(size ? new (std::nothrow) BYTE[size] : nullptr);
     BYTE* data = block.get();
-    if (data && GetFileVersionInfoW(path, 0, size, data)) {
+    if (data && versions.info(path, 0, size, data)) {
         VS_FIXEDFILEINFO* fixed = nullptr;
         UINT length = 0;
-        if (VerQueryValueW(data, L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed &&
+        if (versions.query(data, L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed &&
             length >= sizeof *fixed)
             format_file_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS, version, 32);
         WORD* translation = nullptr;
-        if (VerQueryValueW(data, L"\\VarFileInfo\\Translation",
+        if (versions.query(data, L"\\VarFileInfo\\Translation",
                            reinterpret_cast<void**>(&translation), &length) &&
             translation && length >= 4) {
             wchar_t query[64];
             void* value = nullptr;
             StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\LegalCopyright",
                              translation[0], translation[1]);
-            if (VerQueryValueW(data, query, &value, &length) && value)
+            if (versions.query(data, query, &value, &length) && value)
                 legal = static_cast<const wchar_t*>(value);
             StringCchPrintfW(query, 64, L"\\StringFileInfo\\%04x%04x\\FileDescription",
                              translation[0], translation[1]);
-            if (VerQueryValueW(data, query, &value, &length) && value)
+            if (versions.query(data, query, &value, &length) && value)
                 description = static_cast<const wchar_t*>(value);
         }
     }

@@ -64,29 +64,31 @@ void query_version_string(const void* data, uint16_t language, uint16_t code_pag
     format_version_string_key(language, code_page, name, key, 96);
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(data, key, &value, &length) || !value || length == 0) return;
+    if (!version_library().query(data, key, &value, &length) || !value || length == 0) return;
     StringCchCopyNW(text, capacity, static_cast<const wchar_t*>(value), length);
 }
 
 // False when the library has no version resource with a fixed version.
 bool read_version_info(const wchar_t* path, version_info& info) noexcept {
     info = version_info{};
+    const version_functions& versions = version_library();
+    if (!versions.usable()) return false;
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    const DWORD size = versions.info_size(path, &ignored);
     if (size == 0) return false;
     std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[size]);
-    if (!data || !GetFileVersionInfoW(path, 0, size, data.get())) return false;
+    if (!data || !versions.info(path, 0, size, data.get())) return false;
 
     void* value = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(data.get(), L"\\", &value, &length) || !value ||
+    if (!versions.query(data.get(), L"\\", &value, &length) || !value ||
         length < sizeof(VS_FIXEDFILEINFO))
         return false;
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     format_file_version(fixed->dwFileVersionMS, fixed->dwFileVersionLS, info.version, 32);
 
     // The texts come from the first translation the resource lists.
-    if (!VerQueryValueW(data.get(), L"\\VarFileInfo\\Translation", &value, &length) || !value ||
+    if (!versions.query(data.get(), L"\\VarFileInfo\\Translation", &value, &length) || !value ||
         length < 2 * sizeof(WORD))
         return true;
     const auto* translation = static_cast<const WORD*>(value);

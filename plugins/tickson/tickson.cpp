@@ -16,6 +16,7 @@
 #include "plugin_sdk/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
+#include "common/library_search.h"
 #include "common/unique_resource.h"
 
 #include <windows.h>
@@ -184,8 +185,10 @@ private:
 
     bool open_device(HWND window) noexcept {
         if (device_) return true;
+        static const auto create =
+            system_function<decltype(&DirectSoundCreate8)>(L"dsound.dll", "DirectSoundCreate8");
         ComPtr<IDirectSound8> device;
-        if (FAILED(DirectSoundCreate8(nullptr, device.GetAddressOf(), nullptr)) || !device)
+        if (!create || FAILED(create(nullptr, device.GetAddressOf(), nullptr)) || !device)
             return false;
         device->SetCooperativeLevel(window, DSSCL_PRIORITY);
         device_ = std::move(device);
