@@ -4,6 +4,8 @@
 
 #include <strsafe.h>
 
+#include <iterator>
+
 namespace {
 
 template <size_t N>
@@ -122,6 +124,10 @@ void write_control(m_confctl_base& store, const control_entry& e) {
     if (e.has_color) ini_values::format_color(e.color, color, 16);
     store.write_string(L"Color", color);
     store.write_string(L"IconImage", e.has_icon ? e.icon_image : L"");
+    if (e.application[0] != L'\0')
+        store.write_string(L"Application", e.application);
+    else
+        store.delete_key(L"Application");
 }
 
 void read_control(m_confctl_base& store, control_entry& e) {
@@ -134,6 +140,8 @@ void read_control(m_confctl_base& store, control_entry& e) {
     e.color = e.has_color ? ini_values::parse_color(color, default_text_color) : default_text_color;
     e.has_icon = store.read_string(L"IconImage", e.icon_image, 64);
     if (!e.has_icon) e.icon_image[0] = L'\0';
+    if (!store.read_string(L"Application", e.application, std::size(e.application)))
+        e.application[0] = L'\0';
 }
 
 void exchange_controls(m_confctl_base& store, Cconfig& c, bool main_program) {

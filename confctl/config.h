@@ -28,7 +28,13 @@ struct control_entry {
     bool has_icon = false;
     COLORREF color = default_text_color;
     wchar_t icon_image[64] = {};
+    // A program's file name: the control acts on that program's audio on
+    // the device `mixer` names. Such a slot is saved with source
+    // application_source, a line no device has, so that a version that
+    // knows no applications shows the slot as unusable and changes nothing.
+    wchar_t application[261] = {};
 };
+constexpr int32_t application_source = -2;
 
 struct launcher_entry {
     wchar_t caption[64] = {};

@@ -8,9 +8,9 @@
 //   %l      the control's name, made inert: a caption or a device's line
 //           name is shown, never read as markup
 //   %v      its volume in decimal
-//   %s      its state word: err_text, mute_text or norm_text
+//   %s      its state word: err_text, idle_text, mute_text or norm_text
 //   %c<x>   a colour command for a block: "C2" (the mute colour) when x is
-//           "s" and the control is unusable, muted, or at volume 0 with
+//           "s" and the control is unusable, idle, muted, or at volume 0 with
 //           TipsVol0OnMute; otherwise "C#rrggbb" of its own colour or the
 //           text colour. x is consumed in every case.
 //   %ev     8 hex digits of the command that sets this control's volume
@@ -82,6 +82,7 @@ template <size_t N> std::wstring_view view_of(const wchar_t (&text)[N]) noexcept
 
 const wchar_t* state_word(const tips_format& format, const tips_line_info& info) noexcept {
     if (!info.usable) return format.err_text;
+    if (info.idle) return format.idle_text;
     if (info.muted) return format.mute_text;
     return format.norm_text;
 }
@@ -148,8 +149,9 @@ size_t expand_tips_line(std::wstring_view line_format, size_t slot, const tips_l
             break;
         case L'c': {
             if (++i >= n) break;
-            const bool mute_colour = line_format[i] == L's' && (!info.usable || info.muted ||
-                                                                (info.volume == 0 && vol0_on_mute));
+            const bool mute_colour =
+                line_format[i] == L's' &&
+                (!info.usable || info.idle || info.muted || (info.volume == 0 && vol0_on_mute));
             if (mute_colour) {
                 w.put(L"C2");
                 break;

@@ -46,6 +46,8 @@ struct tips_format {
     wchar_t norm_text[word_capacity] = L"[Active]";
     wchar_t mute_text[word_capacity] = L"[Mute]";
     wchar_t err_text[word_capacity] = L"[ERROR]";
+    // A program's control while the program plays nothing.
+    wchar_t idle_text[word_capacity] = L"[Idle]";
     // Slots 0 .. multiline - 1 are listed; 0 lists the current control only.
     int32_t multiline = 0;
 };
@@ -56,6 +58,7 @@ struct tips_line_info {
     int32_t volume = 0;            // percent, 0 when it could not be read
     bool usable = false;
     bool muted = false;
+    bool idle = false;      // usable, with nothing to act on (a program that plays nothing)
     bool has_color = false; // the control's own Color
     uint32_t color = 0;     // COLORREF (0x00bbggrr)
 };

@@ -27,6 +27,7 @@ bool load_tips_format(tips_format& format, const wchar_t* name) noexcept {
     read_text(store, L"norm_text", format.norm_text);
     read_text(store, L"mute_text", format.mute_text);
     read_text(store, L"err_text", format.err_text);
+    read_text(store, L"idle_text", format.idle_text);
     store.get_long(L"multiline", format.multiline);
     finish_tips_format(format);
     return format.valid;

@@ -288,13 +288,15 @@ void Ctrayicon::update(Czuvo_mixer& mixer) noexcept {
     if (!mixer.read_current(state)) return;
     COLORREF color = RGB(0, 255, 0);
     if (config_ && config_->trayicon_digit_color_link_tips) {
-        if (!state.usable || state.muted || (state.volume == 0 && config_->tips_vol0_on_mute))
+        if (!state.usable || state.idle || state.muted ||
+            (state.volume == 0 && config_->tips_vol0_on_mute))
             color = config_->text_color2;
         else
             color = state.has_color ? state.color : config_->text_color;
     }
     mixer.tray_image().set_icon_size(icon_size_, icon_size_);
-    HICON icon = mixer.tray_image().compose(state.volume, color, state.muted, !state.usable);
+    HICON icon =
+        mixer.tray_image().compose(state.volume, color, state.muted || state.idle, !state.usable);
     PostMessageW(data_.hWnd, ZUVOMSG_TRAY_UPDATE, reinterpret_cast<WPARAM>(icon),
                  reinterpret_cast<LPARAM>(mixer.tray_tip()));
 }

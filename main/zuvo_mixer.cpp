@@ -3,6 +3,7 @@
 #include "main/commands.h"
 #include "main/resource.h"
 #include "main/volume_step.h"
+#include "mxrctl/audio_sessions.h"
 #include "mxrctl/mxrctl_ca.h"
 #include "plugin_sdk/inert_text.h"
 
@@ -18,8 +19,8 @@ bool same_mixer_name(const wchar_t* a, const wchar_t* b) noexcept {
     return wcscmp(a, b) == 0;
 }
 
-const wchar_t* state_word(bool usable, bool muted, const wchar_t* normal) noexcept {
-    return !usable ? L"[ERROR]" : muted ? L"[Mute]" : normal;
+const wchar_t* state_word(const m_mxrctl::m_devs& c, bool muted, const wchar_t* normal) noexcept {
+    return !c.is_open() ? L"[ERROR]" : c.idle() ? L"[Idle]" : muted ? L"[Mute]" : normal;
 }
 } // namespace
 
@@ -53,7 +54,8 @@ void Czuvo_mixer::create_controls(HWND window, const Cconfig* config) {
             mixers_.push_back({e->mixer[0] ? e->mixer : nullptr, std::make_unique<m_mxrctl_ca>()});
             mixer = mixers_.back().mixer.get();
         }
-        controls_[slot].reset(mixer->create_control());
+        controls_[slot].reset(e->application[0] ? create_application_control(*mixer, e->application)
+                                                : mixer->create_control());
     }
     // Without it a control on the default device would stay on the device of
     // start-up, and an unplugged device would show as it was until touched.
@@ -191,6 +193,7 @@ bool Czuvo_mixer::read_current(current_state& state) noexcept {
     state.volume = c->volume();
     state.usable = c->is_open();
     state.muted = c->mute();
+    state.idle = c->idle();
     state.has_color = e->has_color;
     state.color = e->color;
     return true;
@@ -206,6 +209,7 @@ void Czuvo_mixer::build_tips_text() noexcept {
         info.volume = c->volume();
         info.usable = c->is_open();
         info.muted = c->mute();
+        info.idle = c->idle();
         info.has_color = e->has_color;
         info.color = e->color;
         return true;
@@ -235,12 +239,11 @@ const control_entry* Czuvo_mixer::refresh(uint32_t flags) noexcept {
     const bool present = e && c;
     if (present) {
         const bool bound = bind(current_);
-        const bool usable = c->is_open();
         // The tip is also the balloon's text: the name stays on its line.
         wchar_t name[128];
         copy_inert_text(name, std::size(name), display_name(current_, bound));
         StringCchPrintfW(tray_tip_, std::size(tray_tip_), L"%s %3d%% %s", name, c->volume(),
-                         state_word(usable, c->mute(), L"[Active]"));
+                         state_word(*c, c->mute(), L"[Active]"));
         if (show) build_tips_text();
     }
     SetTimer(window_, CMD_TRAY_UPDATE, config_->tray_update_delay, nullptr);
@@ -346,8 +349,7 @@ void Czuvo_mixer::add_items(HMENU* menu) {
         const bool bound = bind(slot);
         wchar_t text[136];
         StringCchPrintfW(text, 136, L"&%1X: %s %3d%% %s", static_cast<unsigned>(slot),
-                         display_name(slot, bound), c->volume(),
-                         state_word(c->is_open(), c->mute(), L""));
+                         display_name(slot, bound), c->volume(), state_word(*c, c->mute(), L""));
         add_menu_item(*menu, text, make_command(CMD_CONTROL_SELECT, static_cast<uint16_t>(slot)),
                       slot == current_ ? MFS_CHECKED : 0);
     }

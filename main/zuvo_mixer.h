@@ -62,6 +62,7 @@ public:
         int32_t volume = 0;
         bool usable = false;
         bool muted = false;
+        bool idle = false;
         bool has_color = false;
         COLORREF color = 0;
     };

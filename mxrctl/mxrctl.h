@@ -25,6 +25,8 @@ public:
         virtual bool open(bool use_source, int32_t destination, int32_t source) = 0;
         virtual void close() = 0;
         virtual bool is_open() const = 0;
+        // Open, with nothing to act on right now: a program that plays nothing.
+        virtual bool idle() const { return false; }
         virtual const wchar_t* name() const = 0;
         virtual int32_t volume() = 0;
         virtual bool set_volume(int32_t percent) = 0;

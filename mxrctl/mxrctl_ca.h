@@ -70,6 +70,10 @@ public:
     // Source lines found by the last walk (for inspection by the controls).
     const std::vector<source_line>& lines() const { return lines_; }
 
+    // The open device and the window its controls post changes to (null: none).
+    IMMDevice* device() const { return device_.Get(); }
+    HWND notify_window() const { return device_ ? notify_window_ : nullptr; }
+
     // Whether the open device is the one an empty name opens now; false when
     // closed or when there is no default device.
     bool is_default_device();

@@ -40,14 +40,13 @@ protected:
     // Control 0 on the default device, 1 and 2 on named outputs, 3 on a
     // named input. The balloon carries the tray tip text, so the probe's
     // record of it shows what the tray says.
-    void start() {
+    void start(const std::wstring& controls = L"[Control00]\r\nCaption=#\r\n"
+                                              L"[Control01]\r\nCaption=#\r\nMixer=Speakers\r\n"
+                                              L"[Control02]\r\nCaption=#\r\nMixer=Headphones\r\n"
+                                              L"[Control03]\r\nCaption=#\r\nMixer=Line In\r\n") {
         ASSERT_TRUE(
             install_probe(folder_, L"probe.dll", {L"Log=0x111,0x820,0x830", L"MenuAction=end"}));
-        folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nTrayiconBaloon=1\r\n"
-                                       L"[Control00]\r\nCaption=#\r\n"
-                                       L"[Control01]\r\nCaption=#\r\nMixer=Speakers\r\n"
-                                       L"[Control02]\r\nCaption=#\r\nMixer=Headphones\r\n"
-                                       L"[Control03]\r\nCaption=#\r\nMixer=Line In\r\n" +
+        folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nTrayiconBaloon=1\r\n" + controls +
                                            plugin_section({L"probe.dll"}));
         zuvo_ = std::make_unique<zuvo_process>(folder_);
         ASSERT_TRUE(zuvo_->window());
@@ -189,6 +188,74 @@ TEST_F(default_device, unplugged_device_shows_the_error_at_once_and_comes_back) 
     // The program ends leaving no audio object behind.
     EXPECT_EQ(zuvo_->exit(), 0u);
     EXPECT_EQ(fake_.live_objects_everywhere(), 0);
+}
+
+// A program's control moves that program's sessions on its device and
+// nothing else, follows outside changes, and shows a program that plays
+// nothing as idle until it plays.
+TEST_F(default_device, application_controls_act_on_their_programs_sessions_only) {
+    const int player_a =
+        fake_.add_session(speakers_, 100, L"C:\\Apps\\Player.exe", L"Player", 0.5f);
+    const int player_b =
+        fake_.add_session(speakers_, 100, L"C:\\Apps\\Player.exe", L"Player", 0.4f);
+    const int other = fake_.add_session(speakers_, 200, L"C:\\Apps\\other.exe", L"", 0.8f);
+    const int on_headphones =
+        fake_.add_session(headphones_, 100, L"C:\\Apps\\Player.exe", L"", 0.7f);
+    // Source=-2 keeps a version without applications off the device's lines.
+    start(L"[Control00]\r\nCaption=#\r\nApplication=player.exe\r\nSource=-2\r\n"
+          L"[Control01]\r\nCaption=#\r\nApplication=late.exe\r\nSource=-2\r\n"
+          L"[Control02]\r\nCaption=#\r\n"
+          L"[Control03]\r\nCaption=Phones\r\nMixer=Headphones\r\nApplication=PLAYER.EXE\r\n");
+    using lines = std::map<int, std::wstring>;
+    // The loudest session is the one shown.
+    EXPECT_EQ(tray_tip(), L"Player  50% [Active]");
+
+    zuvo_->post_command(0x0580);
+    EXPECT_TRUE(wait_until([&] { return percent(fake_.session_volume(player_a)) == 60; }, 5s));
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_EQ(percent(fake_.session_volume(player_b)), 60) << "the sessions move together";
+    EXPECT_EQ(percent(fake_.session_volume(other)), 80);
+    EXPECT_EQ(percent(fake_.session_volume(on_headphones)), 70);
+    EXPECT_EQ(percent(fake_.master(speakers_)), 30);
+    zuvo_->post_command(0x0582);
+    EXPECT_TRUE(wait_until([&] { return fake_.session_mute(player_b); }, 5s));
+    EXPECT_TRUE(fake_.session_mute(player_a));
+    EXPECT_FALSE(fake_.session_mute(other));
+    EXPECT_EQ(menu_lines(), (lines{{0, L"Player  60% [Mute]"},
+                                   {1, L"late.exe   0% [Idle]"},
+                                   {2, L"Speakers  30% "},
+                                   {3, L"Phones  70% "}}));
+
+    // Another program's change of a session reaches the tray at once.
+    fake_.set_session_mute(player_a, false);
+    fake_.set_session_mute(player_b, false);
+    fake_.set_session_volume(player_b, 0.9f);
+    EXPECT_TRUE(wait_until([&] { return tray_tip() == L"Player  90% [Active]"; }, 5s))
+        << tray_tip();
+
+    // A program that starts playing later comes alive without a restart,
+    // and goes back to idle, with no error, when its session expires.
+    zuvo_->post_command(0x00010585);
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_EQ(tray_tip(), L"late.exe   0% [Idle]");
+    zuvo_->post_command(0x0580); // nothing to act on: no error, nothing changes
+    probe_sync(*zuvo_, folder_, 0);
+    EXPECT_EQ(tray_tip(), L"late.exe   0% [Idle]");
+    const int late = fake_.add_session(speakers_, 300, L"D:\\Games\\late.exe", L"", 0.25f);
+    EXPECT_TRUE(wait_until([&] { return tray_tip() == L"late.exe  25% [Active]"; }, 5s))
+        << tray_tip();
+    zuvo_->post_command(0x0581);
+    EXPECT_TRUE(wait_until([&] { return percent(fake_.session_volume(late)) == 20; }, 5s))
+        << "a step down to the step grid";
+    fake_.set_session_state(late, 2);
+    EXPECT_TRUE(wait_until([&] { return tray_tip() == L"late.exe   0% [Idle]"; }, 5s))
+        << tray_tip();
+    // The expired session is let go; the others once their controls idle.
+    EXPECT_TRUE(wait_until([&] { return fake_.live_sessions_everywhere() == 0; }, 10s))
+        << fake_.live_sessions_everywhere();
+    EXPECT_EQ(fake_.calls_from_callbacks(), 0);
+    EXPECT_EQ(zuvo_->exit(), 0u);
+    EXPECT_EQ(fake_.live_objects_everywhere(), 0) << fake_.live_object_list_everywhere();
 }
 
 } // namespace

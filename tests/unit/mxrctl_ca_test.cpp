@@ -1,6 +1,7 @@
 // The Core Audio mixer over the fake audio system (Wine has no endpoint volume
 // writes, no change callbacks and no device topology).
 
+#include "mxrctl/audio_sessions.h"
 #include "mxrctl/mxrctl_ca.h"
 #include "mxrctl/mxrctl_exports.h"
 #include "mxrctl/volume_math.h"
@@ -642,6 +643,68 @@ TEST_F(mixer_test, ten_thousand_open_close_cycles_leak_no_reference) {
             m->close();
             mixer.close();
         }
+        EXPECT_EQ(w.registered_callbacks(), 0u);
+    }
+    EXPECT_EQ(w.live_objects(), 0) << w.live_object_list();
+}
+
+// A program's control: its sessions on the device move together, a change
+// by anyone else is told and its own is not, new sessions come in at the
+// next open and expired ones are let go, and nothing outlives the control.
+TEST_F(mixer_test, application_control_follows_its_programs_sessions) {
+    fakeaudio::world w;
+    const int speakers = w.device(L"Speakers");
+    const int a = w.add_session(speakers, 10, L"C:\\P\\player.exe", L"Player", 0.3f);
+    const int b = w.add_session(speakers, 11, L"C:\\P\\Player.EXE", L"", 0.6f);
+    const int other = w.add_session(speakers, 12, L"C:\\P\\other.exe", L"", 0.9f);
+    notify_window window;
+    {
+        m_mxrctl_ca mixer;
+        ASSERT_TRUE(mixer.open(nullptr, window.get()));
+        control_ptr app(create_application_control(mixer, L"player.exe"));
+        control_ptr idle(create_application_control(mixer, L"late.exe"));
+        ASSERT_TRUE(app && idle);
+        EXPECT_FALSE(app->is_open());
+        ASSERT_TRUE(app->open(false, 0, -1));
+        ASSERT_TRUE(idle->open(false, 0, -1));
+        EXPECT_EQ(std::wstring(app->name()), L"Player");
+        EXPECT_EQ(app->volume(), 60) << "the loudest session";
+        EXPECT_FALSE(app->idle());
+        EXPECT_TRUE(idle->idle());
+        EXPECT_EQ(std::wstring(idle->name()), L"late.exe");
+        EXPECT_FALSE(idle->set_volume(50)) << "nothing to act on";
+
+        ASSERT_TRUE(app->set_volume(45));
+        EXPECT_EQ(fakeaudio::percent(w.session_volume(a)), 45);
+        EXPECT_EQ(fakeaudio::percent(w.session_volume(b)), 45);
+        EXPECT_EQ(fakeaudio::percent(w.session_volume(other)), 90);
+        ASSERT_TRUE(app->set_mute(true));
+        EXPECT_TRUE(w.session_mute(a) && w.session_mute(b) && app->mute());
+        EXPECT_TRUE(window.collect(300).empty()) << "its own changes are not told";
+        w.set_session_volume(b, 0.7f);
+        auto got = window.collect(2000, 1);
+        ASSERT_EQ(got.size(), 1u);
+        EXPECT_TRUE(app->is_notification(got[0].message, got[0].wParam));
+        EXPECT_FALSE(idle->is_notification(got[0].message, got[0].wParam));
+        EXPECT_EQ(app->volume(), 70);
+
+        const int late = w.add_session(speakers, 13, L"D:\\late.exe", L"", 0.2f);
+        // Every program's control on the device hears of a new session.
+        got = window.collect(2000, 2);
+        ASSERT_EQ(got.size(), 2u);
+        EXPECT_TRUE(idle->is_notification(got[0].message, got[0].wParam) ||
+                    idle->is_notification(got[1].message, got[1].wParam));
+        ASSERT_TRUE(idle->open(false, 0, -1));
+        EXPECT_FALSE(idle->idle());
+        EXPECT_EQ(idle->volume(), 20);
+        const long held = w.live_sessions_everywhere();
+        w.set_session_state(late, 2);
+        window.collect(2000, 1);
+        ASSERT_TRUE(idle->open(false, 0, -1));
+        EXPECT_TRUE(idle->idle());
+        EXPECT_EQ(w.live_sessions_everywhere(), held - 1) << "the expired session is let go";
+        app->close();
+        idle->close();
         EXPECT_EQ(w.registered_callbacks(), 0u);
     }
     EXPECT_EQ(w.live_objects(), 0) << w.live_object_list();

@@ -1,6 +1,7 @@
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/fakeaudio/fake_core.h"
 
+#include <audiopolicy.h>
 #include <strsafe.h>
 
 #include <algorithm>
@@ -60,6 +61,7 @@ part_state& part_at(shared_state& s, int index) {
 description::description() : state_(std::make_unique<shared_state>()) {
     state_->magic = state_magic;
     state_->size = sizeof(shared_state);
+    state_->has_policy_config = 1;
 }
 description::description(const description& other)
     : state_(std::make_unique<shared_state>(*other.state_)) {}
@@ -336,21 +338,21 @@ long controls::live_objects_everywhere() const {
     return total;
 }
 
+long controls::live_sessions_everywhere() const {
+    return state_->live_objects[static_cast<int>(object_kind::session)];
+}
+
+std::wstring controls::live_object_list_everywhere() const {
+    return state_ ? object_list(state_->live_objects) : L"none";
+}
+
 long controls::live_devices_everywhere() const {
     return state_->live_objects[static_cast<int>(object_kind::device)];
 }
 
 void controls::post_event(device_event_kind kind, int device, uint32_t flow, uint32_t role,
                           uint32_t new_state) {
-    const LONG n = state_->event_count;
-    device_event& e = state_->events[static_cast<uint32_t>(n) % max_device_events];
-    e.kind = kind;
-    e.device = device;
-    e.flow = flow;
-    e.role = role;
-    e.new_state = new_state;
-    // The count goes up only once the event is complete.
-    InterlockedExchange(&state_->event_count, n + 1);
+    post_device_event(*state_, kind, device, flow, role, new_state);
 }
 
 void controls::post_default(uint32_t flow, int device) {
@@ -404,11 +406,79 @@ void controls::restore(int device) {
 void controls::set_default(int device) {
     device_state* d = dev(device);
     if (!d->present) throw std::logic_error("fake audio: an absent device cannot be the default");
-    for (uint32_t i = 0; i < state_->device_count; ++i)
-        if (state_->devices[i].flow == d->flow) state_->devices[i].is_default = 0;
-    d->is_default = 1;
+    make_default(*state_, device);
     post_default(d->flow, device);
     signal_listeners(*state_);
+}
+
+session_state* controls::ses(int index) const {
+    if (!state_ || index < 0 || static_cast<uint32_t>(index) >= state_->session_count)
+        throw std::out_of_range("fake audio: no such session");
+    return &state_->sessions[index];
+}
+
+int controls::add_session(int device, DWORD process_id, const std::wstring& path,
+                          const std::wstring& display_name, float volume, bool active) {
+    dev(device);
+    if (state_->session_count >= max_sessions)
+        throw std::length_error("fake audio: too many sessions");
+    const auto index = static_cast<int>(state_->session_count);
+    session_state& s = state_->sessions[index];
+    s = session_state{};
+    s.device = device;
+    s.process_id = process_id;
+    StringCchCopyW(s.path, path_chars, path.c_str());
+    StringCchCopyW(s.display_name, name_chars, display_name.c_str());
+    s.state = active ? AudioSessionStateActive : AudioSessionStateInactive;
+    s.volume = volume;
+    s.context = GUID_NULL;
+    s.created = state_->sessions_created[device] + 1;
+    // Complete before it is counted: a process may look at the list any time.
+    MemoryBarrier();
+    state_->session_count = static_cast<uint32_t>(index + 1);
+    InterlockedExchange(&state_->sessions_created[device], s.created);
+    signal_listeners(*state_);
+    return index;
+}
+
+float controls::session_volume(int session) const {
+    return ses(session)->volume;
+}
+bool controls::session_mute(int session) const {
+    return ses(session)->muted != 0;
+}
+void controls::set_session_volume(int session, float scalar) {
+    session_state* s = ses(session);
+    s->volume = std::clamp(scalar, 0.0f, 1.0f);
+    s->context = GUID_NULL;
+    InterlockedIncrement(&s->volume_seq);
+    signal_listeners(*state_);
+}
+void controls::set_session_mute(int session, bool muted) {
+    session_state* s = ses(session);
+    s->muted = muted ? 1 : 0;
+    s->context = GUID_NULL;
+    InterlockedIncrement(&s->volume_seq);
+    signal_listeners(*state_);
+}
+uint32_t controls::session_state_of(int session) const {
+    return ses(session)->state;
+}
+void controls::set_session_state(int session, uint32_t new_state) {
+    session_state* s = ses(session);
+    if (s->state == AudioSessionStateExpired || s->state == new_state) return;
+    s->state = std::min<uint32_t>(new_state, AudioSessionStateExpired);
+    InterlockedIncrement(&s->state_seq);
+    signal_listeners(*state_);
+}
+long controls::session_volume_writes(int session) const {
+    return ses(session)->volume_writes;
+}
+void controls::set_policy_config(bool present) {
+    if (state_) state_->has_policy_config = present ? 1 : 0;
+}
+long controls::default_writes() const {
+    return state_ ? state_->default_writes : 0;
 }
 
 long controls::calls_from_callbacks() const {
@@ -451,6 +521,14 @@ HRESULT world::factory(IMMDeviceEnumerator** enumerator) {
     if (!enumerator) return E_POINTER;
     *enumerator = nullptr;
     return current_world ? current_world->create_enumerator(enumerator) : REGDB_E_CLASSNOTREG;
+}
+
+HRESULT world::policy_factory(IPolicyConfig** config) {
+    if (!config) return E_POINTER;
+    *config = nullptr;
+    return current_world ? current_world->core_->create_policy_config(
+                               __uuidof(IPolicyConfig), reinterpret_cast<void**>(config))
+                         : REGDB_E_CLASSNOTREG;
 }
 
 long world::live_objects() const {

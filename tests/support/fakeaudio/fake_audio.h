@@ -61,6 +61,8 @@
 
 #include "tests/support/fakeaudio/fake_state.h"
 
+#include "mxrctl/policy_config.h"
+
 #include <devicetopology.h>
 #include <mmdeviceapi.h>
 
@@ -183,6 +185,8 @@ public:
     // devices (IMMDevice) alone.
     long live_objects_everywhere() const;
     long live_devices_everywhere() const;
+    long live_sessions_everywhere() const; // IAudioSessionControl objects
+    std::wstring live_object_list_everywhere() const;
 
     // Unplugging: the device leaves the device lists and its interfaces fail
     // with AUDCLNT_E_DEVICE_INVALIDATED; `restore` plugs it in again. When
@@ -195,6 +199,31 @@ public:
     void set_default(int device);
     // The default device of a flow (eRender or eCapture), or -1.
     int default_device(uint32_t flow) const;
+
+    // Audio sessions: a program playing (active) or holding a stream it does
+    // not play (inactive) on `device`. Its notification clients hear the new
+    // session; its state and volume changes reach the session's own clients
+    // with the event context of the write (GUID_NULL for these calls, which
+    // stand for another program). State 2 expires it: it leaves the device's
+    // list for good, as Windows lets a session go a while after its program
+    // closed its stream.
+    int add_session(int device, DWORD process_id, const std::wstring& path,
+                    const std::wstring& display_name = L"", float volume = 1.0f,
+                    bool active = true);
+    float session_volume(int session) const;
+    bool session_mute(int session) const;
+    void set_session_volume(int session, float scalar);
+    void set_session_mute(int session, bool muted);
+    uint32_t session_state_of(int session) const;
+    void set_session_state(int session, uint32_t new_state);
+    // Volume writes through ISimpleAudioVolume, changing or not.
+    long session_volume_writes(int session) const;
+
+    // Whether the policy-configuration class is there (it is by default);
+    // without it creating it fails as on a system that lacks it.
+    void set_policy_config(bool present);
+    // SetDefaultEndpoint calls that named a present device.
+    long default_writes() const;
 
     // Calls into the fake made from inside any notification callback, in
     // any process: a client that does its work there, not on its own thread.
@@ -209,6 +238,7 @@ protected:
 private:
     device_state* dev(int index) const;
     part_state* prt(int index) const;
+    session_state* ses(int index) const;
     void post_event(device_event_kind kind, int device, uint32_t flow = 0, uint32_t role = 0,
                     uint32_t new_state = 0);
     // The three roles' default-device events, as Windows sends them.
@@ -228,6 +258,8 @@ public:
     // For m_mxrctl_ca::set_enumerator_factory: the enumerator of the world
     // created last and still alive.
     static HRESULT factory(IMMDeviceEnumerator** enumerator);
+    // For Cpolicy_config::set_factory, the same world's policy object.
+    static HRESULT policy_factory(IPolicyConfig** config);
 
     // COM objects of this world still alive (0 when nobody leaks a reference),
     // and a list by kind for failure messages.

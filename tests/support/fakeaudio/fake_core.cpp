@@ -15,7 +15,8 @@ namespace {
 const wchar_t* const kind_names[] = {L"enumerator",     L"collection",      L"device",
                                      L"property store", L"endpoint volume", L"topology",
                                      L"part",           L"parts list",      L"volume level",
-                                     L"mute",           L"input selector"};
+                                     L"mute",           L"input selector",  L"session manager",
+                                     L"session list",   L"session",         L"policy config"};
 // One change can be reported more than once; a burst is capped so that a
 // slow window thread is not flooded.
 constexpr LONG max_reports_per_wake = 16;
@@ -117,14 +118,18 @@ long core::live_objects() const noexcept {
     return total;
 }
 
-std::wstring core::live_object_list() const {
+std::wstring object_list(const volatile LONG* counts) {
     std::wstring text;
     for (int i = 0; i < static_cast<int>(object_kind::count); ++i) {
-        if (live_[i] == 0) continue;
+        if (counts[i] == 0) continue;
         if (!text.empty()) text += L", ";
-        text += std::to_wstring(live_[i]) + L" " + kind_names[i];
+        text += std::to_wstring(counts[i]) + L" " + kind_names[i];
     }
     return text.empty() ? L"none" : text;
+}
+
+std::wstring core::live_object_list() const {
+    return object_list(live_);
 }
 
 LONG core::sequence(target what, int index) const {
@@ -137,6 +142,12 @@ LONG core::sequence(target what, int index) const {
         return state_->parts[index].mute_seq;
     case target::devices:
         return state_->event_count;
+    case target::session_volume:
+        return state_->sessions[index].volume_seq;
+    case target::session_state:
+        return state_->sessions[index].state_seq;
+    case target::new_sessions:
+        return state_->sessions_created[index];
     }
     return 0;
 }
@@ -215,6 +226,68 @@ HRESULT core::unwatch_devices(IMMNotificationClient* client) {
     return gone.empty() ? E_INVALIDARG : S_OK;
 }
 
+HRESULT core::watch_session(void* owner, int session, IAudioSessionEvents* events) {
+    if (!events) return E_POINTER;
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const target what : {target::session_volume, target::session_state}) {
+        watch w{owner, what, session, nullptr, nullptr, nullptr, sequence(what, session)};
+        w.session_events = events;
+        watches_.push_back(std::move(w));
+    }
+    start_notifier();
+    return S_OK;
+}
+
+HRESULT core::unwatch_session(IAudioSessionEvents* events) {
+    if (!events) return E_POINTER;
+    std::vector<watch> gone;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (auto it = watches_.begin(); it != watches_.end();) {
+            if (it->session_events.Get() == events) {
+                gone.push_back(std::move(*it));
+                it = watches_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    return gone.empty() ? E_INVALIDARG : S_OK;
+}
+
+HRESULT core::watch_new_sessions(void* owner, int device, IAudioSessionNotification* client) {
+    if (!client) return E_POINTER;
+    std::lock_guard<std::mutex> hold(lock_);
+    watch w{owner,
+            target::new_sessions,
+            device,
+            nullptr,
+            nullptr,
+            nullptr,
+            sequence(target::new_sessions, device)};
+    w.session_client = client;
+    watches_.push_back(std::move(w));
+    start_notifier();
+    return S_OK;
+}
+
+HRESULT core::unwatch_new_sessions(IAudioSessionNotification* client) {
+    if (!client) return E_POINTER;
+    std::vector<watch> gone;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (auto it = watches_.begin(); it != watches_.end();) {
+            if (it->session_client.Get() == client) {
+                gone.push_back(std::move(*it));
+                it = watches_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    return gone.empty() ? E_INVALIDARG : S_OK;
+}
+
 void core::note_call() noexcept {
     if (inside_callback) InterlockedIncrement(&state_->calls_from_callbacks);
 }
@@ -272,8 +345,17 @@ void core::deliver() {
         Microsoft::WRL::ComPtr<IMMNotificationClient> client;
         std::vector<device_event> events;
     };
+    struct session_report {
+        Microsoft::WRL::ComPtr<IAudioSessionEvents> events;
+        Microsoft::WRL::ComPtr<IAudioSessionNotification> client;
+        target what;
+        int index;
+        LONG from, to; // new sessions: the device's counts seen before and now
+        std::vector<Microsoft::WRL::ComPtr<IAudioSessionControl>> created;
+    };
     std::vector<report> reports;
     std::vector<device_report> device_reports;
+    std::vector<session_report> session_reports;
     {
         std::lock_guard<std::mutex> hold(lock_);
         for (auto& w : watches_) {
@@ -290,14 +372,39 @@ void core::deliver() {
                 device_reports.push_back(std::move(r));
                 continue;
             }
+            if (w.what == target::session_volume || w.what == target::session_state ||
+                w.what == target::new_sessions) {
+                session_reports.push_back(
+                    {w.session_events, w.session_client, w.what, w.index, w.seen, now, {}});
+                w.seen = now;
+                continue;
+            }
             const LONG times = std::clamp<LONG>(now - w.seen, 1, max_reports_per_wake);
             w.seen = now;
             reports.push_back({w.endpoint_callback, w.part_callback, w.index, times});
         }
     }
+    // The sessions a client is told of are made before the callbacks run:
+    // only the clients' own calls count as made from inside them.
+    for (auto& r : session_reports) {
+        if (r.what != target::new_sessions) continue;
+        for (uint32_t i = 0; i < state_->session_count; ++i) {
+            const session_state& s = state_->sessions[i];
+            if (s.device != r.index || s.created <= r.from || s.created > r.to) continue;
+            Microsoft::WRL::ComPtr<IAudioSessionControl> made;
+            if (SUCCEEDED(make_session(*this, static_cast<int>(i), &made)))
+                r.created.push_back(made);
+        }
+    }
     const callback_scope in_callbacks;
     for (auto& r : device_reports)
         for (const auto& e : r.events) tell(r.client.Get(), e);
+    for (auto& r : session_reports) {
+        if (r.what == target::new_sessions)
+            for (auto& made : r.created) r.client->OnSessionCreated(made.Get());
+        else
+            tell(r.events.Get(), r.what, r.index, r.from, r.to);
+    }
     for (auto& r : reports) {
         for (LONG i = 0; i < r.times; ++i) {
             if (r.part_callback) {
@@ -318,6 +425,38 @@ void core::deliver() {
             r.endpoint_callback->OnNotify(data);
         }
     }
+}
+
+void core::tell(IAudioSessionEvents* events, target what, int index, LONG from, LONG to) {
+    const session_state& s = state_->sessions[index];
+    if (what == target::session_state) {
+        events->OnStateChanged(static_cast<AudioSessionState>(s.state));
+        return;
+    }
+    const GUID context = s.context;
+    const LONG times = std::clamp<LONG>(to - from, 1, max_reports_per_wake);
+    for (LONG i = 0; i < times; ++i)
+        events->OnSimpleVolumeChanged(s.volume, s.muted ? TRUE : FALSE, &context);
+}
+
+void post_device_event(shared_state& state, device_event_kind kind, int device, uint32_t flow,
+                       uint32_t role, uint32_t new_state) {
+    const LONG n = state.event_count;
+    device_event& e = state.events[static_cast<uint32_t>(n) % max_device_events];
+    e.kind = kind;
+    e.device = device;
+    e.flow = flow;
+    e.role = role;
+    e.new_state = new_state;
+    // The count goes up only once the event is complete.
+    InterlockedExchange(&state.event_count, n + 1);
+}
+
+void make_default(shared_state& state, int device) {
+    const uint32_t flow = state.devices[device].flow;
+    for (uint32_t i = 0; i < state.device_count; ++i)
+        if (state.devices[i].flow == flow) state.devices[i].is_default = 0;
+    state.devices[device].is_default = 1;
 }
 
 void core::tell(IMMNotificationClient* client, const device_event& e) {

@@ -4,6 +4,7 @@
 
 #include "tests/support/fakeaudio/fake_state.h"
 
+#include <audiopolicy.h>
 #include <endpointvolume.h>
 #include <devicetopology.h>
 #include <mmdeviceapi.h>
@@ -28,6 +29,10 @@ enum class object_kind {
     volume_level,
     mute,
     input_selector,
+    session_manager,
+    session_list,
+    session,
+    policy_config,
     count
 };
 
@@ -57,6 +62,13 @@ public:
     // events written after they registered, until they unregister.
     HRESULT watch_devices(void* owner, IMMNotificationClient* client);
     HRESULT unwatch_devices(IMMNotificationClient* client);
+    // A session's volume and state (IAudioSessionEvents), and new sessions
+    // on a device (IAudioSessionNotification): the sessions that appear
+    // after registering.
+    HRESULT watch_session(void* owner, int session, IAudioSessionEvents* events);
+    HRESULT unwatch_session(IAudioSessionEvents* events);
+    HRESULT watch_new_sessions(void* owner, int device, IAudioSessionNotification* client);
+    HRESULT unwatch_new_sessions(IAudioSessionNotification* client);
     void forget_owner(void* owner);
     size_t watch_count() const;
 
@@ -69,9 +81,20 @@ public:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> delegate;
 
     HRESULT create_enumerator(IMMDeviceEnumerator** out);
+    // IPolicyConfig over this state; CLASS_E_CLASSNOTAVAILABLE while the
+    // state has none.
+    HRESULT create_policy_config(REFIID iid, void** out);
 
 private:
-    enum class target { endpoint, part_volume, part_mute, devices };
+    enum class target {
+        endpoint,
+        part_volume,
+        part_mute,
+        devices,
+        session_volume,
+        session_state,
+        new_sessions
+    };
     struct watch {
         void* owner;
         target what;
@@ -80,6 +103,8 @@ private:
         Microsoft::WRL::ComPtr<IControlChangeNotify> part_callback;
         Microsoft::WRL::ComPtr<IMMNotificationClient> device_client;
         LONG seen;
+        Microsoft::WRL::ComPtr<IAudioSessionEvents> session_events;
+        Microsoft::WRL::ComPtr<IAudioSessionNotification> session_client;
     };
 
     ~core();
@@ -88,6 +113,7 @@ private:
     void notifier_loop();
     void deliver();
     void tell(IMMNotificationClient* client, const device_event& event);
+    void tell(IAudioSessionEvents* events, target what, int index, LONG from, LONG to);
 
     LONG refs_ = 1;
     HANDLE mapping_;
@@ -99,5 +125,13 @@ private:
     HANDLE stop_ = nullptr;
     std::thread notifier_;
 };
+
+// "2 device, 1 session": counts of objects by kind, for failure messages.
+std::wstring object_list(const volatile LONG* counts);
+
+// A new object over session `index` (the fake's sessions file).
+HRESULT make_session(core& c, int index, IAudioSessionControl** out);
+// A device's session manager (IAudioSessionManager or IAudioSessionManager2).
+HRESULT make_session_manager(core& c, int device, REFIID iid, void** out);
 
 } // namespace fakeaudio

@@ -1,7 +1,7 @@
 // The COM objects of the fake audio system. Each one counts its references and
 // is counted by its core, so that tests can prove nobody leaks one.
 
-#include "tests/support/fakeaudio/fake_core.h"
+#include "tests/support/fakeaudio/fake_object_base.h"
 
 #include <audioclient.h>
 #include <propidl.h>
@@ -22,109 +22,6 @@ namespace {
 constexpr PROPERTYKEY key_friendly_name = {
     {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
 const HRESULT e_not_found = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-
-HRESULT co_string(const wchar_t* text, LPWSTR* out) {
-    if (!out) return E_POINTER;
-    const size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
-    *out = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
-    if (!*out) return E_OUTOFMEMORY;
-    memcpy(*out, text, bytes);
-    return S_OK;
-}
-
-template <typename I> bool offer(REFIID iid, I* self, void*& out) {
-    if (out || iid != __uuidof(I)) return false;
-    out = self;
-    return true;
-}
-
-// Reference counting, QueryInterface over the listed interfaces, and the
-// core's accounting, for every fake object.
-template <object_kind Kind, typename... Interfaces> class object : public Interfaces... {
-public:
-    explicit object(core& owner) : core_(owner) {
-        core_.note_call();
-        core_.add_ref();
-        core_.object_created(Kind);
-    }
-    object(const object&) = delete;
-    object& operator=(const object&) = delete;
-    virtual ~object() {
-        core_.object_destroyed(Kind);
-        core_.release();
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
-        if (!out) return E_POINTER;
-        void* found = nullptr;
-        if (iid == __uuidof(IUnknown)) found = first();
-        (offer<Interfaces>(iid, static_cast<Interfaces*>(this), found), ...);
-        if (found && !answers(iid)) found = nullptr;
-        *out = found;
-        if (!found) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override {
-        return static_cast<ULONG>(InterlockedIncrement(&refs_));
-    }
-    ULONG STDMETHODCALLTYPE Release() noexcept override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
-
-protected:
-    virtual bool answers(REFIID) const { return true; }
-    shared_state& state() const { return core_.state(); }
-    core& core_;
-
-private:
-    void* first() { return static_cast<std::tuple_element_t<0, std::tuple<Interfaces...>>*>(this); }
-    LONG refs_ = 1;
-};
-
-// Hands a new object out through an interface pointer (its first reference).
-template <typename I, typename T> HRESULT hand_out(T* made, I** out) {
-    if (!out) {
-        made->Release();
-        return E_POINTER;
-    }
-    *out = made;
-    return S_OK;
-}
-
-// Interfaces obtained from a device die with it: a removed device makes them
-// fail for good, even after it comes back.
-class device_bound {
-public:
-    device_bound(shared_state& s, int device)
-        : state_(s), device_(device), generation_(s.devices[device].generation) {}
-    bool alive() const {
-        const device_state& d = state_.devices[device_];
-        return d.present && d.generation == generation_;
-    }
-
-protected:
-    shared_state& state_;
-    int device_;
-    LONG generation_;
-};
-
-#define FAKE_ALIVE_OR_FAIL()                                                                       \
-    core_.note_call();                                                                             \
-    if (!alive()) return AUDCLNT_E_DEVICE_INVALIDATED
-
-void changed(shared_state& s, volatile LONG& sequence) {
-    InterlockedIncrement(&sequence);
-    signal_listeners(s);
-}
-
-// A write through the objects: always reported, or, as hardware does, only
-// when it changed something.
-void written(shared_state& s, volatile LONG& sequence, bool really_changed) {
-    if (really_changed || !s.hardware_writes) changed(s, sequence);
-}
 
 // Hardware holds only the levels of its steps, counted from the bottom of the
 // range: the nearest one, or the one below (a level within a hair of a step
@@ -721,6 +618,8 @@ public:
             if (d().endpoint_connector < 0) return E_NOINTERFACE;
             return make_topology(core_, index_, true, reinterpret_cast<IDeviceTopology**>(out));
         }
+        if (iid == __uuidof(IAudioSessionManager2) || iid == __uuidof(IAudioSessionManager))
+            return make_session_manager(core_, index_, iid, out);
         if (auto real = system_device(core_, index_))
             return real->Activate(iid, context, params, out);
         return E_NOINTERFACE;

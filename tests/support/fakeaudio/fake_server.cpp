@@ -6,6 +6,8 @@
 #include "tests/support/fakeaudio/fake_core.h"
 #include "tests/support/fakeaudio/fake_audio.h"
 
+#include "mxrctl/policy_config.h"
+
 #include <mutex>
 
 using Microsoft::WRL::ComPtr;
@@ -89,11 +91,44 @@ public:
 
 enumerator_factory the_factory;
 
+// The policy-configuration class exists only in the fake: Wine has none.
+class policy_factory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
+        if (!out) return E_POINTER;
+        if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
+            *out = this;
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                             void** out) noexcept override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        fakeaudio::core* core = nullptr;
+        try {
+            core = fake_core();
+        } catch (...) {
+            core = nullptr;
+        }
+        return core ? core->create_policy_config(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) noexcept override { return S_OK; }
+};
+
+policy_factory the_policy_factory;
+
 } // namespace
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
+    if (clsid == clsid_policy_config) return the_policy_factory.QueryInterface(iid, out);
     if (clsid != clsid_device_enumerator) return CLASS_E_CLASSNOTAVAILABLE;
     bool fake = false;
     try {

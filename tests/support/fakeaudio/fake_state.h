@@ -17,6 +17,8 @@ constexpr uint32_t max_channels = 8;
 constexpr uint32_t max_listeners = 16;
 constexpr uint32_t max_device_events = 32;
 constexpr uint32_t name_chars = 80;
+constexpr uint32_t max_sessions = 16;
+constexpr uint32_t path_chars = 160;
 constexpr uint32_t state_magic = 0x46414b45; // "FAKE"
 
 struct part_state {
@@ -66,6 +68,24 @@ struct device_state {
     volatile LONG mute_writes;
 };
 
+// One audio session: a program's stream on a device, with its own simple
+// volume. AudioSessionState: 0 inactive, 1 active, 2 expired (gone from the
+// device's list; objects handed out before still answer).
+struct session_state {
+    int32_t device;
+    uint32_t process_id;
+    wchar_t path[path_chars]; // the program's full file name
+    wchar_t display_name[name_chars];
+    uint32_t state;
+    float volume;
+    uint32_t muted;
+    GUID context;             // event context of the last volume or mute write
+    volatile LONG volume_seq; // bumped after every write of volume or mute
+    volatile LONG state_seq;  // bumped after every change of state
+    volatile LONG volume_writes;
+    LONG created; // the device's session count when it appeared (1 for its first)
+};
+
 // What IMMNotificationClient hears: a new default, a device plugged in or out.
 enum class device_event_kind : uint32_t { default_changed, added, removed, state_changed };
 
@@ -103,6 +123,13 @@ struct shared_state {
     // Who last asked for a default device.
     volatile LONG default_lookup_process;
     volatile LONG default_lookup_thread;
+    // Audio sessions, in order of appearance; per device, how many appeared.
+    uint32_t session_count;
+    session_state sessions[max_sessions];
+    volatile LONG sessions_created[max_devices];
+    // 0: the policy-configuration class is not there (CoCreateInstance fails).
+    uint32_t has_policy_config;
+    volatile LONG default_writes; // SetDefaultEndpoint calls that named a present device
 };
 
 // Name of the event a listening process waits on.
@@ -113,5 +140,10 @@ void signal_listeners(shared_state& state);
 // takes them (within its own range), is reported changed when that changed
 // it, and the listeners are woken.
 void carry_to_tied_part(shared_state& state, int part);
+// Appends a device event for the device-list clients.
+void post_device_event(shared_state& state, device_event_kind kind, int device, uint32_t flow = 0,
+                       uint32_t role = 0, uint32_t new_state = 0);
+// Makes a present device the only default of its flow (no event).
+void make_default(shared_state& state, int device);
 
 } // namespace fakeaudio

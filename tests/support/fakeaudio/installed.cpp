@@ -13,6 +13,10 @@ namespace {
 
 const wchar_t* const server_key =
     L"Software\\Classes\\CLSID\\{BCDE0395-E52F-467C-8E3D-C4579291692E}\\InprocServer32";
+// The policy-configuration class: Wine has none, so it is ours alone while
+// the fake is installed.
+const wchar_t* const policy_key =
+    L"Software\\Classes\\CLSID\\{870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}";
 // The registry view of the test's own width: a 32-bit test installs the fake
 // for the 32-bit programs it starts, which look in that view.
 constexpr REGSAM own_view = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
@@ -59,6 +63,14 @@ installed_fake::installed_fake(const description& devices, const std::wstring& s
     old_threading_ = read_value(key, L"ThreadingModel", found_threading);
     installed_ = write_value(key, nullptr, dll) && write_value(key, L"ThreadingModel", L"Both");
     RegCloseKey(key);
+    const std::wstring inproc = std::wstring(policy_key) + L"\\InprocServer32";
+    if (installed_ &&
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, inproc.c_str(), 0, nullptr, 0, KEY_WRITE | own_view,
+                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        write_value(key, nullptr, dll);
+        write_value(key, L"ThreadingModel", L"Both");
+        RegCloseKey(key);
+    }
     state_->active = installed_ ? 1 : 0;
 }
 
@@ -77,6 +89,11 @@ installed_fake::~installed_fake() {
             RegDeleteValueW(key, nullptr);
         }
         RegCloseKey(key);
+    }
+    if (installed_) {
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE,
+                        (std::wstring(policy_key) + L"\\InprocServer32").c_str(), own_view, 0);
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, policy_key, own_view, 0);
     }
     if (state_) {
         state_->active = 0;
