@@ -1,3 +1,4 @@
+#include "mxrctl/session_names.h"
 #include "mxrctl/volume_math.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,55 @@ TEST(levels_reading, the_louder_channel_decides) {
     EXPECT_EQ(percent_from_levels(levels, 3, -64.0f, 0.0f), loud);
     EXPECT_GT(loud, percent_from_levels(levels, 1, -64.0f, 0.0f));
     EXPECT_EQ(percent_from_levels(levels, 0, -64.0f, 0.0f), 0);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Which program a session identifier names
+
+namespace {
+
+struct identifier_case {
+    const wchar_t* identifier;
+    const wchar_t* file; // nullptr: names no program
+};
+
+class session_identifier : public ::testing::TestWithParam<identifier_case> {};
+
+TEST_P(session_identifier, names_the_programs_file) {
+    const auto& c = GetParam();
+    wchar_t out[16] = L"stale";
+    const bool named = session_file_name(c.identifier, out, std::size(out));
+    EXPECT_EQ(named, c.file != nullptr);
+    EXPECT_STREQ(out, c.file ? c.file : L"");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    table, session_identifier,
+    ::testing::Values(
+        identifier_case{L"{0.0.0.00000000}.{a}|\\Device\\HarddiskVolume3\\Apps\\player.exe%b{0}",
+                        L"player.exe"},
+        identifier_case{L"{dev}|C:\\x\\late.exe%b{0}|1%b4242", L"late.exe"},
+        identifier_case{L"{dev}|player.exe%b{0}", L"player.exe"},
+        identifier_case{L"{dev}|C:/games/run.exe%b", L"run.exe"},
+        // The system sounds' "#" is no program file, but harmless; anything
+        // cut short names nothing.
+        identifier_case{L"{dev}|#%b{A9EF3FD9-4240-455E-A4D5-F2B3301887B2}", L"#"},
+        identifier_case{L"{dev}|\\Apps\\%b{0}", nullptr},
+        identifier_case{L"{dev}|\\Apps\\player.exe", nullptr},
+        identifier_case{L"{dev}\\Apps\\player.exe%b{0}", nullptr}, identifier_case{L"", nullptr},
+        identifier_case{nullptr, nullptr},
+        // Longer than the caller's buffer: nothing rather than a part.
+        identifier_case{L"{dev}|C:\\a_very_long_program_name.exe%b{0}", nullptr}));
+
+TEST(same_file_name, ignores_the_case_of_ascii_letters_only) {
+    EXPECT_TRUE(same_file_name(L"Player.EXE", L"player.exe"));
+    EXPECT_FALSE(same_file_name(L"player.exe", L"player.ex"));
+    EXPECT_FALSE(same_file_name(L"player.exe", L"layer.exe"));
+    EXPECT_FALSE(same_file_name(L"\u00c4.exe", L"\u00e4.exe"));
+    EXPECT_FALSE(same_file_name(L"", L""));
+    EXPECT_FALSE(same_file_name(nullptr, L"a"));
 }
 
 } // namespace
