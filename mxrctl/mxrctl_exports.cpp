@@ -2,6 +2,7 @@
 // the exports even though nothing in the program calls them.
 #define MXRCTL_BUILDING_EXPORTS
 #include "mxrctl/mxrctl_exports.h"
+#include "mxrctl/audio_sessions.h"
 #include "mxrctl/mxrctl_ca.h"
 
 #include <strsafe.h>
@@ -54,6 +55,32 @@ m_mxrctl::m_devs* MXRCTL_ControlCreate(m_mxrctl* mixer, int32_t destination, int
         return nullptr;
     }
     if (info_out) {
+        StringCchCopyNW(info_out->control, mxrctl_name_length, control->name(),
+                        mxrctl_name_length - 1);
+        info_out->channels = control->channels();
+    }
+    return control;
+}
+
+m_mxrctl::m_devs* MXRCTL_ApplicationCreate(m_mxrctl* mixer, const wchar_t* file_name,
+                                           mxrctl_control_info* info_out) noexcept {
+    // Only the Core Audio backend has sessions.
+    if (!mixer || mixer->api_type() != mxrctl_api_core_audio) return nullptr;
+    m_mxrctl::m_devs* control =
+        create_application_control(*static_cast<m_mxrctl_ca*>(mixer), file_name);
+    if (!control) return nullptr;
+    bool opened = false;
+    try {
+        opened = control->open(false, 0, -1);
+    } catch (...) {
+        opened = false;
+    }
+    if (!opened) {
+        delete control;
+        return nullptr;
+    }
+    if (info_out) {
+        info_out->destination[0] = L'\0';
         StringCchCopyNW(info_out->control, mxrctl_name_length, control->name(),
                         mxrctl_name_length - 1);
         info_out->channels = control->channels();

@@ -39,6 +39,15 @@ MXRCTL_EXPORT void MXRCTL_MixerRelease(m_mxrctl_object* mixer) noexcept;
 MXRCTL_EXPORT m_mxrctl::m_devs* MXRCTL_ControlCreate(m_mxrctl* mixer, int32_t destination,
                                                      int32_t source,
                                                      mxrctl_control_info* info_out) noexcept;
+// A control over every audio session of the program `file_name` (for
+// example "player.exe", compared without case) on the mixer's device. It is
+// created while the program plays nothing too: its volume then reads 0 and
+// setting it fails until a session appears, which posts the change message
+// like any change. Its own writes post none; every other writer's do. The
+// other MXRCTL_ functions take it like any control; release it with
+// MXRCTL_ControlRelease. Null for a null mixer or an empty name.
+MXRCTL_EXPORT m_mxrctl::m_devs* MXRCTL_ApplicationCreate(m_mxrctl* mixer, const wchar_t* file_name,
+                                                         mxrctl_control_info* info_out) noexcept;
 MXRCTL_EXPORT void MXRCTL_ControlRelease(m_mxrctl_object* control) noexcept;
 MXRCTL_EXPORT int32_t MXRCTL_VolumeGet(m_mxrctl::m_devs* control) noexcept;
 MXRCTL_EXPORT bool MXRCTL_VolumeSet(m_mxrctl::m_devs* control, int32_t percent,
@@ -54,6 +63,7 @@ using MXRCTL_GetApiType_fn = decltype(&MXRCTL_GetApiType);
 using MXRCTL_MixerCreate_fn = decltype(&MXRCTL_MixerCreate);
 using MXRCTL_MixerRelease_fn = decltype(&MXRCTL_MixerRelease);
 using MXRCTL_ControlCreate_fn = decltype(&MXRCTL_ControlCreate);
+using MXRCTL_ApplicationCreate_fn = decltype(&MXRCTL_ApplicationCreate);
 using MXRCTL_ControlRelease_fn = decltype(&MXRCTL_ControlRelease);
 using MXRCTL_VolumeGet_fn = decltype(&MXRCTL_VolumeGet);
 using MXRCTL_VolumeSet_fn = decltype(&MXRCTL_VolumeSet);

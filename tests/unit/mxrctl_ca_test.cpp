@@ -730,8 +730,10 @@ TEST_F(mixer_test, exports_are_found_in_the_running_program_and_work) {
     auto mute_get = exported<MXRCTL_MuteGet_fn>("MXRCTL_MuteGet");
     auto mute_set = exported<MXRCTL_MuteSet_fn>("MXRCTL_MuteSet");
     auto callback_check = exported<MXRCTL_CallbackCheck_fn>("MXRCTL_CallbackCheck");
+    auto application_create = exported<MXRCTL_ApplicationCreate_fn>("MXRCTL_ApplicationCreate");
     ASSERT_TRUE(api_type && mixer_create && mixer_release && control_create && control_release &&
-                volume_get && volume_set && mute_get && mute_set && callback_check);
+                volume_get && volume_set && mute_get && mute_set && callback_check &&
+                application_create);
     EXPECT_EQ(exported<MXRCTL_ControlSelect_fn>("MXRCTL_ControlSelect"), nullptr);
     EXPECT_EQ(api_type(), 2);
 
@@ -763,6 +765,28 @@ TEST_F(mixer_test, exports_are_found_in_the_running_program_and_work) {
     EXPECT_FLOAT_EQ(w.level(w.part(w.device(L"Speakers"), L"CD Volume"), 0), -34.5f);
     EXPECT_EQ(volume_get(cd), 50);
     EXPECT_EQ(control_create(mixer, 0, 7, &info), nullptr);
+
+    // A program's control takes the same calls; it exists before the
+    // program plays, reading 0 and refusing to be set.
+    m_mxrctl::m_devs* later = application_create(mixer, L"later.exe", &info);
+    ASSERT_NE(later, nullptr);
+    EXPECT_STREQ(info.control, L"later.exe");
+    EXPECT_EQ(volume_get(later), 0);
+    EXPECT_FALSE(volume_set(later, 40, 0));
+    const int session = w.add_session(w.device(L"Speakers"), 7, L"C:\\p\\player.exe", L"Player");
+    m_mxrctl::m_devs* app = application_create(mixer, L"player.exe", &info);
+    ASSERT_NE(app, nullptr);
+    EXPECT_STREQ(info.control, L"Player");
+    EXPECT_EQ(info.channels, 1u);
+    EXPECT_TRUE(volume_set(app, 30, 0));
+    EXPECT_EQ(fakeaudio::percent(w.session_volume(session)), 30);
+    EXPECT_EQ(volume_get(app), 30);
+    EXPECT_TRUE(mute_set(app, true));
+    EXPECT_TRUE(mute_get(app) && w.session_mute(session));
+    EXPECT_EQ(application_create(mixer, L"", &info), nullptr);
+    EXPECT_EQ(application_create(nullptr, L"player.exe", &info), nullptr);
+    control_release(later);
+    control_release(app);
 
     // Null handles are refused, never followed.
     EXPECT_EQ(control_create(nullptr, 0, -1, &info), nullptr);
