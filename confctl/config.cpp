@@ -112,6 +112,7 @@ void exchange_hotkeys(m_confctl_base& store, Cconfig& c) {
     exchange(store, L"Mute", c.hotkey_mute, 1357u);
     exchange(store, L"ControlChange", c.hotkey_control_change, 1347u);
     exchange(store, L"PopupMenu", c.hotkey_popup_menu, 1366u);
+    exchange(store, L"DeviceNext", c.hotkey_device_next, free_launcher_hotkey);
 }
 
 void write_control(m_confctl_base& store, const control_entry& e) {

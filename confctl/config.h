@@ -57,6 +57,7 @@ public:
     uint32_t hotkey_mute = 1357;
     uint32_t hotkey_control_change = 1347;
     uint32_t hotkey_popup_menu = 1366;
+    uint32_t hotkey_device_next = free_launcher_hotkey; // none
     bool trayicon_show = true;
     bool trayicon_wheel = false;
     bool trayicon_wheel_reverse = false;

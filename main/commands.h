@@ -26,6 +26,10 @@ constexpr uint16_t CMD_CONTROL_NEXT = 0x0583;
 constexpr uint16_t CMD_POPUP = 0x0584;
 constexpr uint16_t CMD_CONTROL_SELECT = 0x0585;
 constexpr uint16_t CMD_LAUNCH = 0x0586;
+// The next active output device becomes the default.
+constexpr uint16_t CMD_OUTPUT_NEXT = 0x0587;
+// The output device of that index in the popup menu's list becomes the default.
+constexpr uint16_t CMD_OUTPUT_SELECT = 0x0588;
 constexpr uint16_t CMD_PLUGIN = ZUVO_CMD_PLUGIN; // + plug-in index
 
 // High word of CMD_CONTROL + n.

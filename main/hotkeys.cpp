@@ -100,11 +100,10 @@ void register_program_hotkeys(hook_connection& hooks, const Cconfig& config) noe
     const struct {
         uint32_t hotkey;
         uint16_t command;
-    } keys[] = {{config.hotkey_volume_up, CMD_VOLUME_UP},
-                {config.hotkey_volume_down, CMD_VOLUME_DOWN},
-                {config.hotkey_mute, CMD_MUTE},
-                {config.hotkey_control_change, CMD_CONTROL_NEXT},
-                {config.hotkey_popup_menu, CMD_POPUP}};
+    } keys[] = {
+        {config.hotkey_volume_up, CMD_VOLUME_UP}, {config.hotkey_volume_down, CMD_VOLUME_DOWN},
+        {config.hotkey_mute, CMD_MUTE},           {config.hotkey_control_change, CMD_CONTROL_NEXT},
+        {config.hotkey_popup_menu, CMD_POPUP},    {config.hotkey_device_next, CMD_OUTPUT_NEXT}};
     for (const auto& key : keys) hooks.regist(key.hotkey, WM_COMMAND, key.command, 0);
 }
 

@@ -3,6 +3,7 @@
 #include "main/commands.h"
 #include "main/resource.h"
 #include "main/volume_step.h"
+#include "common/unique_resource.h"
 #include "mxrctl/audio_sessions.h"
 #include "mxrctl/mxrctl_ca.h"
 #include "plugin_sdk/inert_text.h"
@@ -66,6 +67,7 @@ void Czuvo_mixer::load_menu_captions(HINSTANCE instance) noexcept {
     LoadStringW(instance, IDS_MENU_MUTE, volume_captions_[0], 64);
     LoadStringW(instance, IDS_MENU_VOLUME_UP, volume_captions_[1], 64);
     LoadStringW(instance, IDS_MENU_VOLUME_DOWN, volume_captions_[2], 64);
+    LoadStringW(instance, IDS_MENU_OUTPUT, output_caption_, 64);
 }
 
 void Czuvo_mixer::load_tips_format(const wchar_t* name) noexcept {
@@ -104,6 +106,7 @@ void Czuvo_mixer::release_devices() noexcept {
     // Controls before the devices they were created from.
     for (auto& control : controls_) control.reset();
     mixers_.clear();
+    policy_.release();
 }
 
 bool Czuvo_mixer::change_volume(size_t slot, int32_t amount, bool relative) noexcept {
@@ -271,7 +274,8 @@ void Czuvo_mixer::release_idle() noexcept {
 
 bool Czuvo_mixer::handle_command(uint16_t command, uint16_t argument, LPARAM lparam) noexcept {
     const bool ours = (command >= CMD_VOLUME_UP && command <= CMD_CONTROL_NEXT) ||
-                      command == CMD_CONTROL_SELECT ||
+                      command == CMD_CONTROL_SELECT || command == CMD_OUTPUT_NEXT ||
+                      command == CMD_OUTPUT_SELECT ||
                       (command >= CMD_CONTROL && command < CMD_CONTROL + control_slots);
     if (!ours) return false;
     if (!config_) return true;
@@ -295,6 +299,9 @@ bool Czuvo_mixer::handle_command(uint16_t command, uint16_t argument, LPARAM lpa
         return true;
     } else if (command == CMD_CONTROL_SELECT) {
         select_control(argument);
+        return true;
+    } else if (command == CMD_OUTPUT_NEXT || command == CMD_OUTPUT_SELECT) {
+        switch_output(command == CMD_OUTPUT_NEXT, argument);
         return true;
     } else {
         return false;
@@ -343,6 +350,7 @@ void Czuvo_mixer::add_items(HMENU* menu) {
         add_menu_item(*menu, volume_captions_[2], CMD_VOLUME_DOWN);
         add_menu_separator(*menu);
     }
+    add_output_menu(*menu);
     for (size_t slot = 0; slot < control_slots; ++slot) {
         m_mxrctl::m_devs* c = control(slot);
         if (!c) continue;
@@ -354,4 +362,40 @@ void Czuvo_mixer::add_items(HMENU* menu) {
                       slot == current_ ? MFS_CHECKED : 0);
     }
     add_menu_separator(*menu);
+}
+
+void Czuvo_mixer::add_output_menu(HMENU menu) noexcept {
+    try {
+        menu_outputs_ = list_output_devices();
+    } catch (...) {
+        menu_outputs_.clear();
+    }
+    unique_hmenu outputs(CreatePopupMenu());
+    if (!outputs) return;
+    // Without the system's way to switch, the devices are shown but greyed.
+    const UINT usable = policy_.available() ? 0 : MFS_GRAYED;
+    for (size_t i = 0; i < menu_outputs_.size() && i <= 0xFFFF; ++i) {
+        wchar_t text[128];
+        copy_inert_text(text, std::size(text), menu_outputs_[i].name.c_str());
+        add_menu_item(outputs.get(), text,
+                      make_command(CMD_OUTPUT_SELECT, static_cast<uint16_t>(i)),
+                      usable | (menu_outputs_[i].is_default ? MFS_CHECKED : 0));
+    }
+    add_menu_popup(menu, output_caption_, 0, outputs.release());
+    add_menu_separator(menu);
+}
+
+void Czuvo_mixer::switch_output(bool next, size_t index) noexcept {
+    if (!config_ || !policy_.available()) return;
+    std::vector<output_device> listed;
+    try {
+        listed = next ? list_output_devices() : menu_outputs_;
+    } catch (...) {
+        return;
+    }
+    if (next) index = next_output_index(listed);
+    if (index >= listed.size() || !policy_.set_default(listed[index].id.c_str())) return;
+    // The controls on the default device move before the tips show it.
+    follow_devices();
+    post(make_command(CMD_REFRESH) | REFRESH_SHOW);
 }

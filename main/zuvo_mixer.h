@@ -9,6 +9,7 @@
 #include "trayimage/trayimage.h"
 #include "mxrctl/mxrctl.h"
 #include "mxrctl/mxrctl_ca.h"
+#include "mxrctl/output_devices.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include <array>
@@ -57,6 +58,10 @@ public:
     bool is_change_notification(UINT message, WPARAM wparam) noexcept;
 
     void add_items(HMENU* menu) override;
+    // Makes output `index` of the menu's list (or, for `next`, the one after
+    // the default) the default device, and shows the tips on it. Nothing
+    // happens where the system offers no way to do so.
+    void switch_output(bool next, size_t index) noexcept;
 
     struct current_state {
         int32_t volume = 0;
@@ -91,6 +96,8 @@ private:
     void post(uint32_t wparam, LPARAM lparam = 0) const noexcept;
     void build_tips_text() noexcept;
     void follow_devices() noexcept;
+    // The submenu of output devices, the default ticked.
+    void add_output_menu(HMENU menu) noexcept;
 
     HWND window_ = nullptr;
     const Cconfig* config_ = nullptr;
@@ -105,4 +112,7 @@ private:
     bool hold_ = false;
     zuvo_balloon balloon_{};
     m_mxrctl_ca::m_device_watch device_watch_;
+    Cpolicy_config policy_;
+    wchar_t output_caption_[64] = {};
+    std::vector<output_device> menu_outputs_; // as the last popup menu listed them
 };

@@ -70,7 +70,8 @@ public:
     // Source lines found by the last walk (for inspection by the controls).
     const std::vector<source_line>& lines() const { return lines_; }
 
-    // The open device and the window its controls post changes to (null: none).
+    // The open device, its id, and the window its controls post changes to (null: none).
+    const std::wstring& id() const { return id_; }
     IMMDevice* device() const { return device_.Get(); }
     HWND notify_window() const { return device_ ? notify_window_ : nullptr; }
 

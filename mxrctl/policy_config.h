@@ -51,6 +51,11 @@ public:
     bool available() noexcept;
     // Makes the device the default output or input for every role.
     bool set_default(const wchar_t* device_id) noexcept;
+    // Lets the object go (before COM ends); the next use makes it again.
+    void release() noexcept {
+        config_.Reset();
+        tried_ = false;
+    }
 
 private:
     Microsoft::WRL::ComPtr<IPolicyConfig> config_;

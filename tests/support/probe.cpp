@@ -151,6 +151,23 @@ std::vector<probe_menu_item> last_probe_popup(const program_folder& folder,
     return items;
 }
 
+std::vector<probe_menu_item> last_probe_submenu(const program_folder& folder, int parent) {
+    std::vector<probe_menu_item> items;
+    for (const auto& record : read_probe_log(folder)) {
+        if (record.kind == L"popup") items.clear();
+        if (record.kind != L"subitem") continue;
+        if (parent >= 0 && record.number(0) != static_cast<uint64_t>(parent)) continue;
+        probe_menu_item item;
+        item.position = static_cast<int>(record.number(1));
+        item.id = static_cast<uint32_t>(record.number(2));
+        item.type = static_cast<uint32_t>(record.number(3));
+        item.state = static_cast<uint32_t>(record.number(4));
+        item.text = record.text(5);
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
 namespace {
 
 bool read_memory(const process& from, uint64_t address, void* out, size_t size) {

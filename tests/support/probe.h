@@ -92,5 +92,8 @@ struct probe_menu_item {
 // The items of the last popup the probe `name` wrote down (any probe when empty).
 std::vector<probe_menu_item> last_probe_popup(const program_folder& folder,
                                               const std::wstring& name = L"");
+// The items of the submenus in that popup (`parent`: of the item at that
+// position only; -1: of every one), positions within their submenu.
+std::vector<probe_menu_item> last_probe_submenu(const program_folder& folder, int parent = -1);
 
 } // namespace test_support

@@ -19,6 +19,9 @@ namespace {
 
 constexpr UINT devices_changed = 0x0830;
 constexpr UINT balloon_request = 0x0820;
+constexpr UINT tips_request = 0x0800;
+constexpr WPARAM output_next = 0x0587;
+constexpr WPARAM output_select = 0x0588; // + index << 16
 
 using fakeaudio::percent;
 
@@ -44,8 +47,8 @@ protected:
                                               L"[Control01]\r\nCaption=#\r\nMixer=Speakers\r\n"
                                               L"[Control02]\r\nCaption=#\r\nMixer=Headphones\r\n"
                                               L"[Control03]\r\nCaption=#\r\nMixer=Line In\r\n") {
-        ASSERT_TRUE(
-            install_probe(folder_, L"probe.dll", {L"Log=0x111,0x820,0x830", L"MenuAction=end"}));
+        ASSERT_TRUE(install_probe(folder_, L"probe.dll",
+                                  {L"Log=0x111,0x800,0x820,0x830", L"MenuAction=end"}));
         folder_.write_ini(L"zuvo.ini", L"[Basic]\r\nTrayiconBaloon=1\r\n" + controls +
                                            plugin_section({L"probe.dll"}));
         zuvo_ = std::make_unique<zuvo_process>(folder_);
@@ -254,6 +257,60 @@ TEST_F(default_device, application_controls_act_on_their_programs_sessions_only)
     EXPECT_TRUE(wait_until([&] { return fake_.live_sessions_everywhere() == 0; }, 10s))
         << fake_.live_sessions_everywhere();
     EXPECT_EQ(fake_.calls_from_callbacks(), 0);
+    EXPECT_EQ(zuvo_->exit(), 0u);
+    EXPECT_EQ(fake_.live_objects_everywhere(), 0) << fake_.live_object_list_everywhere();
+}
+
+// The popup menu lists the active outputs with the default ticked; choosing
+// one, or the next-output command of the DeviceNext hot key, makes it the
+// default of every role, and the control on the default follows with the
+// tips. Where the system lacks the way to switch, the devices are greyed and
+// the command does nothing.
+TEST_F(default_device, output_menu_and_next_output_move_the_default) {
+    start(L"[Control00]\r\nCaption=#\r\n");
+    auto outputs = [&] {
+        std::map<std::wstring, uint32_t> found;
+        menu_lines();
+        for (const auto& item : last_probe_submenu(folder_))
+            found[item.text] = item.state & (MFS_CHECKED | MFS_GRAYED);
+        return found;
+    };
+    using states = std::map<std::wstring, uint32_t>;
+    EXPECT_EQ(outputs(), (states{{L"Speakers", MFS_CHECKED}, {L"Headphones", 0}}));
+
+    ASSERT_TRUE(handled([&] { zuvo_->post_command(output_select | (1 << 16)); }));
+    EXPECT_EQ(fake_.default_device(eRender), headphones_);
+    EXPECT_EQ(fake_.default_writes(), 3) << "one call per role";
+    EXPECT_EQ(fake_.default_device(eCapture), fake_.device(L"Microphone"));
+    EXPECT_TRUE(wait_until([&] { return tray_tip() == L"Headphones  60% [Active]"; }, 5s))
+        << tray_tip();
+    EXPECT_NE(last_posted_text(*zuvo_, folder_, tips_request).find(L"Headphones"),
+              std::wstring::npos)
+        << last_posted_text(*zuvo_, folder_, tips_request);
+    EXPECT_EQ(outputs(), (states{{L"Speakers", 0}, {L"Headphones", MFS_CHECKED}}));
+
+    // The next output after the last is the first again.
+    ASSERT_TRUE(handled([&] { zuvo_->post_command(output_next); }));
+    EXPECT_EQ(fake_.default_device(eRender), speakers_);
+    EXPECT_TRUE(wait_until([&] { return tray_tip() == L"Speakers  30% [Active]"; }, 5s))
+        << tray_tip();
+    EXPECT_NE(last_posted_text(*zuvo_, folder_, tips_request).find(L"Speakers"),
+              std::wstring::npos);
+    EXPECT_EQ(zuvo_->exit(), 0u);
+
+    // Without the policy class: shown greyed, and the command changes nothing.
+    fake_.set_policy_config(false);
+    zuvo_ = std::make_unique<zuvo_process>(folder_);
+    ASSERT_TRUE(zuvo_->window());
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(outputs(),
+              (states{{L"Speakers", MFS_CHECKED | MFS_GRAYED}, {L"Headphones", MFS_GRAYED}}));
+    const long writes = fake_.default_writes();
+    zuvo_->post_command(output_next);
+    zuvo_->post_command(output_select | (1 << 16));
+    ASSERT_TRUE(probe_sync(*zuvo_, folder_, 0));
+    EXPECT_EQ(fake_.default_device(eRender), speakers_);
+    EXPECT_EQ(fake_.default_writes(), writes);
     EXPECT_EQ(zuvo_->exit(), 0u);
     EXPECT_EQ(fake_.live_objects_everywhere(), 0) << fake_.live_object_list_everywhere();
 }
