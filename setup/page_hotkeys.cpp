@@ -1,4 +1,4 @@
-// The Hot keys page: five hot-key editors for the tray program's own keys.
+// The Hot keys page: six hot-key editors for the tray program's own keys.
 
 #include "plugin_sdk/dialog_helpers.h"
 #include "setup/pages.h"
@@ -21,6 +21,8 @@ constexpr hotkey_row rows[] = {
      &Cconfig::hotkey_control_change},
     {{IDC_HK_POPUP, IDC_HK_POPUP_CTRL, IDC_HK_POPUP_SHIFT, IDC_HK_POPUP_ALT, IDC_HK_POPUP_WIN},
      &Cconfig::hotkey_popup_menu},
+    {{IDC_HK_DEVICE, IDC_HK_DEVICE_CTRL, IDC_HK_DEVICE_SHIFT, IDC_HK_DEVICE_ALT, IDC_HK_DEVICE_WIN},
+     &Cconfig::hotkey_device_next},
 };
 
 class Cpage_hotkeys final : public Csetup_page {

@@ -49,6 +49,8 @@
 #define EN_HK_CHANGE "Next &control"
 #define JA_HK_POPUP "ポップアップメニュー(&P)"
 #define EN_HK_POPUP "&Popup menu"
+#define JA_HK_DEVICE "次の出力デバイス(&O)"
+#define EN_HK_DEVICE "Next &output device"
 
 // Window tips page.
 #define JA_TIPS "ウインドウTips"

@@ -69,13 +69,17 @@ protected:
 
 const std::wstring speakers_only = L"[Control00]\r\nCaption=#\r\nMixer=Speakers\r\n";
 const expected_item separator{nullptr, 0, 0};
+// The submenu of output devices comes before the controls.
+const expected_item output_devices{L"&Output device", 0, 0};
 const expected_item setup{L"&Setup...", 0x0506, 0}, info{L"&Info...", 0x0505, 0},
     exit_item{L"E&xit", 0x0504, 0};
 
 TEST_F(menu, one_control_then_launchers_then_fixed_items) {
     start(speakers_only + L"[Launcher00]\r\nCaption=&Mixer\r\nCmdLine=x.exe\r\n"
                           L"[Launcher03]\r\nCaption=&Other\r\nCmdLine=y.exe\r\n");
-    expect_menu({{L"&0: Speakers  50% ", 0x0585, MFS_CHECKED},
+    expect_menu({output_devices,
+                 separator,
+                 {L"&0: Speakers  50% ", 0x0585, MFS_CHECKED},
                  separator,
                  {L"&Mixer", 0x0586, MFS_DEFAULT},
                  {L"&Other", 0x00030586, 0},
@@ -94,6 +98,8 @@ TEST_F(menu, volume_items_and_slot_ten_with_state_words) {
                  {L"Vol&Up", 0x0580, 0},
                  {L"Vol&Down", 0x0581, 0},
                  separator,
+                 output_devices,
+                 separator,
                  {L"&0: Speakers  50% ", 0x0585, MFS_CHECKED},
                  {L"&A: Mic  25% [Mute]", 0x000A0585, 0},
                  {L"&C: Gone   0% [ERROR]", 0x000C0585, 0},
@@ -110,7 +116,9 @@ TEST_F(menu, no_launchers_no_launcher_separator_and_the_current_control_checked)
     // only when there is no file at all.
     start(speakers_only + L"[Control01]\r\nCaption=Mic\r\nMixer=Microphone\r\n");
     zuvo_->post_command(0x00010585);
-    expect_menu({{L"&0: Speakers  50% ", 0x0585, 0},
+    expect_menu({output_devices,
+                 separator,
+                 {L"&0: Speakers  50% ", 0x0585, 0},
                  {L"&1: Mic  25% ", 0x00010585, MFS_CHECKED},
                  separator,
                  setup,

@@ -852,6 +852,8 @@ TEST_F(page_wiring, every_hot_key_row_stores_its_own_key_and_modifiers) {
         {"change control", {1092, 1118, 1116, 1117, 1097}, L"ControlChange", 0x0C34, 0x0374},
         // Ctrl+Alt+5 -> Shift+Win+P
         {"popup menu", {1093, 1121, 1119, 1120, 1098}, L"PopupMenu", 0x0335, 0x0C50},
+        // Shift+Alt+6 -> Ctrl+Win+O
+        {"next output device", {1180, 1181, 1182, 1183, 1184}, L"DeviceNext", 0x0636, 0x094F},
     };
     std::vector<wired_value> values;
     for (const auto& r : rows)
