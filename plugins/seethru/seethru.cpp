@@ -156,7 +156,10 @@ public:
     void release_all(bool skip_hung = false) noexcept {
         listed_.clear();
         while (!tracked_.empty()) {
-            const bool ask = !skip_hung || !IsHungAppWindow(tracked_.front().handle());
+            const HWND window = tracked_.front().handle();
+            // A window of this thread is changed at once, however long this
+            // thread went without reading messages.
+            const bool ask = !skip_hung || is_own_thread_window(window) || !IsHungAppWindow(window);
             untrack(tracked_.begin(), ask);
         }
     }

@@ -123,9 +123,7 @@ HMODULE pin_this_library() noexcept {
 window_restyler::window_restyler() : shared_(std::make_shared<shared>()) {}
 
 uint64_t window_restyler::request(HWND window, uint32_t percent) noexcept {
-    // A window of this very thread is changed here and now: its messages are
-    // this thread's own, and a thread of ours would wait for them.
-    const bool own = GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+    const bool own = is_own_thread_window(window);
     bool start_thread = false;
     uint64_t ticket = 0;
     {
