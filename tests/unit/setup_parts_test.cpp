@@ -56,18 +56,71 @@ TEST(setup_logic, opacity_trackbar_position) {
 // the text that does not fit its buffer.
 TEST(setup_logic, font_description_is_cut_to_its_buffer) {
     wchar_t small[6];
-    describe_font(L"Arial", -32, 400, false, small, 6);
+    describe_font(L"Arial", -32, 96, 400, false, small, 6);
     EXPECT_STREQ(small, L"Arial");
     wchar_t text[32];
-    describe_font(nullptr, 0, 400, false, text, 32);
+    describe_font(nullptr, 0, 96, 400, false, text, 32);
     EXPECT_STREQ(text, L",0pt ");
 }
 
+// The points a height stands for depend on the DPI it was measured at.
+TEST(setup_logic, font_points_at_the_dpi_of_the_height) {
+    const struct {
+        int32_t height;
+        uint32_t dpi;
+        int32_t points;
+    } cases[] = {
+        {-32, 96, 24},  {-13, 96, 10}, {-48, 144, 24}, {-27, 144, 14},   {-40, 120, 24},
+        {-64, 192, 24}, {12, 144, 12}, {-32, 0, 24},   {-32, 99999, 24}, {INT32_MIN, 1, INT32_MAX},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(font_points(c.height, c.dpi), c.points) << c.height << " at " << c.dpi;
+    // Without a resolution base the stored height is 96-DPI pixels.
+    EXPECT_EQ(stored_font_dpi(0, 144), 96u);
+    EXPECT_EQ(stored_font_dpi(1920, 144), 144u);
+}
+
 TEST(setup_logic, font_height_scaled_to_the_desktop_it_was_chosen_on) {
-    EXPECT_EQ(font_height_for_desktop(-32, 1920, 1024), -60);
-    EXPECT_EQ(font_height_for_desktop(-32, 1024, 1024), -32);
-    EXPECT_EQ(font_height_for_desktop(-32, 1920, 0), -32);
-    EXPECT_EQ(font_height_for_desktop(-2000000000, 2000000000, 1), INT32_MIN);
+    const struct {
+        int32_t height, desktop, base;
+        uint32_t dpi;
+        int32_t offered;
+    } cases[] = {
+        {-32, 1920, 1024, 96, -60},
+        {-32, 1024, 1024, 96, -32},
+        {-32, 1920, 1024, 144, -60}, // the desktop's pixels already
+        {-32, 1920, 0, 96, -32},
+        {-32, 1920, 0, 144, -48}, // 96-DPI pixels, as the tips show them here
+        {-27, 1920, 0, 144, -41}, // -40.5 rounds away from zero
+        {27, 1920, 0, 144, 41},
+        {-2000000000, 2000000000, 1, 96, INT32_MIN},
+        {-2000000000, 1920, 0, 4800, INT32_MIN},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(font_height_for_desktop(c.height, c.desktop, c.base, c.dpi), c.offered)
+            << c.height << " " << c.base << " " << c.dpi;
+}
+
+// A height chosen in the font dialog at 150 % shows at the size chosen:
+// kept as the desktop's pixels with a base, taken back to 96 DPI without.
+TEST(setup_logic, chosen_font_height_is_stored_for_the_base_at_ok) {
+    const struct {
+        int32_t chosen;
+        uint32_t dpi;
+        int32_t base;
+        int32_t stored;
+    } cases[] = {
+        {-40, 144, 1920, -40},
+        {-40, 144, 0, -27},
+        {-24, 144, 0, -16},
+        {-32, 96, 0, -32},
+        {-40, 0, 0, -40},
+        {30, 144, 0, 20},
+        {INT32_MIN, 144, 0, -1431655765},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(stored_font_height(c.chosen, c.dpi, c.base), c.stored)
+            << c.chosen << " at " << c.dpi << " base " << c.base;
 }
 
 // OK keeps the size the tips text has unless the user chose a font or
