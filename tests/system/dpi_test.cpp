@@ -291,17 +291,22 @@ TEST(dpi, the_position_dialog_has_the_message_fonts_size_and_shows_a_record_whol
     RECT client{};
     GetClientRect(list, &client);
     // The dialog shows the system's message font at its size on this
-    // screen (measured here in pixels, as zuvo.exe measures it): its
-    // 235 x 164 dialog units follow from that font's base units.
+    // screen (measured here in pixels, as zuvo.exe measures it), to the
+    // whole point a dialog template holds: its 235 x 164 dialog units
+    // follow from that font's base units.
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
-    const SIZE units = dialog_base_units(metrics.lfMessageFont);
+    LOGFONTW font = metrics.lfMessageFont;
+    const int dpi = static_cast<int>(screen_dpi());
+    if (font.lfHeight < 0) font.lfHeight = -MulDiv(MulDiv(-font.lfHeight, 72, dpi), dpi, 72);
+    const SIZE units = dialog_base_units(font);
     ASSERT_GT(units.cy, 0);
     RECT dialog_client{};
     GetClientRect(dialog, &dialog_client);
     EXPECT_NEAR(dialog_client.right, MulDiv(235, units.cx, 4), 4)
-        << "base units " << units.cx << " x " << units.cy << " at " << screen_dpi() << " DPI";
+        << "base units " << units.cx << " x " << units.cy << " at " << dpi << " DPI, message font "
+        << metrics.lfMessageFont.lfHeight;
     EXPECT_NEAR(dialog_client.bottom, MulDiv(164, units.cy, 8), 4);
     RECT area{};
     GetWindowRect(dialog, &area);
