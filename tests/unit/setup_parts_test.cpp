@@ -63,64 +63,39 @@ TEST(setup_logic, font_description_is_cut_to_its_buffer) {
     EXPECT_STREQ(text, L",0pt ");
 }
 
-// The points a height stands for depend on the DPI it was measured at.
-TEST(setup_logic, font_points_at_the_dpi_of_the_height) {
-    const struct {
-        int32_t height;
-        uint32_t dpi;
-        int32_t points;
-    } cases[] = {
-        {-32, 96, 24},  {-13, 96, 10}, {-48, 144, 24}, {-27, 144, 14},   {-40, 120, 24},
-        {-64, 192, 24}, {12, 144, 12}, {-32, 0, 24},   {-32, 99999, 24}, {INT32_MIN, 1, INT32_MAX},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(font_points(c.height, c.dpi), c.points) << c.height << " at " << c.dpi;
-    // Without a resolution base the stored height is 96-DPI pixels.
-    EXPECT_EQ(stored_font_dpi(0, 144), 96u);
-    EXPECT_EQ(stored_font_dpi(1920, 144), 144u);
-}
-
-TEST(setup_logic, font_height_scaled_to_the_desktop_it_was_chosen_on) {
-    const struct {
+// Heights are pixels at some DPI: the points they stand for, the height the
+// font dialog is offered (the desktop's pixels with a base, 96-DPI pixels
+// scaled to the screen's without), and what a height the dialog gave at
+// that DPI is stored as, so that the tips show the size chosen.
+TEST(setup_logic, font_heights_at_the_dpi_they_were_measured_at) {
+    struct font_case {
         int32_t height, desktop, base;
         uint32_t dpi;
-        int32_t offered;
-    } cases[] = {
-        {-32, 1920, 1024, 96, -60},
-        {-32, 1024, 1024, 96, -32},
-        {-32, 1920, 1024, 144, -60}, // the desktop's pixels already
-        {-32, 1920, 0, 96, -32},
-        {-32, 1920, 0, 144, -48}, // 96-DPI pixels, as the tips show them here
-        {-27, 1920, 0, 144, -41}, // -40.5 rounds away from zero
-        {27, 1920, 0, 144, 41},
-        {-2000000000, 2000000000, 1, 96, INT32_MIN},
-        {-2000000000, 1920, 0, 4800, INT32_MIN},
+        int32_t points, offered, stored;
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(font_height_for_desktop(c.height, c.desktop, c.base, c.dpi), c.offered)
-            << c.height << " " << c.base << " " << c.dpi;
-}
-
-// A height chosen in the font dialog at 150 % shows at the size chosen:
-// kept as the desktop's pixels with a base, taken back to 96 DPI without.
-TEST(setup_logic, chosen_font_height_is_stored_for_the_base_at_ok) {
-    const struct {
-        int32_t chosen;
-        uint32_t dpi;
-        int32_t base;
-        int32_t stored;
-    } cases[] = {
-        {-40, 144, 1920, -40},
-        {-40, 144, 0, -27},
-        {-24, 144, 0, -16},
-        {-32, 96, 0, -32},
-        {-40, 0, 0, -40},
-        {30, 144, 0, 20},
-        {INT32_MIN, 144, 0, -1431655765},
+    // clang-format off
+    const font_case cases[] = {
+        {-32, 1920, 1024, 96, 24, -60, -32},
+        {-32, 1024, 1024, 96, 24, -32, -32},
+        {-40, 1920, 1024, 144, 20, -75, -40},
+        {-32, 1920, 0, 96, 24, -32, -32},
+        {-40, 1920, 0, 144, 20, -60, -27},
+        {-27, 1920, 0, 144, 14, -41, -18},      // halves round away from zero
+        {30, 1920, 0, 144, 30, 45, 20},         // positive: points already
+        {-32, 1920, 0, 0, 24, -32, -32},        // no DPI counts as 96
+        {-32, 1920, 0, 99999, 24, -32, -32},    // nor does a damaged one
+        {INT32_MIN, 2000000000, 1, 1, INT32_MAX, INT32_MIN, INT32_MIN},
+        {-2000000000, 1920, 0, 4800, 30000000, INT32_MIN, -40000000},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(stored_font_height(c.chosen, c.dpi, c.base), c.stored)
-            << c.chosen << " at " << c.dpi << " base " << c.base;
+    // clang-format on
+    for (const font_case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.height << " base " << c.base << " at " << c.dpi);
+        EXPECT_EQ(font_points(c.height, c.dpi), c.points);
+        EXPECT_EQ(font_height_for_desktop(c.height, c.desktop, c.base, c.dpi), c.offered);
+        EXPECT_EQ(stored_font_height(c.height, c.dpi, c.base), c.stored);
+    }
+    EXPECT_EQ(stored_font_dpi(0, 144), 96u);
+    EXPECT_EQ(stored_font_dpi(1920, 144), 144u);
 }
 
 // OK keeps the size the tips text has unless the user chose a font or
