@@ -25,7 +25,14 @@ bool set_layered_style(HWND window, bool layered) noexcept {
     const LONG_PTR was =
         SetWindowLongPtrW(window, GWL_EXSTYLE,
                           layered ? (style | WS_EX_LAYERED) : (style & ~LONG_PTR{WS_EX_LAYERED}));
-    return was != 0 || GetLastError() == 0;
+    if (was == 0 && GetLastError() != 0) return false;
+    // Under the compositor a window that stops being layered keeps showing
+    // the last layered picture (often black) until it paints again, and a
+    // window that never repaints by itself would stay so.
+    if (!layered)
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return true;
 }
 
 // On the window's thread of ours this may wait as long as the window's

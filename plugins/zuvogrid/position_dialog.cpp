@@ -284,7 +284,10 @@ bool run_position_dialog(HWND owner, zuvogrid::position_list& list, const wchar_
                          const window_geometry& target) noexcept {
     try {
         position_dialog d{list, class_name ? class_name : L"", {}};
-        d.edit = {0, target.rect.x, target.rect.y, target.rect.width, target.rect.height};
+        // Saved positions hold the window's rectangle, undrawn borders and
+        // all, so that those saved before still put windows where they did.
+        const zuvogrid::grid_rect r = target.window_rect();
+        d.edit = {0, r.x, r.y, r.width, r.height};
         d.work_width = target.work_width();
         d.work_height = target.work_height();
         load_ui_string(g_plugin_module, IDS_GEOMETRY, d.geometry_format,

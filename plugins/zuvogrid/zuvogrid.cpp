@@ -37,6 +37,9 @@ constexpr const wchar_t* display_name = L"ZuvoGrid";
 constexpr const wchar_t* positions_file = L"zuvogrid_capt";
 constexpr const wchar_t* positions_section = L"PositionData";
 constexpr int name_capacity = 64;
+// How long a key waits for the window to show the change before the tips
+// say where it is: a window that answers at once is there well before.
+constexpr uint32_t settle_wait_ms = 100;
 // The title is cut to this many characters in tips and balloon.
 constexpr size_t title_limit = 64;
 
@@ -192,8 +195,9 @@ void zuvogrid_plugin::grid_key(HWND main_window, const window_geometry& g, uint3
     moved.rect = zuvogrid::apply_grid(static_cast<zuvogrid::grid_action>(code), g.rect,
                                       g.work_width(), g.work_height(),
                                       {settings_.grid_x, settings_.grid_y, settings_.fit_to_grid});
-    apply_geometry(moved);
-    show_feedback(main_window, moved);
+    // What the tips show is where the window went: a move the system
+    // refused shows the window where it stayed.
+    show_feedback(main_window, apply_geometry(moved) ? settled_geometry(moved, settle_wait_ms) : g);
 }
 
 void zuvogrid_plugin::restore(HWND main_window, window_geometry g, const wchar_t* class_name) {
@@ -206,8 +210,9 @@ void zuvogrid_plugin::restore(HWND main_window, window_geometry g, const wchar_t
         if (cycle_index_ >= e->records.size()) cycle_index_ = 0;
         const zuvogrid::position_record placed =
             zuvogrid::measured_from(e->records[cycle_index_], 0, g.work_width(), g.work_height());
-        g.rect = {placed.x, placed.y, placed.width, placed.height};
-        apply_geometry(g);
+        window_geometry asked = g;
+        asked.set_window_rect({placed.x, placed.y, placed.width, placed.height});
+        if (apply_geometry(asked)) g = settled_geometry(asked, settle_wait_ms);
         cycle_index_ = (cycle_index_ + 1) % e->records.size();
     }
     show_feedback(main_window, g);

@@ -136,7 +136,11 @@ TEST(dialog_template, system_message_font_is_used) {
     ASSERT_TRUE(t.memory);
     const parsed_template p = parse(t.bytes());
     EXPECT_EQ(p.face, message.lfFaceName);
-    EXPECT_EQ(p.point_size, message.lfHeight < 0 ? (-message.lfHeight * 3) / 4 : message.lfHeight);
+    // The message font's pixels are the screen's: points at its DPI.
+    window_dc screen(nullptr);
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    EXPECT_EQ(p.point_size,
+              message.lfHeight < 0 ? MulDiv(-message.lfHeight, 72, dpi) : message.lfHeight);
 }
 
 // A real dialog, modeless so that the test can look at it.
