@@ -3,7 +3,7 @@
 #include "common/library_search.h"
 #include "main/app.h"
 #include "main/resource.h"
-#include "plugin_sdk/dialog_template.h"
+#include "winui/dialog_template.h"
 
 #include <strsafe.h>
 

@@ -5,7 +5,7 @@
 #include "common/gdiplus_include.h"
 #include "common/library_search.h"
 #include "main/resource.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 
 #include <objbase.h>
 #include <strsafe.h>

@@ -3,7 +3,7 @@
 // launchers, one of its contributors.
 
 #include "confctl/config.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 
 #include <windows.h>
 

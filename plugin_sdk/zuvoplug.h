@@ -3,7 +3,7 @@
 // plug-in offers, the exports of the host it may look up, and the messages
 // both sides post to the main window. Every plug-in includes this header.
 
-#include "plugin_sdk/hotkey_value.h" // hot-key values, as ZUVO_keyreg takes them
+#include "winui/hotkey_value.h" // hot-key values, as ZUVO_keyreg takes them
 
 #include <windows.h>
 #include <cstddef>

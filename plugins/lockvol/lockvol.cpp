@@ -3,10 +3,10 @@
 
 #include "plugin_sdk/host_link.h"
 #include "plugin_sdk/host_requests.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/mixer_functions.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 #include "plugins/lockvol/lock_settings.h"
 #include "plugins/lockvol/mixer_lock.h"

@@ -5,10 +5,10 @@
 
 #include "mxrctl/control_description.h"
 #include "mxrctl/control_select_text.h"
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "plugin_sdk/mixer_functions.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 #include "plugins/lockvol/lock_settings.h"
 #include "plugins/lockvol/resource.h"

@@ -11,10 +11,10 @@
 #include "common/unique_resource.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/inert_text.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/inert_text.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include <strsafe.h>

@@ -7,13 +7,13 @@
 #include "plugins/tickson/tickson_logic.h"
 #include "plugins/tickson/wave_reader.h"
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "plugin_sdk/host_link.h"
 #include "plugin_sdk/host_requests.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/settings_exchange.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include "common/library_search.h"

@@ -2,9 +2,9 @@
 
 #include "plugins/zuvogrid/resource.h"
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 
 #include <commctrl.h>
 #include <strsafe.h>

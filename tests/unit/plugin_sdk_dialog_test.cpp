@@ -4,13 +4,13 @@
 // the settings exchange on real files, and the module handle and
 // configuration export of a real plug-in library (the probe).
 
-#include "plugin_sdk/dialog_helpers.h"
-#include "plugin_sdk/dialog_template.h"
+#include "winui/dialog_helpers.h"
+#include "winui/dialog_template.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/settings_exchange.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "tests/support/dialog_walk.h"
 #include "tests/support/files.h"
 #include "tests/support/probe.h"

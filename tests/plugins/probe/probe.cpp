@@ -3,7 +3,7 @@
 
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/settings_exchange.h"
 #include "plugin_sdk/zuvoplug.h"

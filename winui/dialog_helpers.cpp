@@ -1,9 +1,9 @@
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 
 #include "common/unique_resource.h"
-#include "plugin_sdk/dialog_template.h"
-#include "plugin_sdk/edit_number.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_template.h"
+#include "winui/edit_number.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include <commctrl.h>

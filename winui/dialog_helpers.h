@@ -3,7 +3,7 @@
 // re-fonted template, numbers read from edits, check boxes, and the hot-key
 // editor (a hot-key control for the bare key, four boxes for the modifiers).
 
-#include "plugin_sdk/hotkey_value.h"
+#include "winui/hotkey_value.h"
 
 #include <windows.h>
 #include <cstdint>
