@@ -7,6 +7,7 @@
 #include "mxrctl/control_select_text.h"
 #include "winui/dialog_helpers.h"
 #include "plugin_sdk/mixer_functions.h"
+#include "plugin_sdk/plugin_config.h"
 #include "plugin_sdk/plugin_module.h"
 #include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"

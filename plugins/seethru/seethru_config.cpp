@@ -6,6 +6,7 @@
 #include "plugins/seethru/seethru_settings.h"
 
 #include "winui/dialog_helpers.h"
+#include "plugin_sdk/plugin_config.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/zuvoplug.h"
 

@@ -11,6 +11,7 @@
 #include "plugin_sdk/host_link.h"
 #include "plugin_sdk/host_requests.h"
 #include "winui/menu_items.h"
+#include "plugin_sdk/plugin_config.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/settings_exchange.h"
 #include "winui/ui_language.h"

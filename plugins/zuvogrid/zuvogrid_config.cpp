@@ -5,6 +5,7 @@
 #include "plugins/zuvogrid/zuvogrid_settings.h"
 
 #include "winui/dialog_helpers.h"
+#include "plugin_sdk/plugin_config.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/zuvoplug.h"
 

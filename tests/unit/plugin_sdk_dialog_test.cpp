@@ -8,6 +8,7 @@
 #include "winui/dialog_template.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
+#include "plugin_sdk/plugin_config.h"
 #include "winui/menu_items.h"
 #include "plugin_sdk/settings_exchange.h"
 #include "winui/ui_language.h"
