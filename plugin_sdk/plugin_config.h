@@ -3,6 +3,7 @@
 // loaded into a private context, shown, read back on OK and saved, and the
 // outcome of the save told to the window that asked for the dialog.
 
+#include "plugin_sdk/export_guard.h"
 #include "winui/dialog_helpers.h"
 
 #include <windows.h>
@@ -61,16 +62,15 @@ template <typename Settings, auto Show, auto Read> struct plain_config_dialog {
 
     static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
         if (!context) return FALSE;
-        try {
+        return guarded(INT_PTR{FALSE}, [&]() -> INT_PTR {
             if (message == WM_INITDIALOG) {
                 Show(dialog, context->settings);
                 return TRUE;
             }
             if (message == WM_COMMAND)
                 return end_plugin_config(dialog, wparam, *context, Read) ? TRUE : FALSE;
-        } catch (...) {
-        }
-        return FALSE;
+            return FALSE;
+        });
     }
 };
 

@@ -3,6 +3,7 @@
 #include "plugins/zuvogrid/resource.h"
 
 #include "winui/dialog_helpers.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/plugin_module.h"
 #include "winui/ui_language.h"
 
@@ -282,7 +283,7 @@ INT_PTR CALLBACK position_procedure(HWND dialog, UINT message, WPARAM wparam,
 
 bool run_position_dialog(HWND owner, zuvogrid::position_list& list, const wchar_t* class_name,
                          const window_geometry& target) noexcept {
-    try {
+    return guarded(false, [&] {
         position_dialog d{list, class_name ? class_name : L"", {}};
         d.edit = {0, target.rect.x, target.rect.y, target.rect.width, target.rect.height};
         d.work_width = target.work_width();
@@ -295,7 +296,5 @@ bool run_position_dialog(HWND owner, zuvogrid::position_list& list, const wchar_
         show_plugin_dialog(g_plugin_module, IDD_ZUVOGRID_POSITION, owner, position_procedure,
                            reinterpret_cast<LPARAM>(&d));
         return d.accepted;
-    } catch (...) {
-        return false;
-    }
+    });
 }

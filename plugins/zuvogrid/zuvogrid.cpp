@@ -10,6 +10,7 @@
 #include "plugins/zuvogrid/zuvogrid_settings.h"
 
 #include "confctl/confctl.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
 #include "winui/inert_text.h"
@@ -270,24 +271,18 @@ private:
 } // namespace
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND) noexcept {
-    try {
+    return guarded(false, [&] {
         if (!g_zuvogrid) g_zuvogrid = new zuvogrid_plugin;
         export_call call;
         call.plugin()->enter(index);
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
     export_call call;
     if (!call.plugin()) return false;
-    try {
-        return call.plugin()->event(main_window, code);
-    } catch (...) {
-        return false;
-    }
+    return guarded(false, [&] { return call.plugin()->event(main_window, code); });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
