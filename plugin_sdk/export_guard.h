@@ -4,8 +4,8 @@
 // behind an export may throw (a container or string that cannot allocate);
 // the export runs that work through guarded(), where the exception ends and
 // the export gives the answer that tells the host nothing was done. So do the
-// dialog procedures Windows calls. Code below them does not catch, and says
-// noexcept where it cannot throw.
+// dialog and thread procedures Windows calls. Code below them does not
+// catch, and says noexcept where it cannot throw.
 
 #include <utility>
 
