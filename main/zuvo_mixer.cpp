@@ -4,7 +4,7 @@
 #include "main/resource.h"
 #include "main/volume_step.h"
 #include "mxrctl/mxrctl_ca.h"
-#include "plugin_sdk/inert_text.h"
+#include "winui/inert_text.h"
 
 #include <strsafe.h>
 

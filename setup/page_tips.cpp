@@ -1,9 +1,9 @@
 // The Window tips page: format, display time, font, colours, transparency.
 
-#include "plugin_sdk/dialog_helpers.h"
-#include "plugin_sdk/dialog_template.h"
-#include "plugin_sdk/edit_number.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_helpers.h"
+#include "winui/dialog_template.h"
+#include "winui/edit_number.h"
+#include "winui/ui_language.h"
 #include "setup/page_tools.h"
 #include "setup/pages.h"
 #include "setup/resource.h"

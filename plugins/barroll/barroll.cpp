@@ -4,12 +4,11 @@
 // posts them to the main window instead, so the taskbar itself never sees
 // them; a full-screen window covering the taskbar keeps its own.
 
-#define ZUVOPLUG_ENTRY_RESULT HHOOK
-
 #include "plugins/barroll/taskbar_hook.h"
 
 #include "common/hook_thread.h"
 #include "common/unique_resource.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/zuvoplug.h"
 
@@ -110,9 +109,10 @@ barroll_plugin* g_barroll = nullptr;
 
 ZUVOPLUG_EXPORT HHOOK ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index,
                                                          HWND main_window) noexcept {
-    if (!g_barroll) g_barroll = new (std::nothrow) barroll_plugin;
-    if (!g_barroll) return nullptr;
-    return g_barroll->enter(index, main_window);
+    return guarded(HHOOK{nullptr}, [&] {
+        if (!g_barroll) g_barroll = new barroll_plugin;
+        return g_barroll->enter(index, main_window);
+    });
 }
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {

@@ -10,12 +10,13 @@
 #include "plugins/zuvogrid/zuvogrid_settings.h"
 
 #include "confctl/confctl.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/inert_text.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/inert_text.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include <strsafe.h>
@@ -275,24 +276,18 @@ private:
 } // namespace
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND) noexcept {
-    try {
+    return guarded(false, [&] {
         if (!g_zuvogrid) g_zuvogrid = new zuvogrid_plugin;
         export_call call;
         call.plugin()->enter(index);
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
     export_call call;
     if (!call.plugin()) return false;
-    try {
-        return call.plugin()->event(main_window, code);
-    } catch (...) {
-        return false;
-    }
+    return guarded(false, [&] { return call.plugin()->event(main_window, code); });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {

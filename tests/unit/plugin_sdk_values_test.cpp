@@ -3,12 +3,12 @@
 // StringCchPrintfW with the plug-ins' own formats), and the byte work of
 // re-fonting a dialog template on malformed input.
 
-#include "plugin_sdk/dialog_font.h"
-#include "plugin_sdk/edit_number.h"
+#include "winui/dialog_font.h"
+#include "winui/edit_number.h"
 #include "plugin_sdk/feedback_text.h"
-#include "plugin_sdk/hotkey_value.h"
-#include "plugin_sdk/inert_text.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/hotkey_value.h"
+#include "winui/inert_text.h"
+#include "winui/ui_language.h"
 
 #include <windows.h>
 #include <strsafe.h>

@@ -2,7 +2,7 @@
 // arithmetic, resource-set lists from real files, and every dialog and
 // string of zuvoset.exe in both languages.
 
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "setup/resource.h"
 #include "setup/setup_logic.h"
 #include "setup/setup_state.h"

@@ -1,7 +1,7 @@
-#include "plugin_sdk/dialog_template.h"
+#include "winui/dialog_template.h"
 
-#include "plugin_sdk/dialog_font.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_font.h"
+#include "winui/ui_language.h"
 
 #include "common/unique_resource.h"
 

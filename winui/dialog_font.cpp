@@ -1,4 +1,4 @@
-#include "plugin_sdk/dialog_font.h"
+#include "winui/dialog_font.h"
 
 #include <algorithm>
 #include <cstring>
