@@ -1,9 +1,9 @@
 #include "main/about.h"
 
 #include "common/library_search.h"
-#include "main/app.h"
 #include "main/resource.h"
-#include "plugin_sdk/dialog_template.h"
+#include "main/zuvo_mixer.h"
+#include "winui/dialog_template.h"
 
 #include <strsafe.h>
 
@@ -56,11 +56,18 @@ void version_text(wchar_t* out, size_t capacity) noexcept {
                      legal);
 }
 
-void control_text(wchar_t* out, size_t capacity) noexcept {
+// What the box is opened on.
+struct about_subject {
+    HINSTANCE instance;
+    Czuvo_mixer& mixer;
+    const Cconfig& config;
+};
+
+void control_text(const about_subject& subject, wchar_t* out, size_t capacity) noexcept {
     out[0] = L'\0';
-    Czuvo_mixer& mixer = g_app.mixer;
+    Czuvo_mixer& mixer = subject.mixer;
     const size_t slot = mixer.current_index();
-    const control_entry* e = g_config.controls[slot].get();
+    const control_entry* e = subject.config.controls[slot].get();
     m_mxrctl::m_devs* c = mixer.control(slot);
     if (!e || !c) return;
 
@@ -68,7 +75,7 @@ void control_text(wchar_t* out, size_t capacity) noexcept {
     const UINT ids[3] = {IDS_MIXER, IDS_CONTROL, IDS_CHANNELS};
     const wchar_t* tails[3] = {L" : %1!s!%n", L" : [%4!s!] %5!s!%n", L" : %6!d!%0"};
     for (int i = 0; i < 3; ++i) {
-        if (LoadStringW(g_app.instance, ids[i], part, 64) <= 0) part[0] = L'\0';
+        if (LoadStringW(subject.instance, ids[i], part, 64) <= 0) part[0] = L'\0';
         StringCchCatW(format, 512, part);
         StringCchCatW(format, 512, tails[i]);
     }
@@ -92,13 +99,13 @@ void control_text(wchar_t* out, size_t capacity) noexcept {
         out[0] = L'\0';
 }
 
-INT_PTR CALLBACK about_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
+INT_PTR CALLBACK about_procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) noexcept {
     switch (message) {
     case WM_INITDIALOG: {
         wchar_t text[1024];
         version_text(text, 1024);
         SetDlgItemTextW(dialog, IDC_ABOUT_VERSION, text);
-        control_text(text, 1024);
+        control_text(*reinterpret_cast<const about_subject*>(lparam), text, 1024);
         SetDlgItemTextW(dialog, IDC_ABOUT_CONTROL, text);
         return TRUE;
     }
@@ -121,9 +128,12 @@ void format_file_version(uint32_t version_ms, uint32_t version_ls, wchar_t* out,
                      static_cast<int>(LOWORD(version_ms)), static_cast<int>(HIWORD(version_ls)));
 }
 
-void show_about_box() noexcept {
-    DLGTEMPLATE* dialog = build_dialog_template(g_app.instance, IDD_ABOUT);
+void show_about_box(HINSTANCE instance, HWND owner, Czuvo_mixer& mixer,
+                    const Cconfig& config) noexcept {
+    DLGTEMPLATE* dialog = build_dialog_template(instance, IDD_ABOUT);
     if (!dialog) return;
-    DialogBoxIndirectParamW(g_app.instance, dialog, g_app.main_window, about_procedure, 0);
+    about_subject subject{instance, mixer, config};
+    DialogBoxIndirectParamW(instance, dialog, owner, about_procedure,
+                            reinterpret_cast<LPARAM>(&subject));
     GlobalFree(dialog);
 }

@@ -5,7 +5,7 @@
 #include "common/gdiplus_include.h"
 #include "common/library_search.h"
 #include "main/resource.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 
 #include <objbase.h>
 #include <strsafe.h>
@@ -17,12 +17,6 @@ Cconfig g_config;
 Czuvo_launch g_launch;
 Czuvo_plugproc g_plugproc;
 Capp g_app;
-
-void show_warning(UINT string_id, const wchar_t* argument) noexcept {
-    wchar_t text[512];
-    if (!format_ui_string(g_app.instance, string_id, argument, text, 512)) return;
-    MessageBoxW(nullptr, text, Capp::caption, MB_OK | MB_ICONWARNING);
-}
 
 Capp::~Capp() {
     if (main_window && IsWindow(main_window)) DestroyWindow(main_window);
@@ -106,7 +100,7 @@ bool Capp::dispatch(WPARAM wparam, LPARAM lparam) noexcept {
         DestroyWindow(main_window);
         return false;
     case CMD_ABOUT:
-        show_about_box();
+        show_about_box(instance, main_window, mixer, g_config);
         return true;
     case CMD_SETUP:
         start_process(L"zuvoset.exe", L"zuvoset.exe");
@@ -255,4 +249,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     Gdiplus::GdiplusShutdown(token);
     CoUninitialize();
     return code;
+}
+
+// Plug-ins reach the hot-key table through the program they run in.
+extern "C" __declspec(dllexport) bool __cdecl ZUVO_keyreg(uint32_t hotkey, uint32_t message,
+                                                          WPARAM wparam, LPARAM lparam) noexcept {
+    return g_app.hooks.regist(hotkey, message, wparam, lparam);
 }

@@ -4,6 +4,7 @@
 
 #include "common/unique_resource.h"
 #include "confctl/config.h"
+#include "main/desktop.h"
 #include "main/hotkeys.h"
 #include "main/plugproc.h"
 #include "main/popmenu.h"
@@ -14,7 +15,7 @@
 class Capp {
 public:
     static constexpr const wchar_t* window_class = L"Quellbar_Class";
-    static constexpr const wchar_t* caption = L"Quellbar";
+    static constexpr const wchar_t* caption = program_caption;
 
     Capp() = default;
     Capp(const Capp&) = delete;
@@ -56,7 +57,3 @@ extern Cconfig g_config;
 extern Czuvo_launch g_launch;
 extern Czuvo_plugproc g_plugproc;
 extern Capp g_app;
-
-// The program's one kind of error message: no owner, caption "Quellbar", a
-// string-table format with one argument.
-void show_warning(UINT string_id, const wchar_t* argument) noexcept;

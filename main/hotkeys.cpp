@@ -1,6 +1,5 @@
 #include "main/hotkeys.h"
 
-#include "main/app.h"
 #include "main/commands.h"
 #include "common/library_search.h"
 
@@ -113,10 +112,4 @@ void register_launcher_hotkeys(hook_connection& hooks, const Cconfig& config) no
         hooks.regist(config.launchers[i]->hotkey, WM_COMMAND,
                      make_command(CMD_LAUNCH, static_cast<uint16_t>(i)), 0);
     }
-}
-
-// Plug-ins reach the hot-key table through the program they run in.
-extern "C" __declspec(dllexport) bool __cdecl ZUVO_keyreg(uint32_t hotkey, uint32_t message,
-                                                          WPARAM wparam, LPARAM lparam) noexcept {
-    return g_app.hooks.regist(hotkey, message, wparam, lparam);
 }

@@ -1,10 +1,12 @@
 #include "main/plugproc.h"
 
-#include "main/app.h"
+#include "main/desktop.h"
 #include "main/resource.h"
 #include "common/library_search.h"
 
 #include <strsafe.h>
+
+#include <utility>
 
 namespace {
 template <typename F> F find_export(HMODULE module, const char* name) noexcept {

@@ -1,7 +1,8 @@
 #include "main/popmenu.h"
 
-#include "main/app.h"
+#include "common/unique_resource.h"
 #include "main/commands.h"
+#include "main/desktop.h"
 #include "main/resource.h"
 
 #include <strsafe.h>
@@ -16,28 +17,6 @@ void Cpopmenu::load_captions(HINSTANCE instance) noexcept {
     LoadStringW(instance, IDS_MENU_SETUP, setup_caption_, 64);
     LoadStringW(instance, IDS_MENU_INFO, info_caption_, 64);
     LoadStringW(instance, IDS_MENU_EXIT, exit_caption_, 64);
-}
-
-void bring_to_foreground(HWND window) noexcept {
-    DWORD foreground = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
-    DWORD own = GetCurrentThreadId();
-    // With nobody in front there is no input to share and nothing that could
-    // refuse us the foreground; without it a click elsewhere would never
-    // reach our menu to close it.
-    if (foreground == own || foreground == 0) {
-        SetForegroundWindow(window);
-        return;
-    }
-    // A thread we may not attach to (another desktop, a higher integrity
-    // level) still leaves the plain request, which the shell's permission
-    // for a tray icon's owner lets through.
-    const bool attached = AttachThreadInput(own, foreground, TRUE) != FALSE;
-    SetForegroundWindow(window);
-    if (attached) AttachThreadInput(own, foreground, FALSE);
-    // Wine leaves the foreground with the other thread's input when the two
-    // part; asked again, now from our own input, it gives it to us. Windows
-    // has already done so, and this changes nothing there.
-    if (GetForegroundWindow() != window) SetForegroundWindow(window);
 }
 
 void Cpopmenu::show() noexcept {

@@ -3,7 +3,7 @@
 // launchers, one of its contributors.
 
 #include "confctl/config.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 
 #include <windows.h>
 
@@ -51,7 +51,3 @@ private:
 // Starts a command line in the program's folder; on failure the warning box
 // "failed to start" names `what`.
 bool start_process(const wchar_t* command_line, const wchar_t* what) noexcept;
-
-// Brings the main window to the foreground even though another program's
-// window is in front: our input is attached to that program's thread.
-void bring_to_foreground(HWND window) noexcept;

@@ -1,7 +1,7 @@
 #include "main/tips_format.h"
 
 #include "confctl/ini_values.h"
-#include "plugin_sdk/inert_text.h"
+#include "winui/inert_text.h"
 
 // Escapes of a format line:
 //   %%      "%"

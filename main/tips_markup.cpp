@@ -388,19 +388,37 @@ void alpha_of_mask_row(uint8_t* alpha, const uint8_t* mask, size_t count) noexce
     for (; x < count; ++x) alpha[x] = mask_alpha(mask + x * 4);
 }
 
-// The alpha byte of pixel x of a row of 32-bit pixels = alpha[x].
+// c * a / 255 rounded to the nearest, exactly, without a division.
+constexpr uint32_t premultiplied(uint32_t c, uint32_t a) noexcept {
+    const uint32_t t = c * a + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// The alpha byte of pixel x of a row of 32-bit pixels = alpha[x], and its
+// colour multiplied by that alpha: a window with per-pixel alpha adds its
+// colour to what lies behind as it is, so a colour above its alpha would
+// show where the box is meant to be clear.
 void put_alpha_row(uint8_t* bgra, const uint8_t* alpha, size_t count) noexcept {
     size_t x = 0;
     for (; x + pixel_chunk <= count; x += pixel_chunk) {
-        uint32_t pixels[pixel_chunk];
+        uint8_t pixels[pixel_chunk * 4];
         uint8_t values[pixel_chunk];
         std::memcpy(pixels, bgra + x * 4, sizeof pixels);
         std::memcpy(values, alpha + x, sizeof values);
-        for (size_t j = 0; j < pixel_chunk; ++j)
-            pixels[j] = (pixels[j] & 0x00FFFFFFu) | (uint32_t{values[j]} << 24);
+        for (size_t j = 0; j < pixel_chunk; ++j) {
+            for (size_t c = 0; c < 3; ++c)
+                pixels[4 * j + c] =
+                    static_cast<uint8_t>(premultiplied(pixels[4 * j + c], values[j]));
+            pixels[4 * j + 3] = values[j];
+        }
         std::memcpy(bgra + x * 4, pixels, sizeof pixels);
     }
-    for (; x < count; ++x) bgra[x * 4 + 3] = alpha[x];
+    for (; x < count; ++x) {
+        uint8_t* pixel = bgra + x * 4;
+        for (size_t c = 0; c < 3; ++c)
+            pixel[c] = static_cast<uint8_t>(premultiplied(pixel[c], alpha[x]));
+        pixel[3] = alpha[x];
+    }
 }
 
 } // namespace
@@ -572,12 +590,15 @@ void tips_alpha::put(uint8_t* bgra, size_t stride) const noexcept {
     const uint8_t* border = border_.data();
     for (size_t y = 0; y < height_; ++y) {
         uint8_t* box = bgra + y * stride;
-        const bool edge_row = y == 0 || y + 1 == height_;
-        put_alpha_row(box,
-                      edge_row ? border + (y == 0 ? 0 : width_) : plane_.data() + y * plane_stride_,
-                      width_);
-        if (edge_row) continue;
-        box[3] = border[2 * width_ + y];
-        box[(width_ - 1) * 4 + 3] = border[2 * width_ + height_ + y];
+        if (y == 0 || y + 1 == height_) {
+            put_alpha_row(box, border + (y == 0 ? 0 : width_), width_);
+            continue;
+        }
+        // Each pixel is multiplied once: the outer columns by the border's
+        // alpha, the rest by the dilated plane's.
+        put_alpha_row(box, border + 2 * width_ + y, 1);
+        if (width_ < 2) continue;
+        put_alpha_row(box + 4, plane_.data() + y * plane_stride_ + 1, width_ - 2);
+        put_alpha_row(box + (width_ - 1) * 4, border + 2 * width_ + height_ + y, 1);
     }
 }

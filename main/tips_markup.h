@@ -165,7 +165,9 @@ public:
     // `rounds` pixels. False when out of memory (nothing taken).
     bool take(const uint8_t* mask, size_t stride, int32_t width, int32_t height,
               int32_t rounds) noexcept;
-    // Into the alpha bytes of a picture of the size taken; colours stay.
+    // Into the alpha bytes of a picture of the size taken, each colour
+    // multiplied by its pixel's alpha (premultiplied, as a window with
+    // per-pixel alpha takes it).
     void put(uint8_t* bgra, size_t stride) const noexcept;
     // The memory held.
     size_t bytes() const noexcept { return plane_.capacity() + border_.capacity(); }

@@ -2,7 +2,7 @@
 
 #include "common/safe_read.h"
 #include "main/commands.h"
-#include "main/popmenu.h"
+#include "main/desktop.h"
 #include "main/zuvo_mixer.h"
 
 #include <shellscalingapi.h>

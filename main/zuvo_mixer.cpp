@@ -6,7 +6,7 @@
 #include "common/unique_resource.h"
 #include "mxrctl/audio_sessions.h"
 #include "mxrctl/mxrctl_ca.h"
-#include "plugin_sdk/inert_text.h"
+#include "winui/inert_text.h"
 
 #include <strsafe.h>
 

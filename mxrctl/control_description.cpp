@@ -2,7 +2,7 @@
 
 #include "mxrctl/control_select_text.h"
 #include "mxrctl/mixer_string_ids.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 
 namespace {
 

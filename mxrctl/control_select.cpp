@@ -5,8 +5,8 @@
 #include "mxrctl/control_select_ids.h"
 #include "mxrctl/control_select_text.h"
 #include "mxrctl/mxrctl_ca.h"
-#include "plugin_sdk/dialog_template.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_template.h"
+#include "winui/ui_language.h"
 
 #include <commctrl.h>
 #include <strsafe.h>

@@ -1,6 +1,6 @@
 #include "plugin_sdk/feedback_text.h"
 
-#include "plugin_sdk/inert_text.h"
+#include "winui/inert_text.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // plug-in offers, the exports of the host it may look up, and the messages
 // both sides post to the main window. Every plug-in includes this header.
 
-#include "plugin_sdk/hotkey_value.h" // hot-key values, as ZUVO_keyreg takes them
+#include "winui/hotkey_value.h" // hot-key values, as ZUVO_keyreg takes them
 
 #include <windows.h>
 #include <cstddef>
@@ -72,8 +72,10 @@ struct zuvo_balloon {
 #define ZUVOPLUG_EXPORT extern "C"
 #endif
 // The host ignores the entry's result, so each plug-in returns what suits it
-// (one answers with the result of the post that starts it): it defines
-// ZUVOPLUG_ENTRY_RESULT before including this header; bool otherwise.
+// (one answers with the result of the post that starts it, one with its
+// hook): its build defines ZUVOPLUG_ENTRY_RESULT for all of its sources, so
+// that each of them declares the entry alike; bool otherwise. The host's
+// ZUVOPLUG_entry_fn reads no result, whatever the type.
 #if !defined(ZUVOPLUG_ENTRY_RESULT)
 #define ZUVOPLUG_ENTRY_RESULT bool
 #endif

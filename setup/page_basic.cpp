@@ -1,6 +1,6 @@
 // The Basic page: volume step, menu and tray icon behaviour, icon pictures.
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "setup/page_tools.h"
 #include "setup/pages.h"
 #include "setup/resource.h"

@@ -2,7 +2,7 @@
 // works; OK has nothing left to copy but the caption being typed.
 
 #include "mxrctl/control_select.h"
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "setup/list_logic.h"
 #include "setup/page_tools.h"
 #include "setup/pages.h"

@@ -1,6 +1,6 @@
 // The Hot keys page: six hot-key editors for the tray program's own keys.
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "setup/pages.h"
 #include "setup/resource.h"
 

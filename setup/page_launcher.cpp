@@ -2,7 +2,7 @@
 // belong to the current slot and are stored into it before anything else
 // happens to the list.
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "setup/list_logic.h"
 #include "setup/page_tools.h"
 #include "setup/pages.h"

@@ -5,8 +5,8 @@
 
 #include "common/library_search.h"
 #include "common/unique_resource.h"
-#include "plugin_sdk/dialog_helpers.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_helpers.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 #include "setup/list_logic.h"
 #include "setup/pages.h"

@@ -1,8 +1,9 @@
 // The Window tips page: format, display time, font, colours, transparency.
 
-#include "plugin_sdk/dialog_helpers.h"
-#include "plugin_sdk/edit_number.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_helpers.h"
+#include "winui/dialog_template.h"
+#include "winui/edit_number.h"
+#include "winui/ui_language.h"
 #include "setup/page_tools.h"
 #include "setup/pages.h"
 #include "setup/resource.h"
@@ -97,6 +98,11 @@ protected:
         config().font_resolution_base =
             resolution_base_at_ok(is_box_ticked(window(), IDC_TIPS_RESOLUTION),
                                   config().font_resolution_base, font_chosen_, desktop_width());
+        // The dialog's height is in this screen's pixels; without a base the
+        // tips scale the stored height from 96 DPI, so it is stored at 96.
+        if (font_chosen_)
+            config().font_point_size =
+                stored_font_height(chosen_height_, screen_dpi_, config().font_resolution_base);
         take_checks(window(), config(), checks);
         config().edge_size = read_edit_number(window(), IDC_TIPS_EDGE);
     }
@@ -104,6 +110,7 @@ protected:
 private:
     void initialize() override {
         desktop_width_ = desktop_width();
+        screen_dpi_ = screen_font_dpi();
         fill_resource_list(item(IDC_TIPS_FORMAT), state_.formats, config().tips_format);
         set_number(window(), IDC_TIPS_TIMER, config().tips_timer);
         set_number(window(), IDC_TIPS_EDGE, config().edge_size);
@@ -168,8 +175,13 @@ private:
 
     void describe_current_font() {
         wchar_t text[128];
-        describe_font(config().font_face, config().font_point_size, config().font_weight,
-                      config().font_italic != 0, text, 128);
+        if (font_chosen_)
+            describe_font(config().font_face, chosen_height_, screen_dpi_, config().font_weight,
+                          config().font_italic != 0, text, 128);
+        else
+            describe_font(config().font_face, config().font_point_size,
+                          stored_font_dpi(config().font_resolution_base, screen_dpi_),
+                          config().font_weight, config().font_italic != 0, text, 128);
         SetDlgItemTextW(window(), IDC_TIPS_FONT_TEXT, text);
     }
 
@@ -177,8 +189,10 @@ private:
         LOGFONTW font{};
         StringCchCopyNW(font.lfFaceName, LF_FACESIZE, config().font_face, 31);
         // A height chosen before in this session is this desktop's already.
-        font.lfHeight = font_height_for_desktop(config().font_point_size, desktop_width_,
-                                                font_chosen_ ? 0 : config().font_resolution_base);
+        font.lfHeight = font_chosen_
+                            ? chosen_height_
+                            : font_height_for_desktop(config().font_point_size, desktop_width_,
+                                                      config().font_resolution_base, screen_dpi_);
         font.lfWeight = config().font_weight;
         font.lfItalic = config().font_italic;
         font.lfCharSet = DEFAULT_CHARSET;
@@ -193,6 +207,7 @@ private:
         if (ChooseFontW(&choice)) {
             font_chosen_ = true;
             StringCchCopyNW(config().font_face, 32, font.lfFaceName, 31);
+            chosen_height_ = font.lfHeight;
             config().font_point_size = font.lfHeight;
             config().font_weight = font.lfWeight;
             config().font_italic = font.lfItalic;
@@ -202,6 +217,10 @@ private:
     }
 
     int32_t desktop_width_ = 0;
+    // What the font dialog measures heights at (the screen DC's DPI).
+    uint32_t screen_dpi_ = 96;
+    // The font dialog's last height, in pixels at screen_dpi_.
+    int32_t chosen_height_ = 0;
     bool format_chosen_ = false;
     // The height stored now is this desktop's, whatever base it had.
     bool font_chosen_ = false;

@@ -3,7 +3,7 @@
 // of resource sets and of slots, colour choice and swatches, and tray icon
 // previews.
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "setup/setup_state.h"
 #include "trayimage/trayimage.h"
 

@@ -1,7 +1,7 @@
 #include "setup/restart.h"
 
 #include "common/unique_resource.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 #include "setup/resource.h"
 

@@ -1,7 +1,7 @@
 #include "setup/settings_dialog.h"
 
 #include "common/unique_resource.h"
-#include "plugin_sdk/dialog_template.h"
+#include "winui/dialog_template.h"
 #include "setup/pages.h"
 #include "setup/resource.h"
 

@@ -2,6 +2,7 @@
 
 #include "confctl/ini_values.h"
 
+#include <cstdlib>
 #include <cwchar>
 
 int32_t clamp_step(int64_t step) noexcept {
@@ -24,26 +25,55 @@ int32_t opacity_track_position(int32_t rate) noexcept {
     return rate / 5;
 }
 
-int32_t font_points(int32_t height) noexcept {
-    if (height >= 0) return height;
-    return static_cast<int32_t>(0.5 - static_cast<double>(height) * 72.0 / 96.0);
+namespace {
+
+// No screen goes past 4800 DPI; beyond it a value is damaged.
+uint32_t dpi_or_96(uint32_t dpi) noexcept {
+    return dpi == 0 || dpi > 4800 ? 96 : dpi;
 }
 
-void describe_font(const wchar_t* face, int32_t height, int32_t weight, bool italic, wchar_t* text,
-                   size_t capacity) noexcept {
+int32_t saturate(int64_t value) noexcept {
+    if (value > INT32_MAX) return INT32_MAX;
+    if (value < INT32_MIN) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+// `value` * to / from, rounded half away from zero.
+int32_t rescale(int32_t value, uint32_t to, uint32_t from) noexcept {
+    const int64_t scaled = (std::abs(int64_t{value}) * to * 2 + from) / (int64_t{from} * 2);
+    return saturate(value < 0 ? -scaled : scaled);
+}
+
+} // namespace
+
+int32_t font_points(int32_t height, uint32_t dpi) noexcept {
+    if (height >= 0) return height;
+    const double points = 0.5 - static_cast<double>(height) * 72.0 / dpi_or_96(dpi);
+    return points >= INT32_MAX ? INT32_MAX : static_cast<int32_t>(points);
+}
+
+uint32_t stored_font_dpi(int32_t base, uint32_t screen_dpi) noexcept {
+    return base == 0 ? 96 : dpi_or_96(screen_dpi);
+}
+
+void describe_font(const wchar_t* face, int32_t height, uint32_t dpi, int32_t weight, bool italic,
+                   wchar_t* text, size_t capacity) noexcept {
     if (!text || capacity == 0) return;
     // The spelling "Itaric" is what users of earlier versions have always seen.
     std::swprintf(text, capacity, L"%ls,%dpt %ls%ls", face ? face : L"",
-                  static_cast<int>(font_points(height)), weight >= 401 ? L"Bold" : L"",
+                  static_cast<int>(font_points(height, dpi)), weight >= 401 ? L"Bold" : L"",
                   italic ? L"Itaric" : L"");
 }
 
-int32_t font_height_for_desktop(int32_t height, int32_t desktop_width, int32_t base) noexcept {
-    if (base == 0) return height;
-    const int64_t scaled = static_cast<int64_t>(desktop_width) * height / base;
-    if (scaled > INT32_MAX) return INT32_MAX;
-    if (scaled < INT32_MIN) return INT32_MIN;
-    return static_cast<int32_t>(scaled);
+int32_t font_height_for_desktop(int32_t height, int32_t desktop_width, int32_t base,
+                                uint32_t screen_dpi) noexcept {
+    if (base == 0) return rescale(height, dpi_or_96(screen_dpi), 96);
+    return saturate(static_cast<int64_t>(desktop_width) * height / base);
+}
+
+int32_t stored_font_height(int32_t chosen, uint32_t screen_dpi, int32_t base) noexcept {
+    if (base != 0) return chosen;
+    return rescale(chosen, 96, dpi_or_96(screen_dpi));
 }
 
 int32_t resolution_base_at_ok(bool ticked, int32_t stored_base, bool font_chosen,

@@ -4,11 +4,11 @@
 // posts them to the main window instead, so the taskbar itself never sees
 // them; a full-screen window covering the taskbar keeps its own.
 
-#define ZUVOPLUG_ENTRY_RESULT HHOOK
-
 #include "plugins/barroll/taskbar_hook.h"
 
+#include "common/hook_thread.h"
 #include "common/unique_resource.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/zuvoplug.h"
 
@@ -67,7 +67,11 @@ public:
         mapping_ = std::move(mapping);
         view_ = std::move(view);
 
-        hook_ = SetWindowsHookExW(WH_MOUSE_LL, taskbar_mouse_proc, g_plugin_module, 0);
+        // The hook runs on a thread of its own: the host's thread talks to the
+        // audio service and opens devices, and a hook call that waits past
+        // LowLevelHooksTimeout is removed by the system without notice.
+        if (!hook_thread_.start(WH_MOUSE_LL, taskbar_mouse_proc, g_plugin_module)) return nullptr;
+        hook_ = hook_thread_.hook();
         write_shared(view_.get(), shared_value(hook_));
         return hook_;
     }
@@ -86,13 +90,15 @@ private:
     void remove_hook() noexcept {
         if (!hook_) return;
         if (view_ && read_shared(view_.get()) == shared_value(hook_)) write_shared(view_.get(), 0);
-        UnhookWindowsHookEx(std::exchange(hook_, nullptr));
+        hook_ = nullptr;
+        hook_thread_.stop();
     }
 
     uint32_t index_ = 0; // no command of the host is ever addressed to this plug-in
     HWND main_window_ = nullptr;
     bool filtered_ = false;
     HHOOK hook_ = nullptr;
+    low_level_hook_thread hook_thread_;
     unique_handle mapping_;
     unique_view view_;
 };
@@ -103,9 +109,10 @@ barroll_plugin* g_barroll = nullptr;
 
 ZUVOPLUG_EXPORT HHOOK ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index,
                                                          HWND main_window) noexcept {
-    if (!g_barroll) g_barroll = new (std::nothrow) barroll_plugin;
-    if (!g_barroll) return nullptr;
-    return g_barroll->enter(index, main_window);
+    return guarded(HHOOK{nullptr}, [&] {
+        if (!g_barroll) g_barroll = new barroll_plugin;
+        return g_barroll->enter(index, main_window);
+    });
 }
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {

@@ -41,7 +41,7 @@ bool taskbar_under(HWND taskbar, POINT point) noexcept {
     return under && GetAncestor(under, GA_ROOT) == taskbar;
 }
 
-// Called for every mouse event of the desktop, on the host's thread. Moves
+// Called for every mouse event of the desktop, on the plug-in's own hook thread. Moves
 // and every other event that is not ours go on at once: they are most of
 // what comes through here. For ours the hook handle comes from the shared
 // mapping, so an event arriving while the plug-in is being released finds

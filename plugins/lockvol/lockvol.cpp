@@ -3,10 +3,11 @@
 
 #include "plugin_sdk/host_link.h"
 #include "plugin_sdk/host_requests.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/mixer_functions.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 #include "plugins/lockvol/lock_settings.h"
 #include "plugins/lockvol/mixer_lock.h"
@@ -99,7 +100,7 @@ void reset_once(plugin_state& state, HWND main_window) {
 
 ZUVOPLUG_EXPORT int32_t ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index,
                                                            HWND main_window) noexcept {
-    try {
+    return guarded(int32_t{0}, [&]() -> int32_t {
         if (!g_state) g_state = std::make_unique<plugin_state>();
         plugin_state& state = *g_state;
         // A second entry reloads the list: nothing may stay open on the old one.
@@ -114,15 +115,14 @@ ZUVOPLUG_EXPORT int32_t ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index,
         register_plugin_hotkey(state.settings.hotkey_reset_once,
                                zuvo_command_value(index, event_reset_once));
         return post_plugin_command(main_window, zuvo_command_value(index, event_start), 0) ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
     if (!g_state) return false;
     plugin_state& state = *g_state;
-    try {
+    // A failure past the first step still leaves the event handled.
+    return guarded(true, [&] {
         switch (code & 0xFFFF) {
         case event_start:
             if (state.settings.boot_enable) start_lock(state, main_window);
@@ -139,9 +139,7 @@ ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t cod
         default:
             return false;
         }
-    } catch (...) {
-        return true;
-    }
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
@@ -159,7 +157,7 @@ ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_msgproc(HWND, UINT message, WPARAM w
                                                     LPARAM) noexcept {
     if (!g_state) return false;
     plugin_state& state = *g_state;
-    try {
+    return guarded(false, [&] {
         const uint64_t now = GetTickCount64();
         switch (state.lock.on_message(state.settings.entries, message, wparam, now)) {
         case mixer_lock::outcome::not_ours:
@@ -174,9 +172,7 @@ ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_msgproc(HWND, UINT message, WPARAM w
             return true;
         }
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {

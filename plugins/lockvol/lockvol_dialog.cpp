@@ -5,10 +5,12 @@
 
 #include "mxrctl/control_description.h"
 #include "mxrctl/control_select_text.h"
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "plugin_sdk/mixer_functions.h"
+#include "plugin_sdk/plugin_config.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 #include "plugins/lockvol/lock_settings.h"
 #include "plugins/lockvol/resource.h"
@@ -282,7 +284,7 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam,
                                   LPARAM lparam) noexcept {
     dialog_context* context = g_dialog;
     if (!context) return FALSE;
-    try {
+    return guarded(INT_PTR{FALSE}, [&]() -> INT_PTR {
         switch (message) {
         case WM_INITDIALOG:
             initialise(dialog, *context);
@@ -301,23 +303,19 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam,
         default:
             return FALSE;
         }
-    } catch (...) {
-        return FALSE;
-    }
+    });
 }
 
 } // namespace
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_config(HWND owner) noexcept {
-    try {
+    guarded([&] {
         dialog_context context;
         context.owner = owner;
         context.mixer = mixer_functions::of_host();
         context.settings = load_settings();
         g_dialog = &context;
         show_plugin_dialog(g_plugin_module, IDD_LOCKVOL_CONFIG, owner, dialog_procedure);
-        g_dialog = nullptr;
-    } catch (...) {
-        g_dialog = nullptr;
-    }
+    });
+    g_dialog = nullptr;
 }

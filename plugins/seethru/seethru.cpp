@@ -9,12 +9,14 @@
 #include "plugins/seethru/window_restyler.h"
 
 #include "common/unique_resource.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/inert_text.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/inert_text.h"
+#include "winui/menu_items.h"
+#include "plugin_sdk/plugin_menu.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include <strsafe.h>
@@ -156,7 +158,10 @@ public:
     void release_all(bool skip_hung = false) noexcept {
         listed_.clear();
         while (!tracked_.empty()) {
-            const bool ask = !skip_hung || !IsHungAppWindow(tracked_.front().handle());
+            const HWND window = tracked_.front().handle();
+            // A window of this thread is changed at once, however long this
+            // thread went without reading messages.
+            const bool ask = !skip_hung || is_own_thread_window(window) || !IsHungAppWindow(window);
             untrack(tracked_.begin(), ask);
         }
     }
@@ -303,17 +308,9 @@ void seethru_plugin::release_listed(uint32_t k) noexcept {
         restyler_.wait(window, ticket, restyle_wait_ms);
 }
 
-// The menu in the user's language, whatever the thread's locale says.
-unique_hmenu load_ui_menu(UINT id) noexcept {
-    if (HRSRC found = find_ui_resource(g_plugin_module, RT_MENU, id))
-        if (HGLOBAL data = LoadResource(g_plugin_module, found))
-            if (const void* menu = LockResource(data)) return unique_hmenu(LoadMenuIndirectW(menu));
-    return unique_hmenu(LoadMenuW(g_plugin_module, MAKEINTRESOURCEW(id)));
-}
-
 void seethru_plugin::menu(HMENU host_menu) {
-    unique_hmenu loaded = load_ui_menu(IDM_SEETHRU);
-    HMENU submenu = loaded ? GetSubMenu(loaded.get(), 0) : nullptr;
+    resource_submenu loaded(g_plugin_module, IDM_SEETHRU);
+    HMENU submenu = loaded.popup();
     if (!submenu) return;
     MENUITEMINFOW all{};
     all.cbSize = sizeof all;
@@ -321,19 +318,7 @@ void seethru_plugin::menu(HMENU host_menu) {
     all.wID = command(event_all_windows);
     SetMenuItemInfoW(submenu, IDM_ALL_WINDOWS, FALSE, &all);
     check(submenu);
-
-    wchar_t text[512] = {};
-    MENUITEMINFOW popup{};
-    popup.cbSize = sizeof popup;
-    popup.fMask = MIIM_STRING;
-    popup.dwTypeData = text;
-    popup.cch = static_cast<UINT>(std::size(text));
-    GetMenuItemInfoW(loaded.get(), 0, TRUE, &popup);
-    // Detached first: destroying the loaded menu must leave the submenu,
-    // which belongs to the host's menu from now on.
-    RemoveMenu(loaded.get(), 0, MF_BYPOSITION);
-    add_menu_popup(host_menu, text, IDM_SEETHRU, submenu, tracked_.empty());
-    add_menu_separator(host_menu);
+    loaded.add_to(host_menu, IDM_SEETHRU, tracked_.empty());
 }
 
 seethru_plugin* g_seethru = nullptr;
@@ -341,29 +326,20 @@ seethru_plugin* g_seethru = nullptr;
 } // namespace
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND main_window) noexcept {
-    try {
+    return guarded(false, [&] {
         if (!g_seethru) g_seethru = new seethru_plugin;
-    } catch (...) {
-        return false;
-    }
-    return g_seethru->enter(index, main_window);
+        return g_seethru->enter(index, main_window);
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND, uint32_t code) noexcept {
     if (!g_seethru) return false;
-    try {
-        return g_seethru->event(code);
-    } catch (...) {
-        return false;
-    }
+    return guarded(false, [&] { return g_seethru->event(code); });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
     if (!g_seethru) return false;
-    try {
-        g_seethru->menu(menu);
-    } catch (...) {
-    }
+    guarded([&] { g_seethru->menu(menu); });
     return true;
 }
 

@@ -5,7 +5,8 @@
 #include "plugins/seethru/resource.h"
 #include "plugins/seethru/seethru_settings.h"
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
+#include "plugin_sdk/plugin_config.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/zuvoplug.h"
 

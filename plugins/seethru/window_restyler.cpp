@@ -25,7 +25,14 @@ bool set_layered_style(HWND window, bool layered) noexcept {
     const LONG_PTR was =
         SetWindowLongPtrW(window, GWL_EXSTYLE,
                           layered ? (style | WS_EX_LAYERED) : (style & ~LONG_PTR{WS_EX_LAYERED}));
-    return was != 0 || GetLastError() == 0;
+    if (was == 0 && GetLastError() != 0) return false;
+    // Under the compositor a window that stops being layered keeps showing
+    // the last layered picture (often black) until it paints again, and a
+    // window that never repaints by itself would stay so.
+    if (!layered)
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
+    return true;
 }
 
 // On the window's thread of ours this may wait as long as the window's
@@ -123,9 +130,7 @@ HMODULE pin_this_library() noexcept {
 window_restyler::window_restyler() : shared_(std::make_shared<shared>()) {}
 
 uint64_t window_restyler::request(HWND window, uint32_t percent) noexcept {
-    // A window of this very thread is changed here and now: its messages are
-    // this thread's own, and a thread of ours would wait for them.
-    const bool own = GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+    const bool own = is_own_thread_window(window);
     bool start_thread = false;
     uint64_t ticket = 0;
     {

@@ -17,6 +17,12 @@
 #include <cstdint>
 #include <memory>
 
+// A window whose messages are this thread's own: changed at once, never
+// handed to a thread that would wait for this one.
+inline bool is_own_thread_window(HWND window) noexcept {
+    return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
+
 class window_restyler {
 public:
     enum class outcome { done, refused, pending };

@@ -7,13 +7,16 @@
 #include "plugins/tickson/tickson_logic.h"
 #include "plugins/tickson/wave_reader.h"
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 #include "plugin_sdk/host_link.h"
 #include "plugin_sdk/host_requests.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
+#include "plugin_sdk/plugin_config.h"
+#include "plugin_sdk/plugin_menu.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/settings_exchange.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include "common/library_search.h"
@@ -134,30 +137,13 @@ public:
 
     void menu(HMENU host_menu) noexcept {
         if (!settings_.enable_menu) return;
-        HRSRC found = find_ui_resource(g_plugin_module, RT_MENU, IDM_TICKSON);
-        HGLOBAL loaded_resource = found ? LoadResource(g_plugin_module, found) : nullptr;
-        const void* resource = loaded_resource ? LockResource(loaded_resource) : nullptr;
-        if (!resource) return;
-        unique_hmenu loaded(LoadMenuIndirectW(static_cast<const MENUTEMPLATEW*>(resource)));
-        if (!loaded) return;
-        wchar_t text[512] = {};
-        MENUITEMINFOW head{};
-        head.cbSize = sizeof head;
-        head.fMask = MIIM_STRING | MIIM_SUBMENU;
-        head.dwTypeData = text;
-        head.cch = 512;
-        if (!GetMenuItemInfoW(loaded.get(), 0, TRUE, &head) || !head.hSubMenu) return;
-        // Detached, the popup is ours until the host's menu takes it.
-        unique_hmenu popup(head.hSubMenu);
-        RemoveMenu(loaded.get(), 0, MF_BYPOSITION);
-        set_item(popup.get(), IDM_CLICK_TOGGLE, command(event_toggle_click),
+        resource_submenu submenu(g_plugin_module, IDM_TICKSON);
+        if (!submenu.popup()) return;
+        set_item(submenu.popup(), IDM_CLICK_TOGGLE, command(event_toggle_click),
                  settings_.click_enabled);
-        set_item(popup.get(), IDM_BG_TOGGLE, command(event_toggle_background),
+        set_item(submenu.popup(), IDM_BG_TOGGLE, command(event_toggle_background),
                  settings_.background_enabled);
-        const int before = GetMenuItemCount(host_menu);
-        add_menu_popup(host_menu, text, IDM_TICKSON, popup.get());
-        if (GetMenuItemCount(host_menu) > before) (void)popup.release();
-        add_menu_separator(host_menu);
+        submenu.add_to(host_menu, IDM_TICKSON);
     }
 
     // Gives everything back; the state is destroyed right after.
@@ -325,10 +311,11 @@ INT_PTR CALLBACK dialog_procedure(HWND dialog, UINT message, WPARAM wparam, LPAR
 // Exports
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND main_window) noexcept {
-    if (!g_tickson) g_tickson.reset(new (std::nothrow) tickson_state);
-    if (!g_tickson) return false;
-    g_tickson->enter(index, main_window);
-    return g_tickson->post_background_request();
+    return guarded(false, [&] {
+        if (!g_tickson) g_tickson = std::make_unique<tickson_state>();
+        g_tickson->enter(index, main_window);
+        return g_tickson->post_background_request();
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {

@@ -88,4 +88,26 @@ grid_rect apply_grid(grid_action action, const grid_rect& window, int32_t work_w
     return out;
 }
 
+frame_borders borders_between(const grid_rect& window, const grid_rect& frame) noexcept {
+    const int64_t left = int64_t{frame.x} - window.x;
+    const int64_t top = int64_t{frame.y} - window.y;
+    const int64_t right = (int64_t{window.x} + window.width) - (int64_t{frame.x} + frame.width);
+    const int64_t bottom = (int64_t{window.y} + window.height) - (int64_t{frame.y} + frame.height);
+    if (left < 0 || top < 0 || right < 0 || bottom < 0 || frame.width <= 0 || frame.height <= 0)
+        return {};
+    return {saturate(left), saturate(top), saturate(right), saturate(bottom)};
+}
+
+grid_rect without_borders(const grid_rect& window, const frame_borders& b) noexcept {
+    return {saturate(int64_t{window.x} + b.left), saturate(int64_t{window.y} + b.top),
+            saturate(int64_t{window.width} - b.left - b.right),
+            saturate(int64_t{window.height} - b.top - b.bottom)};
+}
+
+grid_rect with_borders(const grid_rect& frame, const frame_borders& b) noexcept {
+    return {saturate(int64_t{frame.x} - b.left), saturate(int64_t{frame.y} - b.top),
+            saturate(int64_t{frame.width} + b.left + b.right),
+            saturate(int64_t{frame.height} + b.top + b.bottom)};
+}
+
 } // namespace zuvogrid

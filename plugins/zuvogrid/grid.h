@@ -43,4 +43,25 @@ struct grid_settings {
 grid_rect apply_grid(grid_action action, const grid_rect& window, int32_t work_width,
                      int32_t work_height, const grid_settings& settings) noexcept;
 
+// How far a window's rectangle reaches beyond its visible frame on each
+// side: the resizing borders that the system does not draw (about 7 pixels
+// left, right and below on Windows 10 and 11, none on older systems).
+struct frame_borders {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
+// The borders between a window's rectangle and its visible frame, both in
+// the same coordinates. None when the frame does not lie within the
+// rectangle or leaves nothing of it: such a frame is not to be trusted, and
+// the rectangle itself stands for the window.
+frame_borders borders_between(const grid_rect& window, const grid_rect& frame) noexcept;
+
+// The visible frame of a window rectangle, and the window rectangle that
+// puts the visible frame at `frame`. Both saturate at the 32-bit range.
+grid_rect without_borders(const grid_rect& window, const frame_borders& borders) noexcept;
+grid_rect with_borders(const grid_rect& frame, const frame_borders& borders) noexcept;
+
 } // namespace zuvogrid

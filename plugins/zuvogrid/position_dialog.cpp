@@ -2,9 +2,10 @@
 
 #include "plugins/zuvogrid/resource.h"
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 
 #include <commctrl.h>
 #include <strsafe.h>
@@ -282,9 +283,12 @@ INT_PTR CALLBACK position_procedure(HWND dialog, UINT message, WPARAM wparam,
 
 bool run_position_dialog(HWND owner, zuvogrid::position_list& list, const wchar_t* class_name,
                          const window_geometry& target) noexcept {
-    try {
+    return guarded(false, [&] {
         position_dialog d{list, class_name ? class_name : L"", {}};
-        d.edit = {0, target.rect.x, target.rect.y, target.rect.width, target.rect.height};
+        // Saved positions hold the window's rectangle, undrawn borders and
+        // all, so that those saved before still put windows where they did.
+        const zuvogrid::grid_rect r = target.window_rect();
+        d.edit = {0, r.x, r.y, r.width, r.height};
         d.work_width = target.work_width();
         d.work_height = target.work_height();
         load_ui_string(g_plugin_module, IDS_GEOMETRY, d.geometry_format,
@@ -295,7 +299,5 @@ bool run_position_dialog(HWND owner, zuvogrid::position_list& list, const wchar_
         show_plugin_dialog(g_plugin_module, IDD_ZUVOGRID_POSITION, owner, position_procedure,
                            reinterpret_cast<LPARAM>(&d));
         return d.accepted;
-    } catch (...) {
-        return false;
-    }
+    });
 }

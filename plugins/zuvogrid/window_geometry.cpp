@@ -1,5 +1,9 @@
 #include "plugins/zuvogrid/window_geometry.h"
 
+#include "common/library_search.h"
+
+#include <dwmapi.h>
+
 #include <algorithm>
 #include <climits>
 
@@ -23,6 +27,35 @@ bool is_shell_window(HWND window) noexcept {
     return false;
 }
 
+zuvogrid::grid_rect grid_rect_of(const RECT& r) noexcept {
+    return {r.left, r.top, static_cast<int32_t>(int64_t{r.right} - r.left),
+            static_cast<int32_t>(int64_t{r.bottom} - r.top)};
+}
+
+// Where the window is drawn. GetWindowRect includes the resizing borders
+// that Windows 10 and 11 leave undrawn, and a window placed by it would
+// stand off its neighbours and the screen's edges by them. dwmapi.dll is
+// no known DLL: taken from System32, and missing before Vista.
+bool visible_frame(HWND window, RECT& frame) noexcept {
+    using get_attribute = decltype(&DwmGetWindowAttribute);
+    static const get_attribute get =
+        system_function<get_attribute>(L"dwmapi.dll", "DwmGetWindowAttribute");
+    return get && SUCCEEDED(get(window, DWMWA_EXTENDED_FRAME_BOUNDS, &frame, sizeof frame));
+}
+
+// The work area of the monitor that holds the largest part of the window
+// (or is nearest to it): a window on a second monitor stays there.
+RECT work_area_of(HWND window) noexcept {
+    RECT work{};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor))
+        work = monitor.rcWork;
+    else
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return work;
+}
+
 } // namespace
 
 window_geometry take_geometry(HWND window) noexcept {
@@ -38,27 +71,42 @@ window_geometry take_geometry(HWND window) noexcept {
     g.can_size = g.can_move && (style & WS_THICKFRAME) != 0;
     g.has_minimize_box = (style & WS_MINIMIZEBOX) != 0;
     g.has_maximize_box = (style & WS_MAXIMIZEBOX) != 0;
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &g.work, 0);
-    WINDOWINFO info{};
-    info.cbSize = sizeof info;
-    if (GetWindowInfo(window, &info)) {
-        g.rect.x = info.rcWindow.left - g.work.left;
-        g.rect.y = info.rcWindow.top - g.work.top;
-        g.rect.width = info.rcWindow.right - info.rcWindow.left;
-        g.rect.height = info.rcWindow.bottom - info.rcWindow.top;
-    }
+    g.work = work_area_of(window);
+    RECT outer{};
+    if (!GetWindowRect(window, &outer)) return g;
+    const zuvogrid::grid_rect window_rect = grid_rect_of(outer);
+    RECT frame{};
+    if (visible_frame(window, frame))
+        g.borders = zuvogrid::borders_between(window_rect, grid_rect_of(frame));
+    g.set_window_rect({window_rect.x - g.work.left, window_rect.y - g.work.top, window_rect.width,
+                       window_rect.height});
     return g;
 }
 
-void apply_geometry(const window_geometry& g) noexcept {
+bool apply_geometry(const window_geometry& g) noexcept {
     // Asynchronous: the window's thread takes the change when it gets to it.
     // A program that is busy or has stopped reading messages would otherwise
     // hold the main program's one thread for as long as it likes.
     UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER | SWP_ASYNCWINDOWPOS;
     if (!g.can_move) flags |= SWP_NOMOVE;
     if (!g.can_size) flags |= SWP_NOSIZE;
-    SetWindowPos(g.window, nullptr, screen_coordinate(g.work.left, g.rect.x),
-                 screen_coordinate(g.work.top, g.rect.y), g.rect.width, g.rect.height, flags);
+    // The visible frame goes where asked; the undrawn borders lie beyond it.
+    const zuvogrid::grid_rect r = g.window_rect();
+    return SetWindowPos(g.window, nullptr, screen_coordinate(g.work.left, r.x),
+                        screen_coordinate(g.work.top, r.y), r.width, r.height, flags) != FALSE;
+}
+
+window_geometry settled_geometry(const window_geometry& asked, uint32_t timeout_ms) noexcept {
+    const ULONGLONG deadline = GetTickCount64() + timeout_ms;
+    for (;;) {
+        const window_geometry now = take_geometry(asked.window);
+        const bool placed =
+            !asked.can_move || (now.rect.x == asked.rect.x && now.rect.y == asked.rect.y);
+        const bool sized = !asked.can_size || (now.rect.width == asked.rect.width &&
+                                               now.rect.height == asked.rect.height);
+        if ((placed && sized) || GetTickCount64() >= deadline) return now;
+        Sleep(10);
+    }
 }
 
 HWND target_window() noexcept {

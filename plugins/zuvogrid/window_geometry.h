@@ -1,6 +1,7 @@
 #pragma once
-// A snapshot of the window a hot key acts on, measured against the primary
-// monitor's work area, and the one way the plug-in moves and sizes windows.
+// A snapshot of the window a hot key acts on, measured by its visible frame
+// against the work area of the monitor it is on, and the one way the
+// plug-in moves and sizes windows.
 
 #include "plugins/zuvogrid/grid.h"
 
@@ -13,8 +14,18 @@ struct window_geometry {
     bool can_size = false; // a normal window with a sizing border
     bool has_minimize_box = false;
     bool has_maximize_box = false;
-    RECT work{};
-    zuvogrid::grid_rect rect; // relative to the work area's top-left corner
+    RECT work{};              // of the window's own monitor
+    zuvogrid::grid_rect rect; // the visible frame, relative to the work area's top-left corner
+    zuvogrid::frame_borders borders; // the window's rectangle around that frame
+
+    // The window's rectangle, its undrawn borders included, relative to the
+    // work area: what saved positions hold, as they always have.
+    zuvogrid::grid_rect window_rect() const noexcept {
+        return zuvogrid::with_borders(rect, borders);
+    }
+    void set_window_rect(const zuvogrid::grid_rect& r) noexcept {
+        rect = zuvogrid::without_borders(r, borders);
+    }
 
     int32_t work_width() const noexcept { return work.right - work.left; }
     int32_t work_height() const noexcept { return work.bottom - work.top; }
@@ -25,8 +36,14 @@ window_geometry take_geometry(HWND window) noexcept;
 // Moves and sizes as far as the window allows: a maximized or minimized one
 // (or one whose state cannot be read) keeps its place, one without a sizing
 // border keeps its size. The window takes the change when its thread gets
-// to it; nothing waits for that.
-void apply_geometry(const window_geometry& geometry) noexcept;
+// to it; nothing waits for that. False when the system refused the change
+// (a window of a program at a higher integrity level, a window gone).
+bool apply_geometry(const window_geometry& geometry) noexcept;
+
+// The window's geometry once it shows what `asked` asked for, or as it is
+// after `timeout_ms` (a window that keeps its own limits, one that is slow).
+// Reading it never waits on the window's thread.
+window_geometry settled_geometry(const window_geometry& asked, uint32_t timeout_ms) noexcept;
 
 // The foreground window's top-level window: an owned dialog is its own
 // top-level window, a child window is not. Null when nothing is in front, or

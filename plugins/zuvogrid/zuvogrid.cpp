@@ -10,12 +10,13 @@
 #include "plugins/zuvogrid/zuvogrid_settings.h"
 
 #include "confctl/confctl.h"
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/inert_text.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/inert_text.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "plugin_sdk/zuvoplug.h"
 
 #include <strsafe.h>
@@ -37,6 +38,9 @@ constexpr const wchar_t* display_name = L"ZuvoGrid";
 constexpr const wchar_t* positions_file = L"zuvogrid_capt";
 constexpr const wchar_t* positions_section = L"PositionData";
 constexpr int name_capacity = 64;
+// How long a key waits for the window to show the change before the tips
+// say where it is: a window that answers at once is there well before.
+constexpr uint32_t settle_wait_ms = 100;
 // The title is cut to this many characters in tips and balloon.
 constexpr size_t title_limit = 64;
 
@@ -192,8 +196,9 @@ void zuvogrid_plugin::grid_key(HWND main_window, const window_geometry& g, uint3
     moved.rect = zuvogrid::apply_grid(static_cast<zuvogrid::grid_action>(code), g.rect,
                                       g.work_width(), g.work_height(),
                                       {settings_.grid_x, settings_.grid_y, settings_.fit_to_grid});
-    apply_geometry(moved);
-    show_feedback(main_window, moved);
+    // What the tips show is where the window went: a move the system
+    // refused shows the window where it stayed.
+    show_feedback(main_window, apply_geometry(moved) ? settled_geometry(moved, settle_wait_ms) : g);
 }
 
 void zuvogrid_plugin::restore(HWND main_window, window_geometry g, const wchar_t* class_name) {
@@ -206,8 +211,9 @@ void zuvogrid_plugin::restore(HWND main_window, window_geometry g, const wchar_t
         if (cycle_index_ >= e->records.size()) cycle_index_ = 0;
         const zuvogrid::position_record placed =
             zuvogrid::measured_from(e->records[cycle_index_], 0, g.work_width(), g.work_height());
-        g.rect = {placed.x, placed.y, placed.width, placed.height};
-        apply_geometry(g);
+        window_geometry asked = g;
+        asked.set_window_rect({placed.x, placed.y, placed.width, placed.height});
+        if (apply_geometry(asked)) g = settled_geometry(asked, settle_wait_ms);
         cycle_index_ = (cycle_index_ + 1) % e->records.size();
     }
     show_feedback(main_window, g);
@@ -270,24 +276,18 @@ private:
 } // namespace
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND) noexcept {
-    try {
+    return guarded(false, [&] {
         if (!g_zuvogrid) g_zuvogrid = new zuvogrid_plugin;
         export_call call;
         call.plugin()->enter(index);
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
     export_call call;
     if (!call.plugin()) return false;
-    try {
-        return call.plugin()->event(main_window, code);
-    } catch (...) {
-        return false;
-    }
+    return guarded(false, [&] { return call.plugin()->event(main_window, code); });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {

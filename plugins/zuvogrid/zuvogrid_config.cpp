@@ -4,7 +4,8 @@
 #include "plugins/zuvogrid/resource.h"
 #include "plugins/zuvogrid/zuvogrid_settings.h"
 
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
+#include "plugin_sdk/plugin_config.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/zuvoplug.h"
 

@@ -9,7 +9,7 @@
 // templates unchanged to the next 4-byte boundary; copying the copy with the
 // same font gives the same bytes.
 
-#include "plugin_sdk/dialog_font.h"
+#include "winui/dialog_font.h"
 #include "tests/fuzz/guarded_block.h"
 
 #include <cstddef>

@@ -14,7 +14,7 @@
 #include "main/tips_format.h"
 #include "main/tips_markup.h"
 #include "plugin_sdk/feedback_text.h"
-#include "plugin_sdk/inert_text.h"
+#include "winui/inert_text.h"
 
 #include <algorithm>
 #include <cstdint>

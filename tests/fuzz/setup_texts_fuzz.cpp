@@ -79,8 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     (void)display_time_from_text(in.texts[2].c_str());
     describe_font(in.texts[0].c_str(), static_cast<int32_t>(in.numbers[0]),
-                  static_cast<int32_t>(in.numbers[1]), in.numbers[2] & 1, out, capacity);
+                  static_cast<uint32_t>(in.numbers[2] >> 1), static_cast<int32_t>(in.numbers[1]),
+                  in.numbers[2] & 1, out, capacity);
     check_bounded(out, capacity);
+    (void)font_height_for_desktop(
+        static_cast<int32_t>(in.numbers[0]), static_cast<int32_t>(in.numbers[1]),
+        static_cast<int32_t>(in.numbers[2]), static_cast<uint32_t>(in.numbers[1] >> 7));
+    (void)stored_font_height(static_cast<int32_t>(in.numbers[0]),
+                             static_cast<uint32_t>(in.numbers[2]),
+                             static_cast<int32_t>(in.numbers[1]));
     (void)slot_swap_partner(in.numbers[0] % 40, in.numbers[1] & 1 ? slot_move::up : slot_move::down,
                             in.numbers[2] % 40);
 

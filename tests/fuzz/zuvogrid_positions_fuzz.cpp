@@ -72,6 +72,16 @@ void check_grid(const uint8_t* data, size_t size) {
         if (code == 256 && after.y < 0) std::abort();
         if (code == 258 && after.x < 0) std::abort();
     }
+    // A frame inside the rectangle gives borders that are never negative
+    // and lead back to the rectangle; a damaged saved rectangle saturates.
+    const grid_rect frame{v[4], v[5], v[6] >> 16, v[6] & 0xffff};
+    const frame_borders b = borders_between(before, frame);
+    if (b.left < 0 || b.top < 0 || b.right < 0 || b.bottom < 0) std::abort();
+    (void)without_borders(before, b);
+    if (b.left || b.top || b.right || b.bottom) {
+        const grid_rect back = with_borders(frame, b);
+        if (back.x != before.x || back.y != before.y) std::abort();
+    }
 }
 
 } // namespace

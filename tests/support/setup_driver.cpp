@@ -106,7 +106,11 @@ HWND setup_process::show(setup_page page) {
     for (int i = 0; i < static_cast<int>(page) && item; ++i) item = next(TVGN_NEXT, item);
     if (!item) return nullptr;
     send_to(items, TVM_SELECTITEM, TVGN_CARET, item);
-    return shown_page();
+    // A page is made visible after the frame shows, and under load the
+    // first one may not be yet.
+    HWND page_window = nullptr;
+    wait_until([&] { return (page_window = shown_page()) != nullptr; });
+    return page_window;
 }
 
 HWND setup_process::shown_page() const {

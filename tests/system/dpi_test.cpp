@@ -1,10 +1,13 @@
 // zuvo.exe at the screen's DPI: the tray icon built at the size the shell
-// shows small icons at, from the picture set that fills it best, and the tips
-// font following the DPI when FontResolutionBase is 0. The same tests run in
+// shows small icons at, from the picture set that fills it best, the tips
+// font following the DPI when FontResolutionBase is 0, a font chosen in the
+// editor showing at the size chosen, and dialogs in the system's message
+// font at its size. The same tests run in
 // the usual session (96 DPI) and in one of their own at 144 DPI
 // (run-at-dpi); the expectations follow from the DPI the test finds.
 // Screenshots of icon and tips go to test-output/, named with the DPI.
 
+#include "common/unique_resource.h"
 #include "tests/support/fakeaudio/fake_audio.h"
 #include "tests/support/files.h"
 #include "tests/support/harness.h"
@@ -16,6 +19,7 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace test_support;
@@ -144,14 +148,15 @@ TEST(dpi, the_tray_icon_is_built_at_the_shells_size_from_the_set_that_fills_it) 
     EXPECT_EQ(zuvo.exit(), 0u);
 }
 
-// The height of the text rows of a plug-in's tips text with these settings.
+// The height of the text rows of a plug-in's tips text with these [Tips]
+// settings (the font's height among them).
 int tips_text_height(const std::wstring& tips_settings, const wchar_t* screenshot) {
     fakeaudio::installed_fake fake(fakeaudio::description::standard());
     program_folder folder;
     if (!install_probe(folder, L"probe.dll", {L"TipsText=&{M0,HHHH\\n}", L"TipsTime=10000"}))
         return -1;
-    folder.write_ini(L"zuvo.ini", L"[Tips]\r\nFontPointSz=-20\r\nFontAntialias=3\r\n" +
-                                      tips_settings + plugin_section({L"probe.dll"}));
+    folder.write_ini(L"zuvo.ini", L"[Tips]\r\nFontAntialias=3\r\n" + tips_settings +
+                                      plugin_section({L"probe.dll"}));
     zuvo_process zuvo(folder);
     if (!zuvo.window()) return -1;
     zuvo.post_command(probe_command(0, pp::post_tips));
@@ -173,20 +178,90 @@ TEST(dpi, the_tips_font_follows_the_dpi_only_when_the_resolution_base_is_0) {
     const UINT dpi = screen_dpi();
     // FontResolutionBase at the screen's width keeps the height as given.
     const std::wstring screen_width = std::to_wstring(GetSystemMetrics(SM_CXSCREEN));
-    const int as_given =
-        tips_text_height(L"FontResolutionBase=" + screen_width + L"\r\n", L"tips_base_width");
-    const int following = tips_text_height(L"FontResolutionBase=0\r\n", L"tips_base_0");
+    const int as_given = tips_text_height(
+        L"FontPointSz=-20\r\nFontResolutionBase=" + screen_width + L"\r\n", L"tips_base_width");
+    const int following =
+        tips_text_height(L"FontPointSz=-20\r\nFontResolutionBase=0\r\n", L"tips_base_0");
     ASSERT_GT(as_given, 5);
     ASSERT_GT(following, 5);
     EXPECT_NEAR(static_cast<double>(following) / as_given, dpi / 96.0, 0.12)
         << as_given << " and " << following << " pixels at " << dpi << " DPI";
 }
 
+// A size chosen in the editor's font dialog at this DPI shows in the tips
+// at that size, whether the size follows the desktop width or not. The
+// dialog measures its heights in this screen's pixels; the tips scale a
+// height without a resolution base from 96 DPI.
+TEST(dpi, a_font_chosen_in_the_editor_shows_in_the_tips_at_the_size_chosen) {
+    const UINT dpi = screen_dpi();
+    constexpr int font_button = 1077, font_sizes = 1138;
+    // 20 points on this screen, in pixels, shown as they are.
+    const std::wstring face = L"FontFace=IPAGothic\r\n";
+    const std::wstring screen_width = std::to_wstring(GetSystemMetrics(SM_CXSCREEN));
+    const int reference =
+        tips_text_height(face + L"FontPointSz=" + std::to_wstring(-MulDiv(20, dpi, 72)) +
+                             L"\r\nFontResolutionBase=" + screen_width + L"\r\n",
+                         L"tips_20pt");
+    ASSERT_GT(reference, 5);
+    for (const wchar_t* base : {L"0", L"1024"}) {
+        SCOPED_TRACE(::testing::Message() << "FontResolutionBase " << base);
+        program_folder folder;
+        folder.write_ini(L"zuvo.ini", L"[Tips]\r\n" + face + L"FontPointSz=-32\r\n" +
+                                          L"FontResolutionBase=" + base + L"\r\n");
+        {
+            setup_process editor(folder);
+            HWND page = editor.show(setup_page::tips);
+            ASSERT_TRUE(page);
+            click_later(page, font_button);
+            HWND dialog = editor.wait_for_dialog();
+            ASSERT_TRUE(dialog);
+            const auto sizes = combo_items(dialog, font_sizes);
+            const auto size = std::find(sizes.begin(), sizes.end(), L"20");
+            ASSERT_NE(size, sizes.end());
+            choose_combo(dialog, font_sizes, static_cast<int>(size - sizes.begin()));
+            click_later(dialog, IDOK);
+            ASSERT_TRUE(wait_for_window_gone(dialog));
+            ASSERT_TRUE(editor.sync());
+            EXPECT_EQ(text_of(page, 1005), L"IPAGothic,20pt ");
+            EXPECT_EQ(editor.ok(), 0u);
+        }
+        const auto saved = parse_ini(read_text(folder.file(L"zuvo.ini")));
+        const std::wstring height = ini_value(saved, L"Tips", L"FontPointSz").value_or(L"");
+        const std::wstring saved_base =
+            ini_value(saved, L"Tips", L"FontResolutionBase").value_or(L"");
+        const int shown = tips_text_height(face + L"FontPointSz=" + height +
+                                               L"\r\nFontResolutionBase=" + saved_base + L"\r\n",
+                                           L"tips_chosen_20pt");
+        EXPECT_NEAR(static_cast<double>(shown) / reference, 1.0, 0.08)
+            << shown << " pixels for " << reference << ", saved " << height << " at base "
+            << saved_base;
+    }
+}
+
+// The dialog base units the dialog manager takes from a font: the average
+// width of the 52 letters, and the height.
+SIZE dialog_base_units(const LOGFONTW& font) {
+    SIZE units{};
+    window_dc screen(nullptr);
+    unique_hfont made(CreateFontIndirectW(&font));
+    if (!screen || !made) return units;
+    select_guard chosen(screen.get(), made.get());
+    TEXTMETRICW metrics{};
+    SIZE letters{};
+    const wchar_t alphabet[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    if (!GetTextMetricsW(screen.get(), &metrics) ||
+        !GetTextExtentPoint32W(screen.get(), alphabet, 52, &letters))
+        return units;
+    units.cx = (letters.cx / 26 + 1) / 2;
+    units.cy = metrics.tmHeight;
+    return units;
+}
+
 // The window mover's position list grows with its dialog: at every DPI the
 // corner and the position of a record show whole, and the columns stay
 // within the list. What "whole" takes, the list measures itself: a column
 // sized to its content (LVSCW_AUTOSIZE) is as wide as that needs.
-TEST(dpi, the_position_list_shows_a_record_whole) {
+TEST(dpi, the_position_dialog_has_the_message_fonts_size_and_shows_a_record_whole) {
     fakeaudio::installed_fake fake(fakeaudio::description::standard());
     program_folder folder({.plugins = true});
     ASSERT_TRUE(install_probe(folder, L"probe.dll"));
@@ -215,6 +290,24 @@ TEST(dpi, the_position_list_shows_a_record_whole) {
     for (int i = 0; i < 3; ++i) given[i] = static_cast<int>(send_to(list, LVM_GETCOLUMNWIDTH, i));
     RECT client{};
     GetClientRect(list, &client);
+    // The dialog shows the system's message font at its size on this
+    // screen (measured here in pixels, as zuvo.exe measures it), to the
+    // whole point a dialog template holds: its 235 x 164 dialog units
+    // follow from that font's base units.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
+    LOGFONTW font = metrics.lfMessageFont;
+    const int dpi = static_cast<int>(screen_dpi());
+    if (font.lfHeight < 0) font.lfHeight = -MulDiv(MulDiv(-font.lfHeight, 72, dpi), dpi, 72);
+    const SIZE units = dialog_base_units(font);
+    ASSERT_GT(units.cy, 0);
+    RECT dialog_client{};
+    GetClientRect(dialog, &dialog_client);
+    EXPECT_NEAR(dialog_client.right, MulDiv(235, units.cx, 4), 4)
+        << "base units " << units.cx << " x " << units.cy << " at " << dpi << " DPI, message font "
+        << metrics.lfMessageFont.lfHeight;
+    EXPECT_NEAR(dialog_client.bottom, MulDiv(164, units.cy, 8), 4);
     RECT area{};
     GetWindowRect(dialog, &area);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);

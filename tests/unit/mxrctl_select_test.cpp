@@ -7,7 +7,7 @@
 #include "mxrctl/control_select_text.h"
 #include "mxrctl/mxrctl_ca.h"
 #include "mxrctl/mxrctl_exports.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "tests/support/fakeaudio/fake_audio.h"
 
 #include <commctrl.h>

@@ -4,13 +4,15 @@
 // the settings exchange on real files, and the module handle and
 // configuration export of a real plug-in library (the probe).
 
-#include "plugin_sdk/dialog_helpers.h"
-#include "plugin_sdk/dialog_template.h"
+#include "winui/dialog_helpers.h"
+#include "winui/dialog_template.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/menu_items.h"
+#include "plugin_sdk/plugin_config.h"
+#include "plugin_sdk/plugin_menu.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/settings_exchange.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "tests/support/dialog_walk.h"
 #include "tests/support/files.h"
 #include "tests/support/probe.h"
@@ -136,7 +138,11 @@ TEST(dialog_template, system_message_font_is_used) {
     ASSERT_TRUE(t.memory);
     const parsed_template p = parse(t.bytes());
     EXPECT_EQ(p.face, message.lfFaceName);
-    EXPECT_EQ(p.point_size, message.lfHeight < 0 ? (-message.lfHeight * 3) / 4 : message.lfHeight);
+    // The message font's pixels are the screen's: points at its DPI.
+    window_dc screen(nullptr);
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    EXPECT_EQ(p.point_size,
+              message.lfHeight < 0 ? MulDiv(-message.lfHeight, 72, dpi) : message.lfHeight);
 }
 
 // A real dialog, modeless so that the test can look at it.
@@ -372,6 +378,44 @@ TEST(menu_items, a_popup_with_items_greyed_on_request) {
     EXPECT_EQ(GetMenuItemCount(greyed.hSubMenu), 1) << "the entries stay";
     EXPECT_EQ(item_at(menu.get(), 1).fState & grey, 0u);
     EXPECT_EQ(item_at(menu.get(), 2).fState & grey, grey) << "empty is always greyed";
+}
+
+// A plug-in's submenu from its menu resource: the caption in the user's
+// language, and the submenu owned by exactly one side, whether or not the
+// host's menu took it.
+TEST(menu_items, a_resource_submenu_goes_to_the_host_or_is_destroyed) {
+    unique_hmenu host(CreatePopupMenu());
+    HMENU taken = nullptr;
+    {
+        resource_submenu submenu(self(), IDM_SUBMENU);
+        taken = submenu.popup();
+        ASSERT_NE(taken, nullptr);
+        EXPECT_EQ(GetMenuItemCount(taken), 1);
+        submenu.add_to(host.get(), 7, true);
+    }
+    ASSERT_EQ(GetMenuItemCount(host.get()), 2) << "the submenu, then a separator";
+    wchar_t text[64] = {};
+    const MENUITEMINFOW item = item_at(host.get(), 0, text, 64);
+    EXPECT_STREQ(text, L"Volume");
+    EXPECT_EQ(item.wID, 7u);
+    EXPECT_EQ(item.hSubMenu, taken);
+    EXPECT_EQ(item.fState & MFS_GRAYED, static_cast<UINT>(MFS_GRAYED));
+    EXPECT_TRUE(IsMenu(taken)) << "the host's menu owns it now";
+
+    HMENU refused = nullptr;
+    {
+        resource_submenu submenu(self(), IDM_SUBMENU);
+        refused = submenu.popup();
+        submenu.add_to(nullptr, 7);
+    }
+    EXPECT_FALSE(IsMenu(refused)) << "a submenu nobody took is not left behind";
+
+    for (UINT missing : {UINT{IDM_NO_POPUP}, UINT{IDD_MISSING}}) {
+        resource_submenu submenu(self(), missing);
+        EXPECT_EQ(submenu.popup(), nullptr) << missing;
+        submenu.add_to(host.get(), 8);
+    }
+    EXPECT_EQ(GetMenuItemCount(host.get()), 2) << "nothing added without a submenu";
 }
 
 // feedback requests -------------------------------------------------------------------

@@ -16,6 +16,10 @@
 #define IDC_NUMBER 1140
 #define IDC_LABEL 1141
 
+#define IDM_SUBMENU 300 // a plug-in's submenu, in English and in Japanese
+#define IDM_ENTRY 301
+#define IDM_NO_POPUP 302 // a menu whose first item opens nothing
+
 #define IDS_BOTH_LANGUAGES 900 // in English and in Japanese
 #define IDS_JAPANESE_ONLY 901
 #define IDS_FORMATTED 902 // "%1!s! failed%0" / Japanese

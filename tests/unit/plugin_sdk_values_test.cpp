@@ -3,12 +3,12 @@
 // StringCchPrintfW with the plug-ins' own formats), and the byte work of
 // re-fonting a dialog template on malformed input.
 
-#include "plugin_sdk/dialog_font.h"
-#include "plugin_sdk/edit_number.h"
+#include "winui/dialog_font.h"
+#include "winui/edit_number.h"
 #include "plugin_sdk/feedback_text.h"
-#include "plugin_sdk/hotkey_value.h"
-#include "plugin_sdk/inert_text.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/hotkey_value.h"
+#include "winui/inert_text.h"
+#include "winui/ui_language.h"
 
 #include <windows.h>
 #include <strsafe.h>
@@ -344,11 +344,17 @@ TEST(dialog_font, random_bytes_never_overrun) {
 }
 
 TEST(dialog_font, point_sizes) {
-    EXPECT_EQ(dialog_point_size(-12), 9);
-    EXPECT_EQ(dialog_point_size(-15), 11);
-    EXPECT_EQ(dialog_point_size(-16), 12);
-    EXPECT_EQ(dialog_point_size(10), 10);
-    EXPECT_EQ(dialog_point_size(-1), 0);
+    EXPECT_EQ(dialog_point_size(-12, 96), 9);
+    EXPECT_EQ(dialog_point_size(-15, 96), 11);
+    EXPECT_EQ(dialog_point_size(-16, 96), 12);
+    EXPECT_EQ(dialog_point_size(10, 96), 10);
+    EXPECT_EQ(dialog_point_size(-1, 96), 1) << "0.75 points rounds to 1";
+    // The message font at 125, 150 and 200 percent is still 9 points.
+    EXPECT_EQ(dialog_point_size(-15, 120), 9);
+    EXPECT_EQ(dialog_point_size(-18, 144), 9);
+    EXPECT_EQ(dialog_point_size(-24, 192), 9);
+    EXPECT_EQ(dialog_point_size(-12, 0), 9) << "no DPI counts as 96";
+    EXPECT_EQ(dialog_point_size(INT32_MIN, 1), 0xFFFF) << "saturates";
 }
 
 } // namespace

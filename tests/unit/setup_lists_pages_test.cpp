@@ -4,9 +4,9 @@
 
 #include "common/gdiplus_include.h"
 #include "common/unique_resource.h"
-#include "plugin_sdk/dialog_helpers.h"
-#include "plugin_sdk/dialog_template.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_helpers.h"
+#include "winui/dialog_template.h"
+#include "winui/ui_language.h"
 #include "setup/pages.h"
 #include "setup/resource.h"
 #include "tests/support/files.h"

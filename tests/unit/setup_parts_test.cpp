@@ -2,7 +2,7 @@
 // arithmetic, resource-set lists from real files, and every dialog and
 // string of zuvoset.exe in both languages.
 
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 #include "setup/resource.h"
 #include "setup/setup_logic.h"
 #include "setup/setup_state.h"
@@ -56,18 +56,46 @@ TEST(setup_logic, opacity_trackbar_position) {
 // the text that does not fit its buffer.
 TEST(setup_logic, font_description_is_cut_to_its_buffer) {
     wchar_t small[6];
-    describe_font(L"Arial", -32, 400, false, small, 6);
+    describe_font(L"Arial", -32, 96, 400, false, small, 6);
     EXPECT_STREQ(small, L"Arial");
     wchar_t text[32];
-    describe_font(nullptr, 0, 400, false, text, 32);
+    describe_font(nullptr, 0, 96, 400, false, text, 32);
     EXPECT_STREQ(text, L",0pt ");
 }
 
-TEST(setup_logic, font_height_scaled_to_the_desktop_it_was_chosen_on) {
-    EXPECT_EQ(font_height_for_desktop(-32, 1920, 1024), -60);
-    EXPECT_EQ(font_height_for_desktop(-32, 1024, 1024), -32);
-    EXPECT_EQ(font_height_for_desktop(-32, 1920, 0), -32);
-    EXPECT_EQ(font_height_for_desktop(-2000000000, 2000000000, 1), INT32_MIN);
+// Heights are pixels at some DPI: the points they stand for, the height the
+// font dialog is offered (the desktop's pixels with a base, 96-DPI pixels
+// scaled to the screen's without), and what a height the dialog gave at
+// that DPI is stored as, so that the tips show the size chosen.
+TEST(setup_logic, font_heights_at_the_dpi_they_were_measured_at) {
+    struct font_case {
+        int32_t height, desktop, base;
+        uint32_t dpi;
+        int32_t points, offered, stored;
+    };
+    // clang-format off
+    const font_case cases[] = {
+        {-32, 1920, 1024, 96, 24, -60, -32},
+        {-32, 1024, 1024, 96, 24, -32, -32},
+        {-40, 1920, 1024, 144, 20, -75, -40},
+        {-32, 1920, 0, 96, 24, -32, -32},
+        {-40, 1920, 0, 144, 20, -60, -27},
+        {-27, 1920, 0, 144, 14, -41, -18},      // halves round away from zero
+        {30, 1920, 0, 144, 30, 45, 20},         // positive: points already
+        {-32, 1920, 0, 0, 24, -32, -32},        // no DPI counts as 96
+        {-32, 1920, 0, 99999, 24, -32, -32},    // nor does a damaged one
+        {INT32_MIN, 2000000000, 1, 1, INT32_MAX, INT32_MIN, INT32_MIN},
+        {-2000000000, 1920, 0, 4800, 30000000, INT32_MIN, -40000000},
+    };
+    // clang-format on
+    for (const font_case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.height << " base " << c.base << " at " << c.dpi);
+        EXPECT_EQ(font_points(c.height, c.dpi), c.points);
+        EXPECT_EQ(font_height_for_desktop(c.height, c.desktop, c.base, c.dpi), c.offered);
+        EXPECT_EQ(stored_font_height(c.height, c.dpi, c.base), c.stored);
+    }
+    EXPECT_EQ(stored_font_dpi(0, 144), 96u);
+    EXPECT_EQ(stored_font_dpi(1920, 144), 144u);
 }
 
 // OK keeps the size the tips text has unless the user chose a font or

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <strsafe.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -43,6 +44,19 @@ struct pixel {
 pixel at(const tips_picture& p, int32_t x, int32_t y) {
     const uint8_t* q = p.surface.row(y) + static_cast<size_t>(x) * 4;
     return pixel{q[0], q[1], q[2], q[3]};
+}
+
+// The picture handed to the window has its colours premultiplied: under
+// the compositor a colour channel above its alpha shows as a solid box.
+::testing::AssertionResult premultiplied(const tips_picture& p) {
+    for (int32_t y = 0; y < p.surface.height(); ++y)
+        for (int32_t x = 0; x < p.surface.width(); ++x) {
+            const pixel q = at(p, x, y);
+            if (std::max({q.b, q.g, q.r}) > q.a)
+                return ::testing::AssertionFailure()
+                       << "colour above alpha " << int{q.a} << " at " << x << "," << y;
+        }
+    return ::testing::AssertionSuccess();
 }
 
 // Every drawing test runs twice: on a fresh picture, and on one kept from
@@ -101,17 +115,17 @@ TEST_P(tips_render, see_through_alpha_comes_from_the_mask) {
         EXPECT_EQ(q.b, 64) << x;
         EXPECT_EQ(q.g, 0) << x;
     }
-    // The cell's margin: alpha 1, background colour kept as drawn (not
-    // multiplied by the alpha), so it stays clickable.
+    // The cell's margin: alpha 1, so it stays clickable, and its colour
+    // multiplied by that alpha, so the navy background adds nothing there.
     const pixel margin = at(p, b.left + 5, b.top);
     EXPECT_EQ(margin.a, 1);
-    EXPECT_EQ(margin.b, 64);
-    EXPECT_EQ(margin.g, 0);
-    // Outside the bar: fully transparent.
+    EXPECT_EQ(margin.b, 0);
+    // Outside the bar: fully transparent, no colour at all.
     EXPECT_EQ(at(p, b.left - 1, mid).a, 0);
     EXPECT_EQ(at(p, 0, 0).a, 0);
     EXPECT_EQ(at(p, p.surface.width() - 1, mid).a, 0);
-    EXPECT_EQ(at(p, b.left - 1, mid).b, 64);
+    EXPECT_EQ(at(p, b.left - 1, mid).b, 0);
+    EXPECT_TRUE(premultiplied(p));
 }
 
 TEST_P(tips_render, edge_size_zero_gives_no_halo) {
@@ -209,6 +223,7 @@ TEST_P(tips_render, text_is_opaque_in_its_colour_with_the_background_clear) {
     }
     EXPECT_GT(opaque_red, 20);
     EXPECT_GE(visible, opaque_red);
+    EXPECT_TRUE(premultiplied(p)) << "the text's anti-aliased edge";
 }
 
 TEST_P(tips_render, background_coloured_text_stays_visible) {

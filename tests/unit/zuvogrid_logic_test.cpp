@@ -72,6 +72,53 @@ TEST(zuvogrid_grid, table) {
     }
 }
 
+struct borders_case {
+    const char* what;
+    grid_rect window, frame;
+    bool trusted;
+    frame_borders borders;
+};
+
+// clang-format off
+const borders_case borders_cases[] = {
+    {"Windows 10: 7 undrawn pixels left, right and below", {-7, 0, 814, 607}, {0, 0, 800, 600}, true, {7, 0, 7, 7}},
+    {"the frame is the rectangle: no borders", {10, 20, 300, 200}, {10, 20, 300, 200}, true, {0, 0, 0, 0}},
+    {"a frame sticking out is not trusted", {0, 0, 300, 200}, {-1, 0, 302, 200}, false, {0, 0, 0, 0}},
+    {"a frame below the rectangle is not trusted", {0, 0, 300, 200}, {0, 10, 300, 200}, false, {0, 0, 0, 0}},
+    {"an empty frame is not trusted", {0, 0, 300, 200}, {5, 5, 0, 0}, false, {0, 0, 0, 0}},
+    {"far out on a second monitor", {1913, -300, 814, 607}, {1920, -300, 800, 600}, true, {7, 0, 7, 7}},
+};
+// clang-format on
+
+TEST(zuvogrid_frame, borders_table) {
+    for (const borders_case& c : borders_cases) {
+        const frame_borders b = borders_between(c.window, c.frame);
+        EXPECT_EQ(b.left, c.borders.left) << c.what;
+        EXPECT_EQ(b.top, c.borders.top) << c.what;
+        EXPECT_EQ(b.right, c.borders.right) << c.what;
+        EXPECT_EQ(b.bottom, c.borders.bottom) << c.what;
+        if (c.trusted) {
+            // Asking for the frame where it is asks for the window's own rectangle.
+            const grid_rect asked = with_borders(c.frame, b);
+            EXPECT_EQ(asked.x, c.window.x) << c.what;
+            EXPECT_EQ(asked.y, c.window.y) << c.what;
+            EXPECT_EQ(asked.width, c.window.width) << c.what;
+            EXPECT_EQ(asked.height, c.window.height) << c.what;
+        }
+    }
+}
+
+// A step right from the work area's left edge puts the frame on the line at
+// 64: the window is asked 7 pixels left of it; damaged values saturate.
+TEST(zuvogrid_frame, a_grid_step_puts_the_visible_frame_on_the_line) {
+    const frame_borders b{7, 0, 7, 7};
+    const grid_rect frame = without_borders({-7, 0, 814, 607}, b);
+    const grid_rect asked = with_borders(apply_grid(move_right, frame, 1920, 1040, {}), b);
+    EXPECT_EQ(asked.x, 57);
+    EXPECT_EQ(asked.width, 814);
+    EXPECT_EQ(with_borders({INT32_MIN, 0, INT32_MAX, 10}, b).x, INT32_MIN);
+}
+
 struct parse_case {
     std::wstring value;
     bool loads;

@@ -1,9 +1,10 @@
 // The probe plug-in: writes down what the host shows it and does what a test
 // asks. Its control protocol and log format: tests/support/probe_protocol.h.
 
+#include "plugin_sdk/export_guard.h"
 #include "plugin_sdk/feedback.h"
 #include "plugin_sdk/host_link.h"
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 #include "plugin_sdk/plugin_module.h"
 #include "plugin_sdk/settings_exchange.h"
 #include "plugin_sdk/zuvoplug.h"
@@ -449,20 +450,18 @@ void end_program(entry_end how, HWND main_window) {
 } // namespace
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_entry_4_0_0(uint32_t index, HWND main_window) noexcept {
-    try {
+    return guarded(false, [&] {
         if (!g_probe) g_probe = new probe;
         g_probe->enter(index, main_window);
         end_program(g_probe->end_of_entry(), main_window);
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 #endif
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t code) noexcept {
     if (!g_probe) return false;
-    try {
+    return guarded(false, [&] {
         if (code == probe_protocol::destroy_inside) {
             const bool result = g_probe->event(main_window, code);
             // Ends the program from inside: every plug-in, this one included,
@@ -472,28 +471,19 @@ ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_event(HWND main_window, uint32_t cod
             return result;
         }
         return g_probe->event(main_window, code);
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_menu(HMENU menu) noexcept {
     if (!g_probe) return false;
-    try {
-        g_probe->menu(menu);
-    } catch (...) {
-    }
+    guarded([&] { g_probe->menu(menu); });
     return true;
 }
 
 ZUVOPLUG_EXPORT bool ZUVOPLUG_CALL ZUVOPLUG_msgproc(HWND window, UINT message, WPARAM wparam,
                                                     LPARAM lparam) noexcept {
     if (!g_probe) return false;
-    try {
-        return g_probe->message(window, message, wparam, lparam);
-    } catch (...) {
-        return false;
-    }
+    return guarded(false, [&] { return g_probe->message(window, message, wparam, lparam); });
 }
 
 ZUVOPLUG_EXPORT void ZUVOPLUG_CALL ZUVOPLUG_release() noexcept {

@@ -1,4 +1,4 @@
-#include "plugin_sdk/edit_number.h"
+#include "winui/edit_number.h"
 
 #include "confctl/ini_values.h"
 

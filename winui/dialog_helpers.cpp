@@ -1,13 +1,11 @@
-#include "plugin_sdk/dialog_helpers.h"
+#include "winui/dialog_helpers.h"
 
 #include "common/unique_resource.h"
-#include "plugin_sdk/dialog_template.h"
-#include "plugin_sdk/edit_number.h"
-#include "plugin_sdk/ui_language.h"
-#include "plugin_sdk/zuvoplug.h"
+#include "winui/dialog_template.h"
+#include "winui/edit_number.h"
+#include "winui/ui_language.h"
 
 #include <commctrl.h>
-#include <strsafe.h>
 
 INT_PTR show_plugin_dialog(HMODULE module, UINT dialog_id, HWND owner, DLGPROC procedure,
                            LPARAM parameter) noexcept {
@@ -15,24 +13,6 @@ INT_PTR show_plugin_dialog(HMODULE module, UINT dialog_id, HWND owner, DLGPROC p
     if (!dialog) return -1;
     return DialogBoxIndirectParamW(module, static_cast<LPCDLGTEMPLATEW>(dialog.get()), owner,
                                    procedure, parameter);
-}
-
-void report_config_save(HWND owner, HWND dialog, HMODULE module, UINT failed_text,
-                        const wchar_t* file_name, bool saved) noexcept {
-    if (!saved) {
-        wchar_t file[MAX_PATH] = {};
-        StringCchPrintfW(file, MAX_PATH, L"%ls.ini", file_name ? file_name : L"");
-        wchar_t path[MAX_PATH] = {};
-        const DWORD length = GetFullPathNameW(file, MAX_PATH, path, nullptr);
-        if (length == 0 || length >= MAX_PATH) StringCchCopyW(path, MAX_PATH, file);
-        wchar_t text[1024] = {};
-        wchar_t caption[64] = {};
-        GetWindowTextW(dialog, caption, 64);
-        if (format_ui_string(module, failed_text, path, text, 1024))
-            MessageBoxW(dialog, text, caption, MB_OK | MB_ICONERROR);
-    }
-    const UINT message = RegisterWindowMessageW(ZUVOPLUG_CONFIG_SAVED);
-    if (owner && message) SendMessageW(owner, message, saved ? 1 : 0, 0);
 }
 
 int32_t read_edit_number(HWND edit) noexcept {

@@ -1,7 +1,9 @@
-#include "plugin_sdk/dialog_template.h"
+#include "winui/dialog_template.h"
 
-#include "plugin_sdk/dialog_font.h"
-#include "plugin_sdk/ui_language.h"
+#include "winui/dialog_font.h"
+#include "winui/ui_language.h"
+
+#include "common/unique_resource.h"
 
 #include <cstring>
 
@@ -14,6 +16,12 @@ bool get_message_font(LOGFONTW& font) noexcept {
     }
     font = metrics.lfMessageFont;
     return true;
+}
+
+uint32_t screen_font_dpi() noexcept {
+    window_dc screen(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen.get(), LOGPIXELSY) : 0;
+    return dpi > 0 ? static_cast<uint32_t>(dpi) : 96;
 }
 
 DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id) noexcept {
@@ -36,7 +44,7 @@ DLGTEMPLATE* build_dialog_template(HMODULE module, UINT id, const LOGFONTW* font
 
     dialog_font replacement;
     if (font) {
-        replacement.point_size = dialog_point_size(font->lfHeight);
+        replacement.point_size = dialog_point_size(font->lfHeight, screen_font_dpi());
         replacement.weight = static_cast<uint16_t>(font->lfWeight);
         replacement.italic = font->lfItalic;
         replacement.charset = font->lfCharSet;

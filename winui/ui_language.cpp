@@ -1,4 +1,4 @@
-#include "plugin_sdk/ui_language.h"
+#include "winui/ui_language.h"
 
 #include <cstring>
 

@@ -1,5 +1,6 @@
-#include "plugin_sdk/dialog_font.h"
+#include "winui/dialog_font.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -53,10 +54,11 @@ bool read_layout(const uint8_t* resource, size_t size, template_layout& layout) 
 
 } // namespace
 
-uint16_t dialog_point_size(int32_t logfont_height) noexcept {
-    if (logfont_height < 0)
-        return static_cast<uint16_t>((-static_cast<int64_t>(logfont_height) * 3) / 4);
-    return static_cast<uint16_t>(logfont_height);
+uint16_t dialog_point_size(int32_t logfont_height, uint32_t dpi) noexcept {
+    if (logfont_height >= 0) return static_cast<uint16_t>(logfont_height);
+    const int64_t per_inch = dpi == 0 ? 96 : dpi;
+    const int64_t points = (-static_cast<int64_t>(logfont_height) * 72 + per_inch / 2) / per_inch;
+    return static_cast<uint16_t>(std::min<int64_t>(points, 0xFFFF));
 }
 
 size_t refont_dialog_template(const uint8_t* resource, size_t size, const dialog_font& font,

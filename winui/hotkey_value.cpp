@@ -1,4 +1,4 @@
-#include "plugin_sdk/hotkey_value.h"
+#include "winui/hotkey_value.h"
 
 uint16_t hotkey_control_word(uint32_t hotkey) noexcept {
     const uint16_t key = static_cast<uint16_t>(hotkey & 0xFFu);

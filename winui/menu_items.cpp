@@ -1,4 +1,4 @@
-#include "plugin_sdk/menu_items.h"
+#include "winui/menu_items.h"
 
 namespace {
 

@@ -1,29 +1,12 @@
 #pragma once
-// Pieces every plug-in dialog is made of: the dialog shown from its
-// re-fonted template, numbers read from edits, check boxes, and the hot-key
-// editor (a hot-key control for the bare key, four boxes for the modifiers).
+// A plug-in's configuration dialog, as ZUVOPLUG_config shows it: settings
+// loaded into a private context, shown, read back on OK and saved, and the
+// outcome of the save told to the window that asked for the dialog.
 
-#include "plugin_sdk/hotkey_value.h"
+#include "plugin_sdk/export_guard.h"
+#include "winui/dialog_helpers.h"
 
 #include <windows.h>
-#include <cstdint>
-
-// build_dialog_template, DialogBoxIndirectParamW, GlobalFree. -1 without
-// showing anything when the template cannot be built.
-INT_PTR show_plugin_dialog(HMODULE module, UINT dialog_id, HWND owner, DLGPROC procedure,
-                           LPARAM parameter = 0) noexcept;
-
-// A column of a report list view: the string id of its heading (loaded in
-// the user's language from `module`) and its width in pixels.
-struct list_column {
-    UINT heading;
-    int width;
-};
-// Adds the columns in order to a report list view.
-void add_list_columns(HWND list, HMODULE module, const list_column* columns, size_t count) noexcept;
-// The width a list view's columns can share and still show whole once a
-// vertical scroll bar appears: the client width less the scroll bar's.
-int list_column_room(HWND list) noexcept;
 
 // The shape of every ZUVOPLUG_config. It runs without the plug-in's entry
 // (the setup program loads the library only for this), so it works on a
@@ -79,16 +62,15 @@ template <typename Settings, auto Show, auto Read> struct plain_config_dialog {
 
     static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wparam, LPARAM) noexcept {
         if (!context) return FALSE;
-        try {
+        return guarded(INT_PTR{FALSE}, [&]() -> INT_PTR {
             if (message == WM_INITDIALOG) {
                 Show(dialog, context->settings);
                 return TRUE;
             }
             if (message == WM_COMMAND)
                 return end_plugin_config(dialog, wparam, *context, Read) ? TRUE : FALSE;
-        } catch (...) {
-        }
-        return FALSE;
+            return FALSE;
+        });
     }
 };
 
@@ -108,30 +90,3 @@ bool run_plain_config(HMODULE module, UINT dialog_id, HWND owner, Exchange excha
 // given (see ZUVOPLUG_CONFIG_SAVED).
 void report_config_save(HWND owner, HWND dialog, HMODULE module, UINT failed_text,
                         const wchar_t* file_name, bool saved) noexcept;
-
-// Up to 31 characters of the edit's text as a number: optional sign, then
-// the leading digits; an empty or non-numeric text gives 0.
-int32_t read_edit_number(HWND edit) noexcept;
-int32_t read_edit_number(HWND dialog, int edit_id) noexcept;
-
-// A box counts as ticked only when BM_GETCHECK answers exactly BST_CHECKED.
-bool is_box_ticked(HWND dialog, int box_id) noexcept;
-void tick_box(HWND dialog, int box_id, bool ticked) noexcept;
-
-// One hot-key control and its row of "Ctrl", "Shift", "Alt", "Win" boxes.
-// Several editors may name the same boxes: showing them one after another
-// leaves the last key's modifiers ticked, and reading gives every key of the
-// row the same modifiers.
-struct hotkey_editor {
-    int hotkey_id;
-    int ctrl_id;
-    int shift_id;
-    int alt_id;
-    int win_id;
-
-    // At WM_INITDIALOG: the control refuses every combination with a
-    // modifier and keeps the bare key instead.
-    void bind(HWND dialog) const noexcept;
-    void show(HWND dialog, uint32_t hotkey) const noexcept;
-    uint32_t read(HWND dialog) const noexcept;
-};

@@ -1,4 +1,4 @@
-#include "plugin_sdk/inert_text.h"
+#include "winui/inert_text.h"
 
 namespace {
 

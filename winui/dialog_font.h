@@ -13,9 +13,12 @@ struct dialog_font {
     const wchar_t* face = L""; // at most 31 characters are used
 };
 
-// A LOGFONT height in 96-dpi pixels (negative) or points (positive) as the
-// point size of a dialog font: -12 -> 9, -16 -> 12, 10 -> 10.
-uint16_t dialog_point_size(int32_t logfont_height) noexcept;
+// A LOGFONT height in pixels at `dpi` (negative) or points (positive) as
+// the point size of a dialog font, rounded to the nearest: -12 at 96 -> 9,
+// -18 at 144 -> 9, -16 at 96 -> 12, 10 -> 10. The dialog manager scales the
+// points to the dialog's own DPI, so the pixels must be taken back at the
+// DPI they were measured at. A `dpi` of 0 counts as 96.
+uint16_t dialog_point_size(int32_t logfont_height, uint32_t dpi) noexcept;
 
 // Room the re-fonted copy may need beyond the resource's own size.
 constexpr size_t dialog_font_headroom = 256;
