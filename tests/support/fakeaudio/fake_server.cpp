@@ -53,7 +53,8 @@ fakeaudio::core* fake_core() {
     return made;
 }
 
-class enumerator_factory final : public IClassFactory {
+// A class object that lives as long as the library: no count to keep.
+class static_class_object : public IClassFactory {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
         if (!out) return E_POINTER;
@@ -66,17 +67,25 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 2; }
     ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL) noexcept override { return S_OK; }
+};
+
+fakeaudio::core* fake_core_or_null() noexcept {
+    try {
+        return fake_core();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+class enumerator_factory final : public static_class_object {
+public:
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
                                              void** out) noexcept override {
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        fakeaudio::core* core = nullptr;
-        try {
-            core = fake_core();
-        } catch (...) {
-            core = nullptr;
-        }
+        fakeaudio::core* core = fake_core_or_null();
         if (!core) {
             ComPtr<IClassFactory> system;
             const HRESULT hr = system_class_object(IID_PPV_ARGS(&system));
@@ -86,39 +95,21 @@ public:
         const HRESULT hr = core->create_enumerator(&enumerator);
         return FAILED(hr) ? hr : enumerator->QueryInterface(iid, out);
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) noexcept override { return S_OK; }
 };
 
 enumerator_factory the_factory;
 
 // The policy-configuration class exists only in the fake: Wine has none.
-class policy_factory final : public IClassFactory {
+class policy_factory final : public static_class_object {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) noexcept override {
-        if (!out) return E_POINTER;
-        if (iid == __uuidof(IUnknown) || iid == __uuidof(IClassFactory)) {
-            *out = this;
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() noexcept override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
                                              void** out) noexcept override {
         if (!out) return E_POINTER;
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
-        fakeaudio::core* core = nullptr;
-        try {
-            core = fake_core();
-        } catch (...) {
-            core = nullptr;
-        }
+        fakeaudio::core* core = fake_core_or_null();
         return core ? core->create_policy_config(iid, out) : CLASS_E_CLASSNOTAVAILABLE;
     }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL) noexcept override { return S_OK; }
 };
 
 policy_factory the_policy_factory;
