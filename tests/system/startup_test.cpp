@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -197,21 +198,47 @@ std::vector<uint64_t> trims(const program_folder& folder) {
     return ticks;
 }
 
-// Also: idle, the program wakes for nothing. The last message it gets is
-// the timer that releases what the mixer and the tips held.
+// Also: idle, the program wakes for nothing, nor do the session events that
+// three programs' controls listen to. The last message it gets is the timer
+// that releases what the mixer and the tips held.
 TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
-    for (bool swap : {true, false}) {
-        SCOPED_TRACE(swap);
+    struct idle_case {
+        const char* name;
+        bool swap;
+        bool programs; // three programs' controls over the fake audio system
+    };
+    constexpr uint64_t change_message = 977; // a watched volume changed
+    for (const idle_case& row : {idle_case{"swap", true, false}, idle_case{"no_swap", false, false},
+                                 idle_case{"three_programs", false, true}}) {
+        SCOPED_TRACE(row.name);
+        std::optional<fakeaudio::installed_fake> fake;
+        int player = -1;
+        std::wstring controls;
+        if (row.programs) {
+            fake.emplace();
+            const int speakers = fake->device(L"Speakers");
+            player = fake->add_session(speakers, 100, L"C:\\Apps\\player.exe", L"Player", 0.5f);
+            fake->add_session(speakers, 100, L"C:\\Apps\\player.exe", L"Player", 0.5f);
+            fake->add_session(speakers, 200, L"C:\\Apps\\browser.exe", L"", 0.7f);
+            // voice.exe plays nothing: its control waits for a session to come.
+            controls = L"[Control00]\r\nCaption=#\r\nApplication=player.exe\r\n"
+                       L"[Control01]\r\nCaption=#\r\nApplication=browser.exe\r\n"
+                       L"[Control02]\r\nCaption=#\r\nApplication=voice.exe\r\n";
+        }
         program_folder folder;
-        ASSERT_TRUE(install_probe(folder, L"probe.dll", {L"Log=0x111,0x113"}));
-        folder.write_ini(L"zuvo.ini", std::wstring(L"[Basic]\r\nSwapMode=") + (swap ? L"1" : L"0") +
-                                          L"\r\n" + plugin_section({L"probe.dll"}));
+        ASSERT_TRUE(install_probe(folder, L"probe.dll", {L"Log=0x111,0x113,0x3D1"}));
+        folder.write_ini(L"zuvo.ini", std::wstring(L"[Basic]\r\nSwapMode=") +
+                                          (row.swap ? L"1" : L"0") + L"\r\n" + controls +
+                                          plugin_section({L"probe.dll"}));
         zuvo_process zuvo(folder);
         ASSERT_TRUE(zuvo.window());
+        // Each program's control opened and watching, back at the first.
+        if (row.programs)
+            for (int i = 0; i < 3; ++i) zuvo.post_command(0x0583);
         zuvo.post_command(0x00020501); // a refresh that shows the tips
         ASSERT_TRUE(probe_sync(zuvo, folder, 0));
         const ULONGLONG last_activity = GetTickCount64();
-        if (swap) {
+        if (row.swap) {
             ASSERT_TRUE(wait_until([&] { return !trims(folder).empty(); }, 10s));
             EXPECT_GE(GetTickCount64() - last_activity, 5500u);
         } else {
@@ -228,6 +255,18 @@ TEST(startup, swap_mode_trims_six_seconds_after_the_last_activity) {
                                     }),
                       1)
                 << "the idle release came back";
+        }
+        if (fake) {
+            // The quiet was not deafness: another program's change is heard.
+            auto changes = [&] {
+                const std::vector<probe_record> log = probe_records(folder, L"msg");
+                return std::count_if(log.begin(), log.end(), [](const probe_record& r) {
+                    return r.number(0) == change_message;
+                });
+            };
+            const auto before = changes();
+            fake->set_session_volume(player, 0.3f);
+            EXPECT_TRUE(wait_until([&] { return changes() > before; }, 5s));
         }
         EXPECT_EQ(zuvo.exit(), 0u);
     }
