@@ -13,10 +13,13 @@ void Cpolicy_config::set_factory(factory make) noexcept {
 bool Cpolicy_config::available() noexcept {
     if (!tried_) {
         tried_ = true;
+        // The class lives in a system library; asked for anywhere else, a
+        // system without it would look for a server to start while the menu
+        // waits (under Wine for longer than a user would wait for a menu).
         const HRESULT hr = g_factory
                                ? g_factory(config_.GetAddressOf())
-                               : CoCreateInstance(clsid_policy_config, nullptr, CLSCTX_ALL,
-                                                  __uuidof(IPolicyConfig),
+                               : CoCreateInstance(clsid_policy_config, nullptr,
+                                                  CLSCTX_INPROC_SERVER, __uuidof(IPolicyConfig),
                                                   reinterpret_cast<void**>(config_.GetAddressOf()));
         if (FAILED(hr)) config_.Reset();
     }

@@ -179,7 +179,7 @@ std::vector<ini_entry> default_file() {
         L"FontResolutionBase=1024\nLayerWindow=1\nLayerBackgroundThrough=1\n"
         L"LayerTransparentRate=100\n"
         L"[Hotkey]\nRegistMax=64\nVolumeUp=1470\nVolumeDown=1468\nMute=1357\n"
-        L"ControlChange=1347\nPopupMenu=1366\n"
+        L"ControlChange=1347\nPopupMenu=1366\nDeviceNext=1280\n"
         L"[Launcher00]\nCaption=&Volume Control\nCmdLine=SndVol.exe\nHotKey=1280\n"
         L"[Launcher01]\nCaption=&Audio Property\n"
         L"CmdLine=rundll32.exe shell32.dll,Control_RunDLL mmsys.cpl\nHotKey=1280\n"
@@ -1501,7 +1501,7 @@ std::wstring every_key_file(const file_names& n, const std::vector<std::wstring>
         L"LayerTransparentRate=37\r\n"
         // Ctrl+Alt+Up and Down (extended keys), Win+Q, Shift+Alt+F9, Ctrl+P.
         L"[Hotkey]\r\nRegistMax=32\r\nVolumeUp=33574\r\nVolumeDown=33576\r\nMute=2129\r\n"
-        L"ControlChange=1656\r\nPopupMenu=336\r\n"
+        L"ControlChange=1656\r\nPopupMenu=336\r\nDeviceNext=1590\r\n"
         L"[Control00]\r\nCaption=" +
         n.control +
         L"\r\nMixer=Speakers\r\nDestination=0\r\nSource=-1\r\nBalance=0\r\nColor=#ff8000\r\n"
