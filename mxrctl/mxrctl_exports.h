@@ -25,6 +25,18 @@ struct mxrctl_selection {
     int32_t balance;
 };
 
+// In and out of MXRCTL_ControlSelectEx (the setup program only): the block
+// above followed by a program's file name. That dialog also lists the
+// programs with audio sessions on each device; choosing one sets
+// `application` (and `base.source` to mxrctl_application_source, the line
+// number an older reader finds no control for), choosing a line empties it.
+constexpr int32_t mxrctl_application_source = -2;
+constexpr size_t mxrctl_application_length = 261;
+struct mxrctl_selection_ex {
+    mxrctl_selection base;
+    wchar_t application[mxrctl_application_length]; // empty: a line of the device
+};
+
 #if defined(MXRCTL_BUILDING_EXPORTS)
 #define MXRCTL_EXPORT __declspec(dllexport)
 #else
@@ -72,3 +84,5 @@ using MXRCTL_MuteSet_fn = decltype(&MXRCTL_MuteSet);
 using MXRCTL_CallbackCheck_fn = decltype(&MXRCTL_CallbackCheck);
 using MXRCTL_ControlSelect_fn = bool (*)(HINSTANCE module, HWND owner,
                                          mxrctl_selection* selection) noexcept;
+using MXRCTL_ControlSelectEx_fn = bool (*)(HINSTANCE module, HWND owner,
+                                           mxrctl_selection_ex* selection) noexcept;

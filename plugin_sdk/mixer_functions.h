@@ -12,6 +12,7 @@ struct mixer_functions {
     MXRCTL_MixerCreate_fn mixer_create = nullptr;
     MXRCTL_MixerRelease_fn mixer_release = nullptr;
     MXRCTL_ControlCreate_fn control_create = nullptr;
+    MXRCTL_ApplicationCreate_fn application_create = nullptr;
     MXRCTL_ControlRelease_fn control_release = nullptr;
     MXRCTL_VolumeGet_fn volume_get = nullptr;
     MXRCTL_VolumeSet_fn volume_set = nullptr;
@@ -20,6 +21,9 @@ struct mixer_functions {
     MXRCTL_CallbackCheck_fn callback_check = nullptr;
     // Only the setup program offers the control selection.
     MXRCTL_ControlSelect_fn control_select = nullptr;
+    // The same with the programs' audio offered too; hosts older than
+    // application controls lack it.
+    MXRCTL_ControlSelectEx_fn control_select_ex = nullptr;
 
     // Looked up in `program` (the calling process's own executable when null).
     static mixer_functions of_host(HMODULE program = nullptr) noexcept;
@@ -36,9 +40,12 @@ class mixer_peek {
 public:
     // `mixer_name` empty or null: the default device. `device_out`
     // (mxrctl_name_length characters, or null) receives the name of the
-    // device opened, as the audio system names it.
+    // device opened, as the audio system names it. A non-empty `application`
+    // opens that program's audio on the device instead of a line (no control
+    // from a host without application controls).
     mixer_peek(const mixer_functions& mixer, const wchar_t* mixer_name, int32_t destination,
-               int32_t source, mxrctl_control_info* info, wchar_t* device_out = nullptr) noexcept;
+               int32_t source, mxrctl_control_info* info, wchar_t* device_out = nullptr,
+               const wchar_t* application = nullptr) noexcept;
     mixer_peek(const mixer_peek&) = delete;
     mixer_peek& operator=(const mixer_peek&) = delete;
     ~mixer_peek();
