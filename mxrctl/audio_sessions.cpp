@@ -16,6 +16,44 @@ std::wstring take_text(LPWSTR text) {
     CoTaskMemFree(text);
     return s;
 }
+
+std::wstring display_name_of(IAudioSessionControl* control) {
+    LPWSTR display = nullptr;
+    return SUCCEEDED(control->GetDisplayName(&display)) ? take_text(display) : std::wstring();
+}
+
+// Calls `visit(control, file_name)` for each session on the manager's device
+// that has not expired and whose identifier names a program.
+template <typename Visit>
+void for_each_program_session(IAudioSessionManager2* manager, Visit visit) {
+    // Windows starts telling of new sessions only once the list was asked for.
+    ComPtr<IAudioSessionEnumerator> list;
+    int count = 0;
+    if (FAILED(manager->GetSessionEnumerator(&list)) || !list || FAILED(list->GetCount(&count)))
+        return;
+    for (int i = 0; i < count; ++i) {
+        ComPtr<IAudioSessionControl> control;
+        ComPtr<IAudioSessionControl2> control2;
+        if (FAILED(list->GetSession(i, &control)) || !control || FAILED(control.As(&control2)))
+            continue;
+        AudioSessionState state = AudioSessionStateExpired;
+        if (FAILED(control->GetState(&state)) || state == AudioSessionStateExpired) continue;
+        LPWSTR identifier = nullptr;
+        if (FAILED(control2->GetSessionIdentifier(&identifier))) continue;
+        wchar_t file[file_name_capacity];
+        const bool named = session_file_name(identifier, file, file_name_capacity);
+        CoTaskMemFree(identifier);
+        if (named) visit(control, file);
+    }
+}
+
+ComPtr<IAudioSessionManager2> session_manager(IMMDevice* device) {
+    ComPtr<IAudioSessionManager2> manager;
+    if (device && FAILED(device->Activate(__uuidof(IAudioSessionManager2), CLSCTX_ALL, nullptr,
+                                          reinterpret_cast<void**>(manager.GetAddressOf()))))
+        manager.Reset();
+    return manager;
+}
 } // namespace
 
 HRESULT m_app_control::Ccallback_sessions::QueryInterface(REFIID iid, void** out) noexcept {
@@ -54,14 +92,9 @@ m_app_control::~m_app_control() {
 
 bool m_app_control::open(bool, int32_t, int32_t) {
     close();
-    IMMDevice* device = owner_.device();
-    if (!device || file_name_.empty()) return false;
-    ComPtr<IAudioSessionManager2> manager;
-    if (FAILED(device->Activate(__uuidof(IAudioSessionManager2), CLSCTX_ALL, nullptr,
-                                reinterpret_cast<void**>(manager.GetAddressOf()))) ||
-        !manager)
-        return false;
-    manager_ = manager;
+    if (file_name_.empty()) return false;
+    manager_ = session_manager(owner_.device());
+    if (!manager_) return false;
     if (HWND window = owner_.notify_window()) {
         callback_ = new (std::nothrow) Ccallback_sessions(window, this, context_);
         new_sessions_watched_ =
@@ -72,33 +105,16 @@ bool m_app_control::open(bool, int32_t, int32_t) {
 }
 
 void m_app_control::take_sessions() {
-    // Windows starts telling of new sessions only once the list was asked for.
-    ComPtr<IAudioSessionEnumerator> list;
-    int count = 0;
-    if (FAILED(manager_->GetSessionEnumerator(&list)) || !list || FAILED(list->GetCount(&count)))
-        return;
-    for (int i = 0; i < count; ++i) {
-        ComPtr<IAudioSessionControl> control;
-        ComPtr<IAudioSessionControl2> control2;
-        if (FAILED(list->GetSession(i, &control)) || !control || FAILED(control.As(&control2)))
-            continue;
-        AudioSessionState state = AudioSessionStateExpired;
-        if (FAILED(control->GetState(&state)) || state == AudioSessionStateExpired) continue;
-        LPWSTR identifier = nullptr;
-        if (FAILED(control2->GetSessionIdentifier(&identifier))) continue;
-        wchar_t file[file_name_capacity];
-        const bool named = session_file_name(identifier, file, file_name_capacity);
-        CoTaskMemFree(identifier);
-        if (!named || !same_file_name(file, file_name_.c_str())) continue;
-        session s{control, nullptr};
-        if (FAILED(control.As(&s.volume))) continue;
-        if (callback_) control->RegisterAudioSessionNotification(callback_.Get());
-        if (name_.empty()) {
-            LPWSTR display = nullptr;
-            if (SUCCEEDED(control->GetDisplayName(&display))) name_ = take_text(display);
-        }
-        sessions_.push_back(std::move(s));
-    }
+    for_each_program_session(manager_.Get(),
+                             [&](ComPtr<IAudioSessionControl>& control, const wchar_t* file) {
+                                 if (!same_file_name(file, file_name_.c_str())) return;
+                                 session s{control, nullptr};
+                                 if (FAILED(control.As(&s.volume))) return;
+                                 if (callback_)
+                                     control->RegisterAudioSessionNotification(callback_.Get());
+                                 if (name_.empty()) name_ = display_name_of(control.Get());
+                                 sessions_.push_back(std::move(s));
+                             });
     if (name_.empty()) name_ = file_name_;
 }
 
@@ -160,4 +176,22 @@ m_mxrctl::m_devs* create_application_control(m_mxrctl_ca& mixer,
     } catch (...) {
         return nullptr;
     }
+}
+
+std::vector<program_audio> programs_on(IMMDevice* device) {
+    std::vector<program_audio> programs;
+    const ComPtr<IAudioSessionManager2> manager = session_manager(device);
+    if (!manager) return programs;
+    for_each_program_session(
+        manager.Get(), [&](ComPtr<IAudioSessionControl>& control, const wchar_t* file) {
+            const auto known = std::find_if(programs.begin(), programs.end(), [&](const auto& p) {
+                return same_file_name(p.file_name.c_str(), file);
+            });
+            std::wstring display = display_name_of(control.Get());
+            if (known == programs.end())
+                programs.push_back({file, std::move(display)});
+            else if (known->display_name.empty())
+                known->display_name = std::move(display);
+        });
+    return programs;
 }

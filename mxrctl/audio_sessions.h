@@ -128,3 +128,14 @@ private:
 // A control for the program `file_name` on the mixer's device, not yet
 // opened; null when out of memory or the name is empty.
 m_mxrctl::m_devs* create_application_control(m_mxrctl_ca& mixer, const wchar_t* file_name) noexcept;
+
+// A program with audio on a device, as the control selection lists it.
+struct program_audio {
+    std::wstring file_name;
+    std::wstring display_name; // empty when none of its sessions names itself
+};
+
+// The programs with a session on `device`, playing or not (expired ones are
+// gone), each once, in the order of their first session. Empty for a null
+// device or one without a session manager.
+std::vector<program_audio> programs_on(IMMDevice* device);

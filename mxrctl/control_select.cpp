@@ -5,12 +5,14 @@
 #include "mxrctl/control_select_ids.h"
 #include "mxrctl/control_select_text.h"
 #include "mxrctl/mxrctl_ca.h"
+#include "mxrctl/session_names.h"
 #include "winui/dialog_template.h"
 #include "winui/ui_language.h"
 
 #include <commctrl.h>
 #include <strsafe.h>
 
+#include <algorithm>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -19,6 +21,7 @@ namespace {
 
 constexpr size_t mixer_capacity = sizeof(control_choice::mixer) / sizeof(wchar_t);
 constexpr size_t caption_capacity = sizeof(control_choice::caption) / sizeof(wchar_t);
+constexpr size_t application_capacity = sizeof(control_choice::application) / sizeof(wchar_t);
 constexpr size_t label_capacity = 64;
 constexpr int32_t balance_step = 10;
 
@@ -49,12 +52,29 @@ LRESULT add_entry(HWND list, const wchar_t* text) {
     return SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
 }
 
+// A control list entry carries its line as item data; program k carries
+// application_source - k, below every line.
+LRESULT add_control_entry(HWND list, const std::wstring& text, LPARAM data) {
+    const LRESULT at = add_entry(list, text.c_str());
+    if (at >= 0) SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at), data);
+    return at;
+}
+
+LPARAM program_item(size_t k) {
+    return static_cast<LPARAM>(application_source) - static_cast<LPARAM>(k);
+}
+
+std::wstring program_caption(const program_audio& program) {
+    return program.display_name.empty() ? program.file_name : program.display_name;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
 // The dialog
 
-m_control_select::m_control_select(HMODULE module, const control_choice& start) : module_(module) {
+m_control_select::m_control_select(HMODULE module, const control_choice& start, bool offer_programs)
+    : module_(module), offer_programs_(offer_programs) {
     copy_text(choice_.mixer, mixer_capacity,
               std::wstring_view(start.mixer, wcsnlen(start.mixer, mixer_capacity - 1)));
     choice_.destination = start.destination;
@@ -62,6 +82,10 @@ m_control_select::m_control_select(HMODULE module, const control_choice& start) 
     choice_.balance = start.balance;
     copy_text(choice_.caption, caption_capacity,
               std::wstring_view(start.caption, wcsnlen(start.caption, caption_capacity - 1)));
+    if (offer_programs && start.source == application_source)
+        copy_text(choice_.application, application_capacity,
+                  std::wstring_view(start.application,
+                                    wcsnlen(start.application, application_capacity - 1)));
     const std::wstring default_mixer = ui_string(module, IDS_DEFAULT_MIXER);
     copy_text(default_entry_, std::size(default_entry_), default_mixer_entry(default_mixer));
     copy_text(default_caption_, std::size(default_caption_), default_mixer_caption(default_mixer));
@@ -184,34 +208,64 @@ void m_control_select::fill_devices() {
 void m_control_select::fill_controls() {
     HWND list = GetDlgItem(dialog_, IDC_SELECT_CONTROL);
     SendMessageW(list, CB_RESETCONTENT, 0, 0);
+    programs_.clear();
     const bool named = named_device_selected();
-    EnableWindow(list, named);
-    if (!named) return;
-    if (device_->open(choice_.mixer, nullptr)) {
-        const uint32_t lines = device_->source_count(static_cast<uint32_t>(choice_.destination));
-        auto add = [&](int32_t source) {
-            const LRESULT at =
-                add_entry(list, control_list_entry(source, control_->name()).c_str());
-            if (at >= 0)
-                SendMessageW(list, CB_SETITEMDATA, static_cast<WPARAM>(at),
-                             static_cast<LPARAM>(source));
-        };
-        if (control_->open(false, choice_.destination, -1)) add(-1);
-        for (uint32_t i = 0; i < lines; ++i) {
-            const auto source = static_cast<int32_t>(i);
-            if (control_->open(true, choice_.destination, source)) add(source);
+    EnableWindow(list, lists_controls());
+    if (!lists_controls()) return;
+    if (device_->open(named ? choice_.mixer : nullptr, nullptr)) {
+        if (named) {
+            const uint32_t lines =
+                device_->source_count(static_cast<uint32_t>(choice_.destination));
+            auto add = [&](int32_t source) {
+                add_control_entry(list, control_list_entry(source, control_->name()), source);
+            };
+            if (control_->open(false, choice_.destination, -1)) add(-1);
+            for (uint32_t i = 0; i < lines; ++i) {
+                const auto source = static_cast<int32_t>(i);
+                if (control_->open(true, choice_.destination, source)) add(source);
+            }
+        } else {
+            add_control_entry(list, control_list_entry(-1, default_entry_), -1);
         }
+        if (offer_programs_) programs_ = programs_on(device_->device());
     }
     control_->close();
     device_->close();
-    const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    // A stored program that plays nothing now stays choosable as it is.
+    if (offer_programs_ && choice_.application[0] &&
+        std::none_of(programs_.begin(), programs_.end(), [&](const program_audio& p) {
+            return same_file_name(p.file_name.c_str(), choice_.application);
+        }))
+        programs_.push_back({choice_.application, L""});
     LRESULT selected = 0;
-    for (LRESULT i = 0; i < count; ++i)
+    for (size_t k = 0; k < programs_.size(); ++k) {
+        const program_audio& p = programs_[k];
+        const LRESULT at = add_control_entry(
+            list,
+            control_list_entry(application_source, program_label(p.display_name, p.file_name)),
+            program_item(k));
+        if (at >= 0 && choice_.application[0] &&
+            same_file_name(p.file_name.c_str(), choice_.application))
+            selected = at;
+    }
+    const LRESULT count = SendMessageW(list, CB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count && !choice_.application[0]; ++i)
         if (SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(i), 0) == choice_.source) {
             selected = i;
             break;
         }
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+const program_audio* m_control_select::selected_program() const {
+    if (!lists_controls()) return nullptr;
+    HWND list = GetDlgItem(dialog_, IDC_SELECT_CONTROL);
+    const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
+    if (selected < 0) return nullptr;
+    const LRESULT data = SendMessageW(list, CB_GETITEMDATA, static_cast<WPARAM>(selected), 0);
+    if (data > application_source) return nullptr;
+    const auto k = static_cast<size_t>(application_source - data);
+    return k < programs_.size() ? &programs_[k] : nullptr;
 }
 
 bool m_control_select::named_device_selected() const {
@@ -224,6 +278,7 @@ void m_control_select::on_device_changed() {
     choice_.destination = 0;
     choice_.source = -1;
     choice_.balance = 0;
+    choice_.application[0] = L'\0';
     HWND list = GetDlgItem(dialog_, IDC_SELECT_MIXER);
     const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
     if (selected > 0) copy_text(choice_.mixer, mixer_capacity, combo_entry(list, selected));
@@ -233,7 +288,11 @@ void m_control_select::on_device_changed() {
 }
 
 void m_control_select::on_control_changed() {
-    if (named_device_selected()) {
+    choice_.application[0] = L'\0';
+    if (const program_audio* program = selected_program()) {
+        choice_.source = application_source;
+        copy_text(choice_.application, application_capacity, program->file_name);
+    } else if (lists_controls()) {
         HWND list = GetDlgItem(dialog_, IDC_SELECT_CONTROL);
         const LRESULT selected = SendMessageW(list, CB_GETCURSEL, 0, 0);
         choice_.source = selected < 0
@@ -261,6 +320,10 @@ void m_control_select::on_balance_moved() {
 
 void m_control_select::update_caption() {
     if (keeping_stored_device_) return;
+    if (const program_audio* program = selected_program()) {
+        copy_text(choice_.caption, caption_capacity, program_caption(*program));
+        return;
+    }
     if (!named_device_selected()) {
         copy_text(choice_.caption, caption_capacity, default_caption_);
         return;
@@ -272,7 +335,9 @@ void m_control_select::update_caption() {
 
 void m_control_select::update_channels() {
     uint32_t channels = 0;
-    if (named_device_selected()) {
+    if (selected_program()) {
+        channels = 1; // a session's simple volume is one level
+    } else if (named_device_selected()) {
         if (device_->open(choice_.mixer, nullptr) &&
             control_->open(choice_.source != -1, choice_.destination, choice_.source))
             channels = control_->channels();
@@ -293,9 +358,10 @@ void m_control_select::show_balance() {
                     balance_percent_text(choice_.balance).c_str());
 }
 
-bool run_control_select(HMODULE module, HWND owner, control_choice& choice) noexcept {
+bool run_control_select(HMODULE module, HWND owner, control_choice& choice,
+                        bool offer_programs) noexcept {
     try {
-        m_control_select dialog(module, choice);
+        m_control_select dialog(module, choice, offer_programs);
         if (!dialog.run(owner)) return false;
         const control_choice& chosen = dialog.choice();
         copy_text(choice.mixer, mixer_capacity, chosen.mixer);
@@ -303,6 +369,7 @@ bool run_control_select(HMODULE module, HWND owner, control_choice& choice) noex
         choice.source = chosen.source;
         choice.balance = chosen.balance;
         copy_text(choice.caption, caption_capacity, chosen.caption);
+        copy_text(choice.application, application_capacity, chosen.application);
         return true;
     } catch (...) {
         return false;
@@ -311,6 +378,35 @@ bool run_control_select(HMODULE module, HWND owner, control_choice& choice) noex
 
 // ---------------------------------------------------------------------------
 // The description
+
+namespace {
+
+// A program's audio on the device `stored` names (empty: the default one),
+// described from a control opened for the moment: its name is the one the
+// program's session gives itself, when it plays.
+std::wstring describe_program(HMODULE module, std::wstring_view stored,
+                              const wchar_t* application) {
+    const std::wstring name(stored);
+    const std::wstring default_entry = default_mixer_entry(ui_string(module, IDS_DEFAULT_MIXER));
+    std::unique_ptr<m_mxrctl_ca> device(new m_mxrctl_ca);
+    const bool device_open = device->open(name.empty() ? nullptr : name.c_str(), nullptr);
+    std::unique_ptr<m_mxrctl::m_devs> control(
+        device_open ? create_application_control(*device, application) : nullptr);
+    const bool opened = control && control->open(false, 0, -1);
+    const std::wstring label = opened ? program_label(control->name(), application) : L"";
+    control_facts facts;
+    facts.mixer = name.empty()  ? default_entry.c_str()
+                  : device_open ? device->name()
+                                : name.c_str();
+    facts.source = application_source;
+    facts.control = opened ? label.c_str() : nullptr;
+    facts.channels = opened ? control->channels() : 0;
+    std::wstring text = describe_control_facts(module, facts, balance_unit::percent);
+    control.reset(); // before the device it refers to
+    return text;
+}
+
+} // namespace
 
 void describe_control(HMODULE module, const control_entry& entry, wchar_t* text,
                       size_t capacity) noexcept {
@@ -322,6 +418,10 @@ void describe_control(HMODULE module, const control_entry& entry, wchar_t* text,
             return;
         }
         const std::wstring_view stored(entry.mixer, wcsnlen(entry.mixer, mixer_capacity - 1));
+        if (entry.application[0]) {
+            copy_text(text, capacity, describe_program(module, stored, entry.application));
+            return;
+        }
         if (stored.empty()) {
             copy_text(text, capacity, default_mixer_entry(ui_string(module, IDS_DEFAULT_MIXER)));
             return;

@@ -42,7 +42,17 @@ std::wstring_view caption_from_control_entry(std::wstring_view entry) {
 }
 
 std::wstring source_text(int32_t source) {
+    if (source < -1) return L"A";
     return source == -1 ? std::wstring(L"M") : std::to_wstring(source);
+}
+
+std::wstring program_label(std::wstring_view display_name, std::wstring_view file_name) {
+    if (display_name.empty() || display_name == file_name) return std::wstring(file_name);
+    std::wstring label(display_name);
+    label += L" (";
+    label += file_name;
+    label += L')';
+    return label;
 }
 
 std::wstring balance_percent_text(int32_t balance) {

@@ -21,8 +21,13 @@ std::wstring control_list_entry(int32_t source, std::wstring_view name);
 // without leading blanks and tabs; empty when there is no "]".
 std::wstring_view caption_from_control_entry(std::wstring_view entry);
 
-// "M" for the master volume, else the source number.
+// "M" for the master volume, "A" for a program's audio (the sources below
+// the master), else the source number.
 std::wstring source_text(int32_t source);
+// How a program reads in the control list and the description: "Player
+// (player.exe)", or the file name alone when the program gives no other
+// name (`display_name` empty or the file name itself).
+std::wstring program_label(std::wstring_view display_name, std::wstring_view file_name);
 // "-20%": the balance beside the trackbar.
 std::wstring balance_percent_text(int32_t balance);
 

@@ -134,8 +134,10 @@ private:
         choice.source = entry.source;
         choice.balance = entry.balance;
         StringCchCopyW(choice.caption, 64, entry.caption);
-        if (!run_control_select(state_.module, window(), choice)) return;
+        StringCchCopyW(choice.application, std::size(choice.application), entry.application);
+        if (!run_control_select(state_.module, window(), choice, true)) return;
         StringCchCopyW(entry.mixer, 256, choice.mixer);
+        StringCchCopyW(entry.application, std::size(entry.application), choice.application);
         entry.destination = choice.destination;
         entry.source = choice.source;
         entry.balance = choice.balance;

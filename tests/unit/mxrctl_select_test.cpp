@@ -75,6 +75,10 @@ const texts speakers_controls = {L"[M] Speakers", L"[0] Speakers", L"[1] ", L"[2
 const texts microphone_controls = {L"[M] Microphone", L"[0] Microphone"};
 const texts studio_controls = {L"[M] Studio", L"[0] Studio Out", L"[1] CD Audio", L"[2] Line In",
                                L"[3] Aux"};
+// With programs offered (the fixture's sessions).
+const texts default_programs = {L"[M] <DefaultMixer>", L"[A] Player (Player.exe)", L"[A] chat.exe"};
+const texts studio_programs = {L"[M] Studio", L"[0] Studio Out",    L"[1] CD Audio", L"[2] Line In",
+                               L"[3] Aux",    L"[A] DAW (daw.exe)", L"[A] gone.exe"};
 
 class select_test : public ::testing::Test {
 protected:
@@ -83,6 +87,13 @@ protected:
             << "these tests compare English texts; the process runs in another UI language";
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         m_mxrctl_ca::set_enumerator_factory(fakeaudio::world::factory);
+        // Programs with audio, which only a caller that knows programs sees:
+        // one of them with two sessions, one holding a stream it does not play.
+        const int speakers = audio.device(L"Speakers");
+        audio.add_session(speakers, 41, L"C:\\Apps\\Player.exe", L"Player", 0.5f);
+        audio.add_session(speakers, 42, L"C:\\Apps\\player.exe", L"", 0.3f);
+        audio.add_session(speakers, 43, L"C:\\Tools\\chat.exe", L"", 0.8f, false);
+        audio.add_session(audio.device(L"Studio"), 44, L"D:\\daw.exe", L"DAW");
     }
     void TearDown() override {
         EXPECT_EQ(audio.live_objects(), 0) << audio.live_object_list();
@@ -96,8 +107,9 @@ protected:
 // describe_control
 
 std::wstring describe(const wchar_t* caption, const wchar_t* mixer, int32_t source, int32_t balance,
-                      size_t capacity = 1024) {
+                      size_t capacity = 1024, const wchar_t* application = L"") {
     control_entry entry;
+    lstrcpynW(entry.application, application, 261);
     lstrcpynW(entry.caption, caption, 64);
     lstrcpynW(entry.mixer, mixer, 256);
     entry.source = source;
@@ -114,6 +126,7 @@ TEST_F(select_test, description_of_each_kind_of_entry) {
         const wchar_t *caption, *mixer;
         int32_t source, balance;
         const wchar_t* text;
+        const wchar_t* application = L"";
     } cases[] = {
         {L"", L"Speakers", -1, 0, L"---- not registered ----"},
         {L"x", L"", 2, 20, L"<DefaultMixer>"},
@@ -132,9 +145,19 @@ TEST_F(select_test, description_of_each_kind_of_entry) {
         {L"x", L"Speak", 9, 0, L"Mixer : Speak\r\nControl : [9] ## ERROR ##\r\nChannels : 0 "},
         {L"x", L"USB Speakers", -1, 50,
          L"Mixer : USB Speakers\r\nControl : [M] ## ERROR ##\r\nChannels : 0 "},
+        // A program's audio: its own name when it plays, else its file name.
+        {L"x", L"", -2, 0,
+         L"Mixer : <DefaultMixer>\r\nControl : [A] Player (PLAYER.EXE)\r\nChannels : 1 ",
+         L"PLAYER.EXE"},
+        {L"x", L"Studio", -2, 0, L"Mixer : Studio\r\nControl : [A] DAW (daw.exe)\r\nChannels : 1 ",
+         L"daw.exe"},
+        {L"x", L"Speakers", -2, 0, L"Mixer : Speakers\r\nControl : [A] gone.exe\r\nChannels : 1 ",
+         L"gone.exe"},
+        {L"x", L"USB Speakers", -2, 0,
+         L"Mixer : USB Speakers\r\nControl : [A] ## ERROR ##\r\nChannels : 0 ", L"daw.exe"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(describe(c.caption, c.mixer, c.source, c.balance), c.text)
+        EXPECT_EQ(describe(c.caption, c.mixer, c.source, c.balance, 1024, c.application), c.text)
             << c.mixer << " " << c.source;
     EXPECT_EQ(describe(L"x", L"Speakers", -1, 0, 8), L"Mixer :");
     EXPECT_EQ(describe(L"", L"Speakers", -1, 0, 5), L"----");
@@ -260,9 +283,11 @@ dialog_view view_of(HWND d) {
 }
 
 control_choice choice_of(const wchar_t* mixer, int32_t destination, int32_t source, int32_t balance,
-                         const wchar_t* caption = L"old caption") {
+                         const wchar_t* caption = L"old caption",
+                         const wchar_t* application = L"") {
     control_choice c;
     std::memset(&c, 0xCC, sizeof c); // garbage behind the texts
+    lstrcpynW(c.application, application, 261);
     lstrcpynW(c.mixer, mixer, 256);
     c.destination = destination;
     c.source = source;
@@ -272,6 +297,7 @@ control_choice choice_of(const wchar_t* mixer, int32_t destination, int32_t sour
 }
 
 void expect_choice(const control_choice& c, const control_choice& expected) {
+    EXPECT_STREQ(c.application, expected.application);
     EXPECT_STREQ(c.mixer, expected.mixer);
     EXPECT_EQ(c.destination, expected.destination);
     EXPECT_EQ(c.source, expected.source);
@@ -280,9 +306,10 @@ void expect_choice(const control_choice& c, const control_choice& expected) {
 }
 
 // Shows the dialog for `choice`, plays `steps`, and tells whether OK ended it.
-bool run_with(control_choice& choice, std::function<void(HWND)> steps) {
+bool run_with(control_choice& choice, std::function<void(HWND)> steps,
+              bool offer_programs = false) {
     scripted_dialog script(std::move(steps));
-    const bool ok = run_control_select(self(), nullptr, choice);
+    const bool ok = run_control_select(self(), nullptr, choice, offer_programs);
     EXPECT_TRUE(script.ran()) << "no dialog came up";
     EXPECT_FALSE(script.timed_out());
     return ok;
@@ -294,6 +321,7 @@ struct start_case {
     control_choice stored;
     dialog_view shown;
     control_choice returned;
+    bool offer_programs = false;
 };
 
 void PrintTo(const start_case& c, std::ostream* out) {
@@ -306,16 +334,19 @@ TEST_P(select_start, shows_the_stored_choice_and_ok_returns_it) {
     const start_case& c = GetParam();
     audio.remove(audio.device(L"USB Speakers"));
     control_choice choice = c.stored;
-    EXPECT_TRUE(run_with(choice, [&](HWND d) {
-        EXPECT_EQ(view_of(d), c.shown);
-        // The trackbar notifies when it paints or lets the mouse go as well;
-        // that is no move, and a balance between two steps must survive it.
-        slide(d, static_cast<int>(c.shown.position), true);
-        RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        EXPECT_EQ(view_of(d), c.shown);
-        EXPECT_EQ(audio.registered_callbacks(), 0u) << "listing watches nothing";
-        scripted_dialog::press(d, IDOK);
-    }));
+    EXPECT_TRUE(run_with(
+        choice,
+        [&](HWND d) {
+            EXPECT_EQ(view_of(d), c.shown);
+            // The trackbar notifies when it paints or lets the mouse go as well;
+            // that is no move, and a balance between two steps must survive it.
+            slide(d, static_cast<int>(c.shown.position), true);
+            RedrawWindow(d, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            EXPECT_EQ(view_of(d), c.shown);
+            EXPECT_EQ(audio.registered_callbacks(), 0u) << "listing watches nothing";
+            scripted_dialog::press(d, IDOK);
+        },
+        c.offer_programs));
     expect_choice(choice, c.returned);
 }
 
@@ -342,7 +373,22 @@ INSTANTIATE_TEST_SUITE_P(
         start_case{"a stored device that is gone comes back unchanged",
                    choice_of(L"USB Speakers", 2, 1, 20, L"Desk"),
                    {without_usb, 0, {}, CB_ERR, false, L"0", false, 2, L"20%"},
-                   choice_of(L"USB Speakers", 2, 1, 20, L"Desk")}));
+                   choice_of(L"USB Speakers", 2, 1, 20, L"Desk")},
+        start_case{"programs offered: the default device lists its master and its programs",
+                   choice_of(L"", 0, -1, 0),
+                   {without_usb, 0, default_programs, 0, true, L"0", false, 0, L"0%"},
+                   choice_of(L"", 0, -1, 0, L"#DefaultMixer"),
+                   true},
+        start_case{"a stored program is found whatever the case of its name",
+                   choice_of(L"", 0, -2, 0, L"x", L"player.exe"),
+                   {without_usb, 0, default_programs, 1, true, L"1", false, 0, L"0%"},
+                   choice_of(L"", 0, -2, 0, L"Player", L"player.exe"),
+                   true},
+        start_case{"a stored program that plays nothing now stays choosable",
+                   choice_of(L"Studio", 0, -2, 0, L"Mine", L"gone.exe"),
+                   {without_usb, 4, studio_programs, 6, true, L"1", false, 0, L"0%"},
+                   choice_of(L"Studio", 0, -2, 0, L"gone.exe", L"gone.exe"),
+                   true}));
 
 struct pick_case {
     int device, control;
@@ -407,6 +453,29 @@ TEST_F(select_test, another_control_or_the_default_entry_resets_what_was_chosen)
     expect_choice(choice, choice_of(L"", 0, -1, 0, L"#DefaultMixer"));
 }
 
+TEST_F(select_test, a_chosen_program_comes_back_and_a_line_chosen_after_it_forgets_it) {
+    control_choice choice = choice_of(L"Speakers", 0, -2, 0, L"x", L"chat.exe");
+    EXPECT_TRUE(run_with(
+        choice,
+        [&](HWND d) {
+            choose(d, IDC_SELECT_MIXER, 0);
+            choose(d, IDC_SELECT_CONTROL, 1);
+            scripted_dialog::press(d, IDOK);
+        },
+        true));
+    expect_choice(choice, choice_of(L"", 0, -2, 0, L"Player", L"Player.exe"));
+    EXPECT_TRUE(run_with(
+        choice,
+        [&](HWND d) {
+            choose(d, IDC_SELECT_MIXER, 1);
+            EXPECT_EQ(view_of(d).controls.size(), speakers_controls.size() + 2);
+            choose(d, IDC_SELECT_CONTROL, 3);
+            scripted_dialog::press(d, IDOK);
+        },
+        true));
+    expect_choice(choice, choice_of(L"Speakers", 0, 2, 0, L"CD Audio"));
+}
+
 TEST_F(select_test, cancel_and_close_leave_the_choice_untouched) {
     for (const bool button : {true, false}) {
         control_choice choice = choice_of(L"Speakers", 0, 2, -30);
@@ -464,6 +533,25 @@ TEST_F(select_test, export_rewrites_the_block_only_on_ok) {
     std::fill(std::begin(block.mixer), std::end(block.mixer), L'A');
     EXPECT_TRUE(run(&block, [](HWND d) { scripted_dialog::press(d, IDOK); }));
     EXPECT_EQ(std::wstring(block.mixer), std::wstring(255, L'A'));
+
+    // The block with a program's name offers the programs and returns one.
+    auto select_ex = reinterpret_cast<MXRCTL_ControlSelectEx_fn>(
+        reinterpret_cast<void*>(GetProcAddress(self(), "MXRCTL_ControlSelectEx")));
+    ASSERT_TRUE(select_ex);
+    mxrctl_selection_ex wide;
+    std::memset(&wide, 0xCC, sizeof wide);
+    lstrcpynW(wide.base.mixer, L"Studio", 256);
+    wide.base.destination = wide.base.balance = 0;
+    wide.base.source = -1;
+    lstrcpynW(wide.application, L"", 2);
+    scripted_dialog script([](HWND d) {
+        choose(d, IDC_SELECT_CONTROL, 5);
+        scripted_dialog::press(d, IDOK);
+    });
+    EXPECT_TRUE(select_ex(self(), nullptr, &wide));
+    EXPECT_EQ(std::wstring(wide.application, 261), std::wstring(L"daw.exe").append(254, L'\0'));
+    EXPECT_EQ(wide.base.source, -2);
+    EXPECT_STREQ(wide.base.mixer, L"Studio");
 }
 
 // ---------------------------------------------------------------------------
