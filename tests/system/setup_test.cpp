@@ -1103,22 +1103,40 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=Old\r\n"
                                    L"[Control01]\r\nCaption=Second\r\nMixer=Microphone\r\n"
                                    L"[Control03]\r\nCaption=Kept\r\nMixer=Microphone\r\n");
+    fake_.add_session(fake_.device(L"Speakers"), 77, L"C:\\Apps\\player.exe", L"Player", 0.4f,
+                      false);
     setup_process editor(folder_);
     HWND page = editor.show(setup_page::controls);
     ASSERT_TRUE(page);
 
-    // Slot 0, on the default device: the speakers' master volume.
-    choose_list(page, control_list, 0);
+    // Slot 4, free: a program with audio on the default device, not playing.
+    choose_list(page, control_list, 4);
     click_later(page, control_select);
     HWND dialog = editor.wait_for_dialog();
     ASSERT_TRUE(dialog);
+    EXPECT_EQ(combo_items(dialog, source_list),
+              (std::vector<std::wstring>{L"[M] <DefaultMixer>", L"[A] Player (player.exe)"}));
+    choose_combo(dialog, source_list, 1);
+    click_later(dialog, IDOK);
+    ASSERT_TRUE(wait_for_window_gone(dialog));
+    ASSERT_TRUE(editor.sync());
+    EXPECT_EQ(text_of(page, control_caption), L"Player");
+    EXPECT_EQ(text_of(page, control_description),
+              L"Mixer : <DefaultMixer>\r\nControl : [A] Player (player.exe)\r\nChannels : 1 ");
+
+    // Slot 0, on the default device: the speakers' master volume.
+    choose_list(page, control_list, 0);
+    click_later(page, control_select);
+    dialog = editor.wait_for_dialog();
+    ASSERT_TRUE(dialog);
     EXPECT_EQ(combo_items(dialog, device_list), fake_devices);
     EXPECT_EQ(combo_selection(dialog, device_list), 0);
-    EXPECT_FALSE(enabled(dialog, source_list));
+    EXPECT_EQ(combo_selection(dialog, source_list), 0) << "the master volume";
     choose_combo(dialog, device_list, 1);
     const auto sources = combo_items(dialog, source_list);
-    ASSERT_GE(sources.size(), 2u);
+    ASSERT_GE(sources.size(), 3u);
     EXPECT_EQ(sources[0], L"[M] Speakers");
+    EXPECT_EQ(sources.back(), L"[A] Player (player.exe)");
     EXPECT_EQ(combo_selection(dialog, source_list), 0);
     click_later(dialog, IDOK);
     ASSERT_TRUE(wait_for_window_gone(dialog));
@@ -1136,7 +1154,7 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     choose_combo(dialog, device_list, 1);
     const auto lines = combo_items(dialog, source_list);
     ASSERT_EQ(lines, sources);
-    const int last = static_cast<int>(lines.size()) - 1;
+    const int last = static_cast<int>(lines.size()) - 2; // the last line, before the program
     const std::wstring prefix = L"[" + std::to_wstring(last - 1) + L"] ";
     ASSERT_EQ(lines[last].rfind(prefix, 0), 0u);
     const std::wstring line_name = lines[last].substr(prefix.size());
@@ -1185,6 +1203,10 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     EXPECT_EQ(ini_value(entries, L"Control01", L"Caption"), line_name);
     EXPECT_EQ(ini_value(entries, L"Control01", L"Mixer"), L"Speakers");
     EXPECT_EQ(ini_value(entries, L"Control01", L"Source"), std::to_wstring(last - 1));
+    // Source -2 leaves the slot unusable to a version that knows no programs.
+    EXPECT_EQ(ini_section(entries, L"Control04"),
+              parse_ini(L"[Control04]\nCaption=Player\nMixer=\nDestination=0\n"
+                        L"Source=-2\nBalance=0\nColor=\nIconImage=\nApplication=player.exe\n"));
 }
 
 TEST_F(setup_program,
