@@ -91,9 +91,10 @@ protected:
         return picture.layout;
     }
 
-    // Starts the program with one control, "Test" on the speakers, shows its
-    // tips and returns the layout they should have at `volume`.
-    tips_layout show_one_control(int32_t volume);
+    // Starts the program with one control, "Test" on the speakers (or on the
+    // program whose sessions `settings` name), shows its tips and returns the
+    // layout they should have at `volume`.
+    tips_layout show_one_control(int32_t volume, const std::wstring& settings);
 
     fakeaudio::installed_fake fake_;
     int speakers_;
@@ -103,9 +104,10 @@ protected:
 
 const std::wstring one_control = L"[Basic]\r\nTipsTimer=1500\r\nVolStepFit=0\r\n"
                                  L"[Control00]\r\nCaption=Test\r\nMixer=Speakers\r\n";
+const std::wstring one_program = one_control + L"Application=player.exe\r\nSource=-2\r\n";
 
-tips_layout tips_system::show_one_control(int32_t volume) {
-    start(one_control);
+tips_layout tips_system::show_one_control(int32_t volume, const std::wstring& settings) {
+    start(settings);
     zuvo_->post_command(show_tips);
     EXPECT_TRUE(visible_within(5s));
     return expected_layout(L"flatbar_ml", {{L"Test", volume, false}});
@@ -202,34 +204,53 @@ TEST_F(tips_system, a_hold_shows_the_tips_on_every_refresh_until_it_ends) {
     EXPECT_TRUE(hide_then_refresh(0x0501)) << "held after the second start";
 }
 
+// On a device's control and on a program's, whose sessions the click moves
+// while the device's own level stays.
 TEST_F(tips_system, clicking_a_bar_sets_the_volume) {
-    fake_.set_master(speakers_, 0.20f);
-    const tips_layout expected = show_one_control(20);
-    ASSERT_GE(expected.region_count, 1u);
-    const tips_region& slider = expected.regions[0];
-    ASSERT_EQ(slider.command, 0x00010520u);
-    const RECT r = window_rect(window());
-    const int32_t width = slider.rect.right - slider.rect.left;
-    const int32_t dx = width * 3 / 4;
-    const int32_t value = dx * 100 / width + 1;
-    const int32_t y = r.top + (slider.rect.top + slider.rect.bottom) / 2;
-    ASSERT_TRUE(click_at(r.left + slider.rect.left + dx, y));
-    EXPECT_TRUE(wait_until([&] { return percent(fake_.master(speakers_)) == value; }, 5s))
-        << "volume " << percent(fake_.master(speakers_)) << ", expected " << value;
-    // Just left of the bar, in its margin: 0.
-    ASSERT_TRUE(click_at(r.left + slider.rect.left - 2, y));
-    EXPECT_TRUE(wait_until([&] { return percent(fake_.master(speakers_)) == 0; }, 5s));
+    const int player = fake_.add_session(speakers_, 90, L"C:\\Apps\\player.exe", L"", 0.20f);
+    for (const bool program : {false, true}) {
+        SCOPED_TRACE(program ? "a program's control" : "a device's control");
+        auto level = [&] {
+            return percent(program ? fake_.session_volume(player) : fake_.master(speakers_));
+        };
+        fake_.set_master(speakers_, 0.20f);
+        const tips_layout expected = show_one_control(20, program ? one_program : one_control);
+        ASSERT_GE(expected.region_count, 1u);
+        const tips_region& slider = expected.regions[0];
+        ASSERT_EQ(slider.command, 0x00010520u);
+        const RECT r = window_rect(window());
+        const int32_t width = slider.rect.right - slider.rect.left;
+        const int32_t dx = width * 3 / 4;
+        const int32_t value = dx * 100 / width + 1;
+        const int32_t y = r.top + (slider.rect.top + slider.rect.bottom) / 2;
+        ASSERT_TRUE(click_at(r.left + slider.rect.left + dx, y));
+        EXPECT_TRUE(wait_until([&] { return level() == value; }, 5s))
+            << "volume " << level() << ", expected " << value;
+        // Just left of the bar, in its margin: 0.
+        ASSERT_TRUE(click_at(r.left + slider.rect.left - 2, y));
+        EXPECT_TRUE(wait_until([&] { return level() == 0; }, 5s));
+        EXPECT_EQ(percent(fake_.master(speakers_)), program ? 20 : 0);
+        EXPECT_EQ(zuvo_->exit(), 0u);
+    }
 }
 
 TEST_F(tips_system, clicking_the_state_word_toggles_mute) {
-    const tips_layout expected = show_one_control(50);
-    ASSERT_EQ(expected.region_count, 2u);
-    const tips_region& button = expected.regions[1];
-    ASSERT_EQ(button.command, 0x00020520u);
-    const RECT r = window_rect(window());
-    ASSERT_TRUE(click_at(r.left + button.rect.right - 10,
-                         r.top + (button.rect.top + button.rect.bottom) / 2));
-    EXPECT_TRUE(wait_until([&] { return fake_.mute(speakers_); }, 5s));
+    const int player = fake_.add_session(speakers_, 90, L"C:\\Apps\\player.exe", L"", 0.50f);
+    for (const bool program : {false, true}) {
+        SCOPED_TRACE(program ? "a program's control" : "a device's control");
+        const tips_layout expected = show_one_control(50, program ? one_program : one_control);
+        ASSERT_EQ(expected.region_count, 2u);
+        const tips_region& button = expected.regions[1];
+        ASSERT_EQ(button.command, 0x00020520u);
+        const RECT r = window_rect(window());
+        ASSERT_TRUE(click_at(r.left + button.rect.right - 10,
+                             r.top + (button.rect.top + button.rect.bottom) / 2));
+        EXPECT_TRUE(wait_until(
+            [&] { return program ? fake_.session_mute(player) : fake_.mute(speakers_); }, 5s));
+        if (program) EXPECT_FALSE(fake_.mute(speakers_)) << "the device's own mute stays";
+        fake_.set_mute(speakers_, false);
+        EXPECT_EQ(zuvo_->exit(), 0u);
+    }
 }
 
 TEST_F(tips_system, garbage_pointers_posted_from_another_process_do_not_crash_it) {

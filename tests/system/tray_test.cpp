@@ -126,6 +126,15 @@ TEST_F(tray, wheel_steps_and_reverses_with_the_setting) {
     start(L"[Basic]\r\nVolStepSize=5\r\nTrayiconWheelReverse=1\r\n");
     PostMessageW(zuvo_->window(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_TRUE(volume_becomes(45));
+    zuvo_->exit();
+    zuvo_.reset();
+
+    // On a program's control the wheel moves that program's sessions.
+    const int player = fake_.add_session(speakers_, 90, L"C:\\Apps\\player.exe", L"", 0.5f);
+    start(L"Application=player.exe\r\nSource=-2\r\n[Basic]\r\nVolStepSize=5\r\n");
+    PostMessageW(zuvo_->window(), WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_TRUE(wait_until([&] { return percent(fake_.session_volume(player)) == 55; }, 5s));
+    EXPECT_TRUE(volume_becomes(45)) << "the device's own level stays";
 }
 
 // Wheel events that reach a low-level hook of this test. Hooks are called
