@@ -118,6 +118,16 @@ void m_app_control::take_sessions() {
     if (name_.empty()) name_ = file_name_;
 }
 
+void m_app_control::follow_sessions() {
+    // Without a window to tell, nothing hears the sessions change: every
+    // use looks again.
+    if (!manager_ || (callback_ && !callback_->take_sessions_changed())) return;
+    for (auto& s : sessions_) s.control->UnregisterAudioSessionNotification(callback_.Get());
+    sessions_.clear();
+    name_.clear();
+    take_sessions();
+}
+
 void m_app_control::close() {
     for (auto& s : sessions_)
         if (callback_) s.control->UnregisterAudioSessionNotification(callback_.Get());
@@ -130,6 +140,7 @@ void m_app_control::close() {
 }
 
 int32_t m_app_control::volume() {
+    follow_sessions();
     float loudest = -1.0f;
     for (auto& s : sessions_) {
         float level = 0.0f;
@@ -139,6 +150,7 @@ int32_t m_app_control::volume() {
 }
 
 bool m_app_control::move_volume(int32_t percent, int32_t) {
+    follow_sessions();
     if (sessions_.empty()) return false;
     const float level = mxrctl_math::scalar_from_percent(std::clamp<int32_t>(percent, 0, 100));
     bool all = true;
@@ -147,6 +159,7 @@ bool m_app_control::move_volume(int32_t percent, int32_t) {
 }
 
 bool m_app_control::mute() {
+    follow_sessions();
     if (sessions_.empty()) return false;
     for (auto& s : sessions_) {
         BOOL muted = FALSE;
@@ -156,6 +169,7 @@ bool m_app_control::mute() {
 }
 
 bool m_app_control::set_mute(bool mute) {
+    follow_sessions();
     if (sessions_.empty()) return false;
     bool all = true;
     for (auto& s : sessions_)

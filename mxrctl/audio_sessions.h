@@ -5,7 +5,8 @@
 // A program that plays nothing has no session; the control is then open but
 // idle, and comes alive when a session of the program appears (the device's
 // session notification posts the change message). Sessions are looked up
-// afresh at every open, so one that expired is let go at the next bind.
+// afresh at every open, and at the first use after a session appeared,
+// expired or lost its device, so one that went away is let go then.
 // Volume changes carry an event context of the control's own: the change
 // message comes for every other writer, this process's other controls too,
 // and not for the control's own writes.
@@ -14,6 +15,7 @@
 
 #include <audiopolicy.h>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,8 @@ private:
     };
 
     void take_sessions();
+    // Takes the sessions again when the audio system said they changed.
+    void follow_sessions();
 
     m_mxrctl_ca& owner_;
     std::wstring file_name_;
@@ -87,6 +91,7 @@ public:
     ULONG STDMETHODCALLTYPE Release() noexcept override;
 
     HRESULT STDMETHODCALLTYPE OnSessionCreated(IAudioSessionControl*) noexcept override {
+        sessions_changed_ = true;
         return post();
     }
     HRESULT STDMETHODCALLTYPE OnDisplayNameChanged(LPCWSTR, LPCGUID) noexcept override {
@@ -106,11 +111,18 @@ public:
     HRESULT STDMETHODCALLTYPE OnGroupingParamChanged(LPCGUID, LPCGUID) noexcept override {
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE OnStateChanged(AudioSessionState) noexcept override { return post(); }
-    HRESULT STDMETHODCALLTYPE
-    OnSessionDisconnected(AudioSessionDisconnectReason) noexcept override {
+    HRESULT STDMETHODCALLTYPE OnStateChanged(AudioSessionState state) noexcept override {
+        if (state == AudioSessionStateExpired) sessions_changed_ = true;
         return post();
     }
+    HRESULT STDMETHODCALLTYPE
+    OnSessionDisconnected(AudioSessionDisconnectReason) noexcept override {
+        sessions_changed_ = true;
+        return post();
+    }
+
+    // Whether sessions came or went since the last call.
+    bool take_sessions_changed() noexcept { return sessions_changed_.exchange(false); }
 
 private:
     HRESULT post() noexcept {
@@ -120,6 +132,7 @@ private:
     }
 
     LONG refs_ = 0;
+    std::atomic<bool> sessions_changed_{false};
     HWND window_;
     const void* identity_;
     GUID own_context_;

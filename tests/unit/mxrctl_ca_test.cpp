@@ -650,7 +650,7 @@ TEST_F(mixer_test, ten_thousand_open_close_cycles_leak_no_reference) {
 
 // A program's control: its sessions on the device move together, a change
 // by anyone else is told and its own is not, new sessions come in at the
-// next open and expired ones are let go, and nothing outlives the control.
+// next use and expired ones are let go, and nothing outlives the control.
 TEST_F(mixer_test, application_control_follows_its_programs_sessions) {
     fakeaudio::world w;
     const int speakers = w.device(L"Speakers");
@@ -694,13 +694,12 @@ TEST_F(mixer_test, application_control_follows_its_programs_sessions) {
         ASSERT_EQ(got.size(), 2u);
         EXPECT_TRUE(idle->is_notification(got[0].message, got[0].wParam) ||
                     idle->is_notification(got[1].message, got[1].wParam));
-        ASSERT_TRUE(idle->open(false, 0, -1));
-        EXPECT_FALSE(idle->idle());
         EXPECT_EQ(idle->volume(), 20);
+        EXPECT_FALSE(idle->idle());
         const long held = w.live_sessions_everywhere();
         w.set_session_state(late, 2);
         window.collect(2000, 1);
-        ASSERT_TRUE(idle->open(false, 0, -1));
+        EXPECT_EQ(idle->volume(), 0);
         EXPECT_TRUE(idle->idle());
         EXPECT_EQ(w.live_sessions_everywhere(), held - 1) << "the expired session is let go";
         app->close();
@@ -783,6 +782,9 @@ TEST_F(mixer_test, exports_are_found_in_the_running_program_and_work) {
     EXPECT_EQ(volume_get(app), 30);
     EXPECT_TRUE(mute_set(app, true));
     EXPECT_TRUE(mute_get(app) && w.session_mute(session));
+    // The idle one comes alive once its program plays, without a new control.
+    w.add_session(w.device(L"Speakers"), 8, L"C:\\p\\later.exe", L"", 0.6f);
+    EXPECT_EQ(volume_get(later), 60);
     EXPECT_EQ(application_create(mixer, L"", &info), nullptr);
     EXPECT_EQ(application_create(nullptr, L"player.exe", &info), nullptr);
     control_release(later);
