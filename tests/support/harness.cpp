@@ -543,6 +543,11 @@ bool zuvo_process::post_command(WPARAM wparam, LPARAM lparam) const {
     return window_ && PostMessageW(window_, WM_COMMAND, wparam, lparam) != FALSE;
 }
 
+bool zuvo_process::open_menu() const {
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 8, GetSystemMetrics(SM_CYSCREEN) / 8);
+    return post_command(0x0584);
+}
+
 std::optional<DWORD> zuvo_process::exit() {
     post_command(0x0504);
     return process_.wait(std::chrono::seconds(10));

@@ -203,6 +203,13 @@ public:
     bool sync(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     process& proc() { return process_; }
     bool post_command(WPARAM wparam, LPARAM lparam = 0) const;
+    // Posts the popup-menu command with the pointer moved first to where the
+    // menu, which opens at the pointer, has room below and to the right.
+    // Left where an earlier test clicked (near a screen edge), the pointer
+    // would end up over the menu's items, and the mouse move Wine makes when
+    // the menu appears under it would select one, or open its submenu, in
+    // the middle of a walk with the keys.
+    bool open_menu() const;
     // Posts the exit command and returns the exit code (nothing on time-out).
     std::optional<DWORD> exit();
 

@@ -19,7 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr WPARAM popup_command = 0x0584;
 constexpr uint32_t seethru_index = 1; // the probe is plug-in 0
 constexpr uint32_t submenu_item = 4;
 
@@ -111,16 +110,18 @@ protected:
     // else the menu itself, which the probe ends.
     std::vector<probe_menu_item> open_menu(bool into_submenu) {
         folder_.write_ini(L"probe.ini",
-                          std::wstring(L"[Probe]\r\nLog=0x800,0x820,0x801\r\nMenuAction=") +
+                          std::wstring(L"[Probe]\r\nLog=0x800,0x820,0x801,0x1f\r\nMenuAction=") +
                               (into_submenu ? L"choose\r\nMenuChoose=4\r\n" : L"end\r\n"));
         zuvo_->post_command(probe_command(0, probe_protocol::reload));
         const size_t before = probe_records(folder_, L"popup").size();
-        zuvo_->post_command(popup_command);
+        zuvo_->open_menu();
         EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", before + (into_submenu ? 2 : 1)));
         // The submenu's record comes before its window shows.
         const DWORD zuvo = zuvo_->proc().id();
         if (into_submenu) {
-            EXPECT_TRUE(wait_until([&] { return open_menus(zuvo).size() == 2; }, 5s));
+            EXPECT_TRUE(wait_until([&] { return open_menus(zuvo).size() == 2; }, 5s))
+                << open_menus(zuvo).size() << " menus open, " << requests(WM_CANCELMODE)
+                << " WM_CANCELMODE, actions: " << probe_records(folder_, L"action").size();
         }
         // Escape closes the submenu, then the menu. Wine's menu loop now and
         // then drops an Escape that follows the one before at once, so a key
