@@ -4,8 +4,30 @@
 
 namespace lockvol {
 
+namespace {
+
+wchar_t fold(wchar_t c) noexcept {
+    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+bool same_file_name(const std::wstring& a, const std::wstring& b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (fold(a[i]) != fold(b[i])) return false;
+    return true;
+}
+
+// The same line or the same program, whatever the device.
+bool same_target(const lock_entry& a, const lock_entry& b) noexcept {
+    if (a.application.empty() != b.application.empty()) return false;
+    if (!a.application.empty()) return same_file_name(a.application, b.application);
+    return a.destination == b.destination && a.source == b.source;
+}
+
+} // namespace
+
 bool same_control(const lock_entry& a, const lock_entry& b) noexcept {
-    return a.destination == b.destination && a.source == b.source && a.mixer == b.mixer;
+    return same_target(a, b) && a.mixer == b.mixer;
 }
 
 int find_control(const std::vector<lock_entry>& entries, const lock_entry& probe) noexcept {
@@ -31,8 +53,7 @@ std::vector<int> earlier_same_control(const std::vector<lock_entry>& entries,
         if (devices[i].empty()) continue;
         for (size_t first = 0; first < i; ++first) {
             if (earlier[first] >= 0 || devices[first] != devices[i] ||
-                entries[first].destination != entries[i].destination ||
-                entries[first].source != entries[i].source)
+                !same_target(entries[first], entries[i]))
                 continue;
             earlier[i] = static_cast<int>(first);
             break;
@@ -69,11 +90,12 @@ void move_current(std::vector<lock_entry>& entries, int& current, int direction)
 }
 
 int apply_selection(const std::vector<lock_entry>& entries, int current, lock_entry& edited,
-                    const std::wstring& mixer, int32_t destination, int32_t source,
-                    int32_t balance) {
+                    const std::wstring& mixer, int32_t destination, int32_t source, int32_t balance,
+                    const std::wstring& application) {
     edited.mixer = mixer;
     edited.destination = destination;
-    edited.source = source;
+    edited.source = application.empty() ? source : application_source;
+    edited.application = application;
     edited.balance = balance;
     const int found = find_control(entries, edited);
     if (found < 0) {

@@ -9,10 +9,18 @@
 
 namespace lockvol {
 
+// The source number of a program's entry in the file: no line has it, so a
+// mixer lock that knows no programs finds no control and changes nothing.
+// The host's selection uses the same number.
+constexpr int32_t application_source = -2;
+
 struct lock_entry {
     std::wstring mixer; // empty: the default device
     int32_t destination = 0;
     int32_t source = -1; // -1: the destination's own control
+    // A program's file name ("player.exe"): every audio session of it on
+    // the device, instead of a line. Empty: a line.
+    std::wstring application;
     int32_t balance = 0;
     int32_t volume = 100;
     bool mute = false;
@@ -23,7 +31,9 @@ struct lock_entry {
     bool keep_startup_state = false; // locking takes the current state
 };
 
-// Mixer (exact, case-sensitive), destination and source; nothing else.
+// Mixer (exact, case-sensitive), then for a line destination and source,
+// for a program its file name (ASCII letters without case, as the audio
+// system's file names compare); nothing else. A program is never a line.
 bool same_control(const lock_entry& a, const lock_entry& b) noexcept;
 // Index of the entry for the same control as `probe`, or -1.
 int find_control(const std::vector<lock_entry>& entries, const lock_entry& probe) noexcept;
@@ -42,7 +52,7 @@ uint32_t leading_count(const wchar_t* text) noexcept;
 // the other's change, for ever. `devices[i]` is the device entry i reached,
 // as the audio system names it, empty when its control did not open. For
 // each entry: the index of the first entry on the same device, destination
-// and source, whose value wins; -1 for that first one itself.
+// and source (or program), whose value wins; -1 for that first one itself.
 std::vector<int> earlier_same_control(const std::vector<lock_entry>& entries,
                                       const std::vector<std::wstring>& devices);
 
@@ -58,11 +68,12 @@ void move_current(std::vector<lock_entry>& entries, int& current, int direction)
 
 // What the selection of a control does to the edit record: the chosen
 // control with its balance; the rest from the listed entry for it, or fresh
-// values when it is new, or kept when it is the current one. Returns the new
-// current index.
+// values when it is new, or kept when it is the current one. A non-empty
+// `application` chooses that program on the device (its source becomes
+// application_source). Returns the new current index.
 int apply_selection(const std::vector<lock_entry>& entries, int current, lock_entry& edited,
-                    const std::wstring& mixer, int32_t destination, int32_t source,
-                    int32_t balance);
+                    const std::wstring& mixer, int32_t destination, int32_t source, int32_t balance,
+                    const std::wstring& application = {});
 
 // Guards one control against a fight the lock cannot win: a driver that
 // ties two lines, or a program that answers each of our writes with its

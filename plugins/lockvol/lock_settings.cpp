@@ -1,5 +1,6 @@
 #include "plugins/lockvol/lock_settings.h"
 
+#include "mxrctl/mxrctl_exports.h"
 #include "plugin_sdk/settings_exchange.h"
 
 #include <strsafe.h>
@@ -17,12 +18,35 @@ void section_name(uint32_t index, wchar_t (&name)[32]) {
     StringCchPrintfW(name, 32, L"Control%02u", static_cast<unsigned>(index));
 }
 
+static_assert(application_source == mxrctl_application_source);
+
+// A program's entry carries its file name and the source number no line
+// has: an older mixer lock, which knows only lines, then finds no control
+// for it and leaves the program alone.
+void exchange_application(plugin_ini_exchange& ini, lock_entry& entry) {
+    if (ini.writing()) {
+        if (!entry.application.empty())
+            ini.store().write_string(L"Application", entry.application.c_str());
+        else
+            ini.store().delete_key(L"Application");
+        return;
+    }
+    wchar_t application[mxrctl_application_length] = {};
+    if (!ini.store().read_string(L"Application", application, mxrctl_application_length))
+        application[0] = L'\0';
+    application[mxrctl_application_length - 1] = L'\0';
+    entry.application = application;
+    if (!entry.application.empty()) entry.source = application_source;
+}
+
 void exchange_entry(plugin_ini_exchange& ini, lock_entry& entry) {
     wchar_t mixer[mixer_capacity] = {};
     StringCchCopyNW(mixer, mixer_capacity, entry.mixer.c_str(), mixer_capacity - 1);
     ini.text(L"Mixer", mixer, mixer_capacity, L"");
     ini.number(L"Destination", entry.destination, 0);
+    if (ini.writing() && !entry.application.empty()) entry.source = application_source;
     ini.number(L"Source", entry.source, -1);
+    exchange_application(ini, entry);
     ini.number(L"Balance", entry.balance, 0);
     ini.number(L"Volume", entry.volume, 100);
     ini.flag(L"Mute", entry.mute, false);

@@ -48,12 +48,22 @@ std::wstring ui_string(UINT id) {
     return text;
 }
 
+const wchar_t* application_of(const lock_entry& entry) {
+    return entry.application.empty() ? nullptr : entry.application.c_str();
+}
+
 std::wstring describe(const dialog_context& context, const lock_entry& entry) {
-    if (entry.mixer.empty()) return default_mixer_entry(context.default_mixer);
+    const bool application = !entry.application.empty();
+    // The default device's line is its master volume, said by the device
+    // alone; a program on it needs its own description.
+    if (entry.mixer.empty() && !application) return default_mixer_entry(context.default_mixer);
     mxrctl_control_info info{};
-    mixer_peek peek(context.mixer, entry.mixer.c_str(), entry.destination, entry.source, &info);
+    mixer_peek peek(context.mixer, entry.mixer.c_str(), entry.destination, entry.source, &info,
+                    nullptr, application_of(entry));
+    const std::wstring mixer =
+        entry.mixer.empty() ? default_mixer_entry(context.default_mixer) : entry.mixer;
     control_facts facts;
-    facts.mixer = entry.mixer.c_str();
+    facts.mixer = mixer.c_str();
     facts.destination = entry.destination;
     facts.source = entry.source;
     facts.control = peek.control() ? info.control : nullptr;
@@ -62,8 +72,9 @@ std::wstring describe(const dialog_context& context, const lock_entry& entry) {
     return describe_control_facts(g_plugin_module, facts, balance_unit::none);
 }
 
-// The list's control column: "[M]name", "[2]name", "## ERROR ##" for the
-// name when the control does not open, nothing for the default device.
+// The list's control column: "[M]name", "[2]name", "[A]name" for a
+// program, "## ERROR ##" for the name when the control does not open,
+// nothing for the default device's master volume.
 struct listed_control {
     std::wstring text;
     std::wstring device; // as the audio system names it; empty when it did not open
@@ -73,12 +84,13 @@ listed_control list_control(const dialog_context& context, const lock_entry& ent
     mxrctl_control_info info{};
     wchar_t device[mxrctl_name_length] = {};
     mixer_peek peek(context.mixer, entry.mixer.c_str(), entry.destination, entry.source, &info,
-                    device);
+                    device, application_of(entry));
     device[mxrctl_name_length - 1] = L'\0';
     listed_control listed;
     if (peek.control()) listed.device = device[0] ? device : entry.mixer;
-    if (!entry.mixer.empty())
-        listed.text = L"[" + source_text(entry.source) + L"]" +
+    const bool application = !entry.application.empty();
+    if (!entry.mixer.empty() || application)
+        listed.text = L"[" + (application ? std::wstring(L"A") : source_text(entry.source)) + L"]" +
                       (peek.control() ? std::wstring(info.control) : error_text);
     return listed;
 }
@@ -190,19 +202,41 @@ void list_selection_changed(HWND dialog, dialog_context& context) {
     enable_add_update(dialog, context);
 }
 
-void select_control(HWND dialog, dialog_context& context) {
-    if (!context.mixer.control_select) return;
-    mxrctl_selection selection{};
-    StringCchCopyNW(selection.mixer, mxrctl_name_length, context.edited.mixer.c_str(),
+// The host's selection with the programs offered when it has one, else the
+// lines alone. False when there is none or the user cancelled.
+bool ask_selection(HWND dialog, const dialog_context& context, mxrctl_selection_ex& chosen) {
+    const lock_entry& edited = context.edited;
+    chosen = mxrctl_selection_ex{};
+    mxrctl_selection& selection = chosen.base;
+    StringCchCopyNW(selection.mixer, mxrctl_name_length, edited.mixer.c_str(),
                     mxrctl_name_length - 1);
-    selection.destination = context.edited.destination;
-    selection.source = context.edited.source;
-    selection.balance = context.edited.balance;
-    if (!context.mixer.control_select(GetModuleHandleW(nullptr), dialog, &selection)) return;
+    selection.destination = edited.destination;
+    selection.source = edited.source;
+    selection.balance = edited.balance;
+    bool taken = false;
+    if (context.mixer.control_select_ex) {
+        StringCchCopyNW(chosen.application, mxrctl_application_length, edited.application.c_str(),
+                        mxrctl_application_length - 1);
+        taken = context.mixer.control_select_ex(GetModuleHandleW(nullptr), dialog, &chosen);
+    } else if (context.mixer.control_select) {
+        // An older host lists lines only: a program's entry is offered as
+        // the master volume of its device.
+        if (!edited.application.empty()) selection.source = -1;
+        taken = context.mixer.control_select(GetModuleHandleW(nullptr), dialog, &selection);
+        chosen.application[0] = L'\0';
+    }
     selection.mixer[mxrctl_name_length - 1] = L'\0';
-    context.current =
-        apply_selection(context.settings.entries, context.current, context.edited, selection.mixer,
-                        selection.destination, selection.source, selection.balance);
+    chosen.application[mxrctl_application_length - 1] = L'\0';
+    return taken;
+}
+
+void select_control(HWND dialog, dialog_context& context) {
+    mxrctl_selection_ex chosen{};
+    if (!ask_selection(dialog, context, chosen)) return;
+    const mxrctl_selection& selection = chosen.base;
+    context.current = apply_selection(context.settings.entries, context.current, context.edited,
+                                      selection.mixer, selection.destination, selection.source,
+                                      selection.balance, chosen.application);
     show_edited(dialog, context);
     fill_list(dialog, context);
 }

@@ -32,12 +32,52 @@ const mixer_lock::open_mixer* mixer_lock::mixer_for(const std::wstring& name) {
     return &mixers_.back();
 }
 
+m_mxrctl::m_devs* mixer_lock::create(const open_mixer& mixer, const lock_entry& entry) {
+    if (entry.application.empty())
+        return mixer_.control_create
+                   ? mixer_.control_create(mixer.mixer, entry.destination, entry.source, nullptr)
+                   : nullptr;
+    // A host older than program controls leaves such an entry alone.
+    return mixer_.application_create
+               ? mixer_.application_create(mixer.mixer, entry.application.c_str(), nullptr)
+               : nullptr;
+}
+
+void mixer_lock::reopen_application(const lock_entry& entry, opened& control) {
+    // The host's program control knows the sessions it found when it was
+    // opened: opened afresh it takes the one that just appeared and lets an
+    // expired one go. Should that fail, the old one is better than none.
+    const open_mixer* mixer = mixer_for(entry.mixer);
+    if (!mixer) return;
+    m_mxrctl::m_devs* fresh = create(*mixer, entry);
+    if (!fresh) return;
+    if (mixer_.control_release) mixer_.control_release(control.control);
+    control.control = fresh;
+    control.held_volume = -1;
+}
+
+bool mixer_lock::idle(const lock_entry& entry, m_mxrctl::m_devs* control) {
+    if (entry.application.empty() || !control) return false;
+    if (!mixer_.volume_get || !mixer_.mute_get || !mixer_.volume_set) return false;
+    // A program that plays nothing reads 0, not muted, and refuses every
+    // write. One playing at 0 takes a write of 0, which changes none of its
+    // sessions: the loudest of them is at 0 already.
+    if (mixer_.volume_get(control) != 0 || mixer_.mute_get(control)) return false;
+    return !mixer_.volume_set(control, 0, 0);
+}
+
+void mixer_lock::take_state(lock_entry& entry, m_mxrctl::m_devs* control) {
+    if (mixer_.volume_get) entry.volume = mixer_.volume_get(control);
+    if (mixer_.mute_get) entry.mute = mixer_.mute_get(control);
+}
+
 void mixer_lock::lock(std::vector<lock_entry>& entries, HWND notify_window,
                       bool take_current_state) {
     unlock();
     if (entries.empty()) return;
     notify_window_ = notify_window;
     guards_.assign(entries.size(), fight_guard{});
+    take_state_later_.assign(entries.size(), false);
     open(entries, take_current_state);
     locked_ = true;
 }
@@ -50,9 +90,7 @@ void mixer_lock::open(std::vector<lock_entry>& entries, bool take_current_state)
         const lock_entry& entry = entries[i];
         const open_mixer* mixer = mixer_for(entry.mixer);
         if (!mixer) continue;
-        if (mixer_.control_create)
-            controls_[i].control =
-                mixer_.control_create(mixer->mixer, entry.destination, entry.source, nullptr);
+        controls_[i].control = create(*mixer, entry);
         if (entry.zuvo_control) follow_host_ = true;
         if (controls_[i].control) devices[i] = mixer->device;
     }
@@ -65,8 +103,12 @@ void mixer_lock::open(std::vector<lock_entry>& entries, bool take_current_state)
             control = nullptr;
         }
         if (take_current_state && entries[i].keep_startup_state && control) {
-            if (mixer_.volume_get) entries[i].volume = mixer_.volume_get(control);
-            if (mixer_.mute_get) entries[i].mute = mixer_.mute_get(control);
+            // A program that plays nothing has no state to keep yet; its
+            // own comes with its first session.
+            if (idle(entries[i], control))
+                take_state_later_[i] = true;
+            else
+                take_state(entries[i], control);
         }
     }
 }
@@ -105,11 +147,14 @@ void mixer_lock::correct(const lock_entry& entry, opened& control, drift off) {
 
 void mixer_lock::apply(const std::vector<lock_entry>& entries) {
     for (size_t i = 0; i < entries.size() && i < controls_.size(); ++i)
-        correct(entries[i], controls_[i], drift_of(entries[i], controls_[i]));
+        if (!waits_for_state(i))
+            correct(entries[i], controls_[i], drift_of(entries[i], controls_[i]));
 }
 
 void mixer_lock::forget_written() noexcept {
     for (opened& control : controls_) control.held_volume = -1;
+    // The configured values now stand for every entry.
+    take_state_later_.assign(take_state_later_.size(), false);
 }
 
 void mixer_lock::close() noexcept {
@@ -126,6 +171,7 @@ void mixer_lock::unlock() noexcept {
     host_change_pending_ = false;
     close();
     guards_.clear();
+    take_state_later_.clear();
     notify_window_ = nullptr;
     locked_ = false;
 }
@@ -150,6 +196,7 @@ uint64_t mixer_lock::resume(const std::vector<lock_entry>& entries, uint64_t now
             if (next == 0 || guard.paused_until() < next) next = guard.paused_until();
             continue;
         }
+        if (waits_for_state(i)) continue;
         correct(entries[i], controls_[i], drift_of(entries[i], controls_[i]));
     }
     return next;
@@ -172,9 +219,12 @@ mixer_lock::outcome mixer_lock::on_message(std::vector<lock_entry>& entries, UIN
             if (host_change_pending_) {
                 for (size_t i = 0; i < entries.size() && i < controls_.size(); ++i) {
                     opened& control = controls_[i];
-                    if (!entries[i].zuvo_control || !control.control) continue;
-                    if (mixer_.volume_get) entries[i].volume = mixer_.volume_get(control.control);
-                    if (mixer_.mute_get) entries[i].mute = mixer_.mute_get(control.control);
+                    // A program that plays nothing was not changed: it
+                    // only reads 0.
+                    if (!entries[i].zuvo_control || !control.control ||
+                        idle(entries[i], control.control))
+                        continue;
+                    take_state(entries[i], control.control);
                     control.held_volume = -1;
                 }
             }
@@ -187,7 +237,15 @@ mixer_lock::outcome mixer_lock::on_message(std::vector<lock_entry>& entries, UIN
     for (size_t i = 0; i < entries.size() && i < controls_.size() && i < guards_.size(); ++i) {
         opened& control = controls_[i];
         if (!control.control || !mixer_.callback_check(control.control, message, wparam)) continue;
+        if (!entries[i].application.empty()) reopen_application(entries[i], control);
         if (host_change_pending_ && entries[i].zuvo_control) return outcome::handled;
+        // A program that stopped playing has nothing to hold until it plays.
+        if (idle(entries[i], control.control)) return outcome::handled;
+        if (waits_for_state(i)) {
+            take_state(entries[i], control.control);
+            take_state_later_[i] = false;
+            return outcome::handled;
+        }
         const drift off = drift_of(entries[i], control);
         if (!off.volume && !off.mute) return outcome::handled;
         switch (guards_[i].ask(now_ms)) {

@@ -4,7 +4,9 @@
 // control held once however many entries reach it), writing the locked
 // values, undoing changes as their notifications come in, adopting the
 // changes the main program makes itself where allowed, and following the
-// devices as they come, go and change roles.
+// devices as they come, go and change roles. A program's entry is held like
+// a line while the program plays; while it plays nothing there is nothing
+// to hold, and its sessions get the locked values when they appear.
 
 #include "plugin_sdk/mixer_functions.h"
 #include "plugins/lockvol/lock_entries.h"
@@ -77,6 +79,13 @@ private:
         bool mute = false;
     };
     const open_mixer* mixer_for(const std::wstring& name);
+    m_mxrctl::m_devs* create(const open_mixer& mixer, const lock_entry& entry);
+    void reopen_application(const lock_entry& entry, opened& control);
+    bool idle(const lock_entry& entry, m_mxrctl::m_devs* control);
+    void take_state(lock_entry& entry, m_mxrctl::m_devs* control);
+    bool waits_for_state(size_t index) const noexcept {
+        return index < take_state_later_.size() && take_state_later_[index];
+    }
     void open(std::vector<lock_entry>& entries, bool take_current_state);
     void close() noexcept;
     void follow_devices(std::vector<lock_entry>& entries);
@@ -89,6 +98,9 @@ private:
     std::vector<opened> controls_; // one per entry, in list order
     // One per entry too, kept while the devices come and go.
     std::vector<fight_guard> guards_;
+    // KeepStartUpState entries of programs that played nothing at locking:
+    // they take the program's state once it plays. Kept like the guards.
+    std::vector<bool> take_state_later_;
     std::vector<open_mixer> mixers_;
     bool locked_ = false;
     bool follow_host_ = false;

@@ -11,6 +11,13 @@
 #include <string>
 #include <vector>
 
+namespace {
+// A program in two spellings of one file name, or a line.
+std::wstring program_of(uint8_t arg) {
+    return arg & 0x40 ? (arg & 0x20 ? L"p.exe" : L"P.EXE") : L"";
+}
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::wstring text;
     for (size_t i = 0; i < size && i < 64; ++i) text += static_cast<wchar_t>(data[i]);
@@ -25,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 0:
             edited.mixer = std::wstring(1, static_cast<wchar_t>(L'A' + arg % 3));
             edited.source = arg % 4 - 1;
+            edited.application = program_of(arg);
             lockvol::add_or_update(entries, edited, current);
             break;
         case 1:
@@ -36,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 3:
             current = lockvol::apply_selection(
                 entries, current, edited, std::wstring(1, static_cast<wchar_t>(L'A' + arg % 3)), 0,
-                arg % 4 - 1, arg - 128);
+                arg % 4 - 1, arg - 128, program_of(arg));
             break;
         default:
             current = entries.empty() ? -1 : arg % static_cast<int>(entries.size());

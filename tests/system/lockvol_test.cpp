@@ -325,6 +325,45 @@ TEST_F(lockvol_plugin, a_control_registered_twice_is_held_once_at_the_first_entr
     }
 }
 
+// A program's entry holds every session of that program on its device and
+// nothing else. A program that plays nothing at the start gets the locked
+// values when its session appears, or with KeepStartUpState keeps the state
+// it comes with.
+TEST_F(lockvol_plugin, a_programs_sessions_are_held_and_a_program_playing_later_gets_its_values) {
+    const int player = fake_.add_session(speakers_, 100, L"C:\\Apps\\player.exe", L"Player", 0.5f);
+    const int other = fake_.add_session(speakers_, 200, L"C:\\Apps\\other.exe", L"", 0.7f);
+    fake_.set_master(speakers_, 0.5f);
+    start(L"[Control]\r\nBootEnable=1\r\nControlNum=3\r\n" +
+          entry_section(0, L"Mixer=Speakers\r\nSource=-2\r\nApplication=player.exe\r\n"
+                           L"Volume=30\r\n") +
+          entry_section(1, L"Mixer=\r\nSource=-2\r\nApplication=LATE.exe\r\nVolume=40\r\n"
+                           L"Mute=1\r\n") +
+          entry_section(2, L"Mixer=\r\nSource=-2\r\nApplication=keep.exe\r\nVolume=90\r\n"
+                           L"KeepStartUpState=1\r\n"));
+    auto session_becomes = [&](int session, int expected) {
+        return wait_until([&] { return percent(fake_.session_volume(session)) == expected; }, 5s);
+    };
+    EXPECT_EQ(percent(fake_.session_volume(player)), 30);
+    const long writes = fake_.session_volume_writes(player);
+    fake_.set_session_volume(player, 0.8f);
+    EXPECT_TRUE(session_becomes(player, 30));
+    expect_writes([&] { return fake_.session_volume_writes(player); }, writes + 1);
+    EXPECT_EQ(percent(fake_.session_volume(other)), 70);
+    EXPECT_EQ(fake_.session_volume_writes(other), 0) << "another program's session";
+    EXPECT_EQ(percent(fake_.master(speakers_)), 50) << "the device's own volume";
+
+    const int late = fake_.add_session(speakers_, 300, L"D:\\Games\\late.exe", L"", 0.9f);
+    EXPECT_TRUE(session_becomes(late, 40));
+    EXPECT_TRUE(wait_until([&] { return fake_.session_mute(late); }, 5s));
+    const int keep = fake_.add_session(speakers_, 400, L"C:\\Apps\\keep.exe", L"", 0.6f);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(percent(fake_.session_volume(keep)), 60) << "the state it came with is kept";
+    fake_.set_session_volume(keep, 0.1f);
+    EXPECT_TRUE(session_becomes(keep, 60));
+    EXPECT_EQ(percent(fake_.session_volume(other)), 70);
+    EXPECT_TRUE(zuvo_->proc().running());
+}
+
 // Two lines a driver keeps at one level cannot both hold their own: after a
 // few rounds one is left alone, the tips say so once, and the writes stop.
 // After the pause the lock tries again, and gives up again without a word.
@@ -560,7 +599,8 @@ TEST_F(lockvol_dialog, selecting_a_listed_control_makes_it_current_and_adding_tw
 // Each row of the list and the description of it once selected: a missing
 // device, a stereo line with its balance, the mono master without one, the
 // default device, and that same device by name, which the list marks as the
-// row that is not held.
+// row that is not held; a program by its session's name, on a device and on
+// the default device, which is the same control again.
 TEST_F(lockvol_dialog, rows_and_descriptions_show_errors_balances_and_controls_listed_twice) {
     const struct {
         const wchar_t *entry, *mixer_column, *control_column, *description;
@@ -574,18 +614,28 @@ TEST_F(lockvol_dialog, rows_and_descriptions_show_errors_balances_and_controls_l
         {L"Mixer=\r\n", L"DefaultMixer", L"", L"<DefaultMixer>"},
         {L"Mixer=Speakers\r\n", L"Speakers", L"[M]Speakers (same control as row 4: not held)",
          L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1 "},
+        {L"Mixer=Speakers\r\nSource=-2\r\nApplication=player.exe\r\n", L"Speakers", L"[A]Player",
+         nullptr},
+        {L"Mixer=\r\nSource=-2\r\nApplication=PLAYER.exe\r\n", L"DefaultMixer",
+         L"[A]Player (same control as row 6: not held)", nullptr},
     };
-    std::wstring file = L"[Control]\r\nControlNum=5\r\n";
-    for (int i = 0; i < 5; ++i) file += entry_section(i, rows[i].entry);
+    fake_.add_session(fake_.device(L"Speakers"), 100, L"C:\\Apps\\player.exe", L"Player");
+    const int count = static_cast<int>(std::size(rows));
+    std::wstring file = L"[Control]\r\nControlNum=" + std::to_wstring(count) + L"\r\n";
+    for (int i = 0; i < count; ++i) file += entry_section(i, rows[i].entry);
     HWND dialog = open(file);
     ASSERT_TRUE(dialog);
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < count; ++i) {
         SCOPED_TRACE(rows[i].entry);
         press_key(dialog, entry_list, i == 0 ? VK_HOME : VK_DOWN);
         EXPECT_EQ(current(dialog), i);
         EXPECT_EQ(list_view_text(dialog, entry_list, i, 0), rows[i].mixer_column);
         EXPECT_EQ(list_view_text(dialog, entry_list, i, 1), rows[i].control_column);
-        EXPECT_EQ(text_of(dialog, description), rows[i].description);
+        const std::wstring shown = text_of(dialog, description);
+        if (rows[i].description)
+            EXPECT_EQ(shown, rows[i].description);
+        else // a program: the mixer library's texts give the letter before its name
+            EXPECT_NE(shown.find(L"] Player\r\nChannels : 1 "), std::wstring::npos) << shown;
     }
     type_into(dialog, volume_edit, L"150");
     EXPECT_EQ(text_of(dialog, volume_edit), L"100") << "clamped on leaving the field";

@@ -21,11 +21,21 @@ lock_entry entry(const std::wstring& mixer, int32_t destination, int32_t source,
     return e;
 }
 
-// The list as "mixer/source:volume" words, for readable comparisons.
+// Every session of a program on a device.
+lock_entry program(const std::wstring& mixer, const std::wstring& application,
+                   int32_t volume = 100) {
+    lock_entry e = entry(mixer, 0, application_source, volume);
+    e.application = application;
+    return e;
+}
+
+// The list as "mixer/source:volume" words ("mixer/program:volume" for a
+// program), for readable comparisons.
 std::wstring listed(const std::vector<lock_entry>& entries) {
     std::wstring text;
     for (const auto& e : entries)
-        text += (text.empty() ? L"" : L" ") + e.mixer + L"/" + std::to_wstring(e.source) + L":" +
+        text += (text.empty() ? L"" : L" ") + e.mixer + L"/" +
+                (e.application.empty() ? std::to_wstring(e.source) : e.application) + L":" +
                 std::to_wstring(e.volume);
     return text;
 }
@@ -41,6 +51,28 @@ TEST(lockvol_entries, identity_is_mixer_destination_and_source_exactly) {
     EXPECT_FALSE(same_control(base, entry(L"Speakers ", 0, 2)));
     EXPECT_FALSE(same_control(base, entry(L"Speakers", 1, 2)));
     EXPECT_FALSE(same_control(base, entry(L"Speakers", 0, -1)));
+
+    // A program: its device and its file name, whose letters' case the
+    // audio system ignores; never a line, whatever the line's numbers.
+    const lock_entry player = program(L"Speakers", L"player.exe");
+    lock_entry hand_edited = program(L"Speakers", L"Player.EXE", 5);
+    hand_edited.destination = 1;
+    hand_edited.source = 3;
+    const struct {
+        lock_entry other;
+        bool same;
+    } rows[] = {{hand_edited, true},
+                {program(L"Speakers", L"player.exe "), false},
+                {program(L"Speakers", L"other.exe"), false},
+                {program(L"Microphone", L"player.exe"), false},
+                {program(L"", L"player.exe"), false},
+                {entry(L"Speakers", 0, application_source), false},
+                {entry(L"Speakers", 0, -1), false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(listed({row.other}));
+        EXPECT_EQ(same_control(player, row.other), row.same);
+        EXPECT_EQ(same_control(row.other, player), row.same);
+    }
 }
 
 TEST(lockvol_entries, old_count_is_read_from_the_leading_digits) {
@@ -70,13 +102,23 @@ TEST(lockvol_entries, adding_the_same_control_overwrites_and_a_new_one_appends_u
 
 // Devices as the audio system names them: "" where the control did not open.
 TEST(lockvol_entries, the_first_entry_of_a_control_wins_whatever_its_name) {
-    const std::vector<lock_entry> entries{entry(L"", 0, -1),         entry(L"Speakers", 0, -1),
-                                          entry(L"Speakers", 0, 2),  entry(L"Speak", 0, -1),
-                                          entry(L"Speakers", 1, -1), entry(L"Gone", 0, -1),
-                                          entry(L"Gone", 0, -1)};
+    const std::vector<lock_entry> entries{entry(L"", 0, -1),
+                                          entry(L"Speakers", 0, -1),
+                                          entry(L"Speakers", 0, 2),
+                                          entry(L"Speak", 0, -1),
+                                          entry(L"Speakers", 1, -1),
+                                          entry(L"Gone", 0, -1),
+                                          entry(L"Gone", 0, -1),
+                                          program(L"", L"player.exe"),
+                                          program(L"Speakers", L"PLAYER.exe"),
+                                          program(L"Speakers", L"other.exe"),
+                                          entry(L"Speakers", 0, application_source),
+                                          program(L"Microphone", L"player.exe")};
     const std::vector<std::wstring> devices{L"Speakers", L"Speakers", L"Speakers", L"Speakers",
-                                            L"Speakers", L"",         L""};
-    EXPECT_EQ(earlier_same_control(entries, devices), (std::vector<int>{-1, 0, -1, 0, -1, -1, -1}));
+                                            L"Speakers", L"",         L"",         L"Speakers",
+                                            L"Speakers", L"Speakers", L"Speakers", L"Microphone"};
+    EXPECT_EQ(earlier_same_control(entries, devices),
+              (std::vector<int>{-1, 0, -1, 0, -1, -1, -1, -1, 7, -1, -1, -1}));
     EXPECT_EQ(earlier_same_control(entries, {}), std::vector<int>(entries.size(), -1));
 }
 
@@ -164,6 +206,32 @@ TEST(lockvol_entries, a_selection_takes_the_listed_entry_or_fresh_values) {
     EXPECT_EQ(edited.mixer, L"C");
     EXPECT_EQ(edited.volume, 100);
     EXPECT_FALSE(edited.mute || edited.zuvo_control || edited.keep_startup_state);
+}
+
+// The selection's program against a list with a line and a program of one
+// device: the program's entry, a fresh program, or back to a line.
+TEST(lockvol_entries, a_selection_of_a_program_takes_its_entry_and_a_line_drops_the_program) {
+    const std::vector<lock_entry> entries{entry(L"B", 0, -1, 10), program(L"B", L"player.exe", 30)};
+    const struct {
+        const wchar_t* application;
+        int32_t source; // as the selection gives it
+        int expected_current;
+        const wchar_t* expected; // the edit record as listed() shows it
+        int32_t expected_source;
+    } rows[] = {
+        {L"Player.exe", application_source, 1, L"B/player.exe:30", application_source},
+        {L"player.exe", -1, 1, L"B/player.exe:30", application_source},
+        {L"other.exe", application_source, -1, L"B/other.exe:100", application_source},
+        {L"", -1, 0, L"B/-1:10", -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.application);
+        lock_entry edited = program(L"B", L"old.exe", 77);
+        EXPECT_EQ(apply_selection(entries, -1, edited, L"B", 0, row.source, 0, row.application),
+                  row.expected_current);
+        EXPECT_EQ(listed({edited}), row.expected);
+        EXPECT_EQ(edited.source, row.expected_source);
+    }
 }
 
 } // namespace
