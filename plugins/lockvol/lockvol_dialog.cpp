@@ -62,11 +62,15 @@ std::wstring describe(const dialog_context& context, const lock_entry& entry) {
                     nullptr, application_of(entry));
     const std::wstring mixer =
         entry.mixer.empty() ? default_mixer_entry(context.default_mixer) : entry.mixer;
+    // A program reads as the settings editor describes it: its own name
+    // and its file name.
+    const std::wstring control =
+        application ? program_label(info.control, entry.application) : info.control;
     control_facts facts;
     facts.mixer = mixer.c_str();
     facts.destination = entry.destination;
     facts.source = entry.source;
-    facts.control = peek.control() ? info.control : nullptr;
+    facts.control = peek.control() ? control.c_str() : nullptr;
     facts.channels = info.channels;
     facts.balance = entry.balance;
     return describe_control_facts(g_plugin_module, facts, balance_unit::none);
@@ -90,7 +94,7 @@ listed_control list_control(const dialog_context& context, const lock_entry& ent
     if (peek.control()) listed.device = device[0] ? device : entry.mixer;
     const bool application = !entry.application.empty();
     if (!entry.mixer.empty() || application)
-        listed.text = L"[" + (application ? std::wstring(L"A") : source_text(entry.source)) + L"]" +
+        listed.text = L"[" + source_text(entry.source) + L"]" +
                       (peek.control() ? std::wstring(info.control) : error_text);
     return listed;
 }

@@ -43,19 +43,6 @@ m_mxrctl::m_devs* mixer_lock::create(const open_mixer& mixer, const lock_entry& 
                : nullptr;
 }
 
-void mixer_lock::reopen_application(const lock_entry& entry, opened& control) {
-    // The host's program control knows the sessions it found when it was
-    // opened: opened afresh it takes the one that just appeared and lets an
-    // expired one go. Should that fail, the old one is better than none.
-    const open_mixer* mixer = mixer_for(entry.mixer);
-    if (!mixer) return;
-    m_mxrctl::m_devs* fresh = create(*mixer, entry);
-    if (!fresh) return;
-    if (mixer_.control_release) mixer_.control_release(control.control);
-    control.control = fresh;
-    control.held_volume = -1;
-}
-
 bool mixer_lock::idle(const lock_entry& entry, m_mxrctl::m_devs* control) {
     if (entry.application.empty() || !control) return false;
     if (!mixer_.volume_get || !mixer_.mute_get || !mixer_.volume_set) return false;
@@ -237,7 +224,6 @@ mixer_lock::outcome mixer_lock::on_message(std::vector<lock_entry>& entries, UIN
     for (size_t i = 0; i < entries.size() && i < controls_.size() && i < guards_.size(); ++i) {
         opened& control = controls_[i];
         if (!control.control || !mixer_.callback_check(control.control, message, wparam)) continue;
-        if (!entries[i].application.empty()) reopen_application(entries[i], control);
         if (host_change_pending_ && entries[i].zuvo_control) return outcome::handled;
         // A program that stopped playing has nothing to hold until it plays.
         if (idle(entries[i], control.control)) return outcome::handled;

@@ -80,7 +80,6 @@ private:
     };
     const open_mixer* mixer_for(const std::wstring& name);
     m_mxrctl::m_devs* create(const open_mixer& mixer, const lock_entry& entry);
-    void reopen_application(const lock_entry& entry, opened& control);
     bool idle(const lock_entry& entry, m_mxrctl::m_devs* control);
     void take_state(lock_entry& entry, m_mxrctl::m_devs* control);
     bool waits_for_state(size_t index) const noexcept {
