@@ -453,6 +453,10 @@ bool click_at(int x, int y, mouse_button button) {
     return SendInput(2, clicks, sizeof(INPUT)) == 2;
 }
 
+void park_pointer() {
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) * 3 / 4, GetSystemMetrics(SM_CYSCREEN) / 4);
+}
+
 HWND tray_icon_window() {
     // Wine shows notification-area icons as child windows of its own tray.
     HWND tray = FindWindowW(L"__winex11_standalone_tray", nullptr);
@@ -541,11 +545,6 @@ bool zuvo_process::sync(std::chrono::milliseconds timeout) const {
 
 bool zuvo_process::post_command(WPARAM wparam, LPARAM lparam) const {
     return window_ && PostMessageW(window_, WM_COMMAND, wparam, lparam) != FALSE;
-}
-
-bool zuvo_process::open_menu() const {
-    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 8, GetSystemMetrics(SM_CYSCREEN) / 8);
-    return post_command(0x0584);
 }
 
 std::optional<DWORD> zuvo_process::exit() {

@@ -171,6 +171,12 @@ std::vector<COLORREF> screen_pixels(const RECT& area);
 // A click with the real mouse at a point of the screen.
 enum class mouse_button { left, right };
 bool click_at(int x, int y, mouse_button button = mouse_button::left);
+// Moves the pointer off every window the tests place (they keep to the
+// left half; the tips and the tray are at the bottom). Under Xvfb, with no
+// window manager, the X focus can follow the pointer: a test window shown
+// or closed under it takes the focus from the program the test types into,
+// or ends zuvo.exe's menu loop.
+void park_pointer();
 // The window in which Wine's notification area shows our icon, or null.
 HWND tray_icon_window();
 // The runs of pixel rows in `area` of the screen that hold anything but the
@@ -203,13 +209,6 @@ public:
     bool sync(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
     process& proc() { return process_; }
     bool post_command(WPARAM wparam, LPARAM lparam = 0) const;
-    // Posts the popup-menu command with the pointer moved first to where the
-    // menu, which opens at the pointer, has room below and to the right.
-    // Left where an earlier test clicked (near a screen edge), the pointer
-    // would end up over the menu's items, and the mouse move Wine makes when
-    // the menu appears under it would select one, or open its submenu, in
-    // the middle of a walk with the keys.
-    bool open_menu() const;
     // Posts the exit command and returns the exit code (nothing on time-out).
     std::optional<DWORD> exit();
 

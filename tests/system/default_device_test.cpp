@@ -59,7 +59,7 @@ protected:
     // The controls' lines of the popup menu, by slot.
     std::map<int, std::wstring> menu_lines() {
         const size_t before = probe_records(folder_, L"action").size();
-        zuvo_->open_menu();
+        zuvo_->post_command(0x0584);
         std::map<int, std::wstring> lines;
         if (!wait_for_probe_records(folder_, L"action", before + 1)) return lines;
         probe_sync(*zuvo_, folder_, 0);

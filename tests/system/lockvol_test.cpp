@@ -29,7 +29,7 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr uint16_t event_toggle = 1, event_reset_once = 2;
-constexpr WPARAM volume_up_command = 0x0580, mute_command = 0x0582;
+constexpr WPARAM volume_up_command = 0x0580, mute_command = 0x0582, menu_command = 0x0584;
 constexpr WPARAM set_control0_command = 0x00010520; // lParam: the new volume
 constexpr uint32_t lockvol_index = 0, probe_index = 1;
 const std::wstring left_alone_tips =
@@ -126,7 +126,7 @@ protected:
     // The lock's item in the popup menu as zuvo.exe opens it: ticked?
     bool lock_item_checked() {
         const size_t before = probe_records(folder_, L"action").size();
-        zuvo_->open_menu();
+        zuvo_->post_command(menu_command);
         EXPECT_TRUE(wait_for_probe_records(folder_, L"action", before + 1));
         for (const auto& item : last_probe_popup(folder_))
             if (item.text == L"&Lock the volume") return (item.state & MFS_CHECKED) != 0;

@@ -15,6 +15,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
+constexpr WPARAM popup_command = 0x0584;
+
 struct expected_item {
     const wchar_t* text; // null for a separator
     uint32_t id;
@@ -39,7 +41,7 @@ protected:
     }
     std::vector<probe_menu_item> open_menu() {
         const size_t before = probe_records(folder_, L"popup").size();
-        zuvo_->open_menu();
+        zuvo_->post_command(popup_command);
         EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", before + 1));
         EXPECT_TRUE(wait_for_probe_records(folder_, L"action", before + 1));
         probe_sync(*zuvo_, folder_, 0);
@@ -146,7 +148,7 @@ TEST_F(menu, choosing_items_runs_their_commands) {
     folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=choose\r\nMenuChoose=0x0504\r\n");
     zuvo_->post_command(probe_command(0, probe_protocol::reload));
     probe_sync(*zuvo_, folder_, 0);
-    zuvo_->open_menu();
+    zuvo_->post_command(popup_command);
     EXPECT_EQ(zuvo_->proc().wait(10s), 0u);
 }
 
@@ -269,7 +271,7 @@ TEST_F(menu, right_click_opens_it_and_a_click_outside_closes_it_running_nothing)
     // The menu loop is over: it opens again.
     folder_.write_ini(L"probe.ini", L"[Probe]\r\nMenuAction=end\r\n");
     zuvo_->post_command(probe_command(0, probe_protocol::reload));
-    zuvo_->open_menu();
+    zuvo_->post_command(popup_command);
     EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", 2));
     EXPECT_TRUE(wait_for_probe_records(folder_, L"action", 1));
     EXPECT_TRUE(probe_sync(*zuvo_, folder_, 0));

@@ -17,6 +17,7 @@ namespace pp = probe_protocol;
 namespace {
 
 constexpr WPARAM exit_command = 0x0504;
+constexpr WPARAM popup_command = 0x0584;
 
 // Events the probe `name` received, in order, without those of probe_sync.
 std::vector<uint64_t> event_codes(const program_folder& folder, const std::wstring& name = L"") {
@@ -331,7 +332,7 @@ TEST(plugin_host, popup_menu_carries_plugin_items_and_delivers_the_choice) {
     folder.write_ini(L"zuvo.ini", plugin_section({L"", L"probe.dll", L"probe_b.dll"}));
     zuvo_process zuvo(folder);
     ASSERT_TRUE(zuvo.window());
-    zuvo.open_menu();
+    zuvo.post_command(popup_command);
     ASSERT_TRUE(wait_until([&] { return contains(event_codes(folder, L"probe"), 0x201); }, 10s));
     ASSERT_TRUE(probe_sync(zuvo, folder, 1));
 
@@ -372,13 +373,13 @@ TEST(plugin_host, popup_menu_closed_from_inside_runs_nothing) {
     folder.write_ini(L"zuvo.ini", plugin_section({L"probe.dll"}));
     zuvo_process zuvo(folder);
     ASSERT_TRUE(zuvo.window());
-    zuvo.open_menu();
+    zuvo.post_command(popup_command);
     ASSERT_TRUE(wait_for_probe_records(folder, L"action", 1));
     ASSERT_TRUE(probe_sync(zuvo, folder, 0));
     EXPECT_EQ(probe_records(folder, L"action")[0].text(0), L"end");
     EXPECT_TRUE(event_codes(folder).empty());
     // The menu is closed: the program answers and opens it again.
-    zuvo.open_menu();
+    zuvo.post_command(popup_command);
     ASSERT_TRUE(wait_for_probe_records(folder, L"action", 2));
     ASSERT_TRUE(probe_sync(zuvo, folder, 0));
     EXPECT_EQ(zuvo.exit(), 0u);

@@ -19,6 +19,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
+constexpr WPARAM popup_command = 0x0584;
 constexpr uint32_t seethru_index = 1; // the probe is plug-in 0
 constexpr uint32_t submenu_item = 4;
 
@@ -67,6 +68,7 @@ protected:
         ASSERT_TRUE(folder_.write_ini(L"seethru.ini", seethru_ini));
         folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" +
                                            plugin_section({L"probe.dll", L"seethru.dll"}));
+        park_pointer();
         zuvo_ = std::make_unique<zuvo_process>(folder_);
         ASSERT_TRUE(zuvo_->window());
         front_ = open_target();
@@ -114,14 +116,23 @@ protected:
                               (into_submenu ? L"choose\r\nMenuChoose=4\r\n" : L"end\r\n"));
         zuvo_->post_command(probe_command(0, probe_protocol::reload));
         const size_t before = probe_records(folder_, L"popup").size();
-        zuvo_->open_menu();
+        const size_t cancels = requests(WM_CANCELMODE);
+        zuvo_->post_command(popup_command);
         EXPECT_TRUE(wait_for_probe_records(folder_, L"popup", before + (into_submenu ? 2 : 1)));
-        // The submenu's record comes before its window shows.
+        // The submenu's record comes before its window shows. Wine's X11
+        // driver ends the whole menu loop (WM_CANCELMODE to zuvo.exe) when
+        // the X focus leaves the program, which a window of the step before
+        // going away can cause; the submenu was read all the same.
         const DWORD zuvo = zuvo_->proc().id();
         if (into_submenu) {
-            EXPECT_TRUE(wait_until([&] { return open_menus(zuvo).size() == 2; }, 5s))
+            EXPECT_TRUE(wait_until(
+                [&] {
+                    const size_t open = open_menus(zuvo).size();
+                    return open == 2 || (open == 0 && requests(WM_CANCELMODE) > cancels);
+                },
+                5s))
                 << open_menus(zuvo).size() << " menus open, " << requests(WM_CANCELMODE)
-                << " WM_CANCELMODE, actions: " << probe_records(folder_, L"action").size();
+                << " WM_CANCELMODE";
         }
         // Escape closes the submenu, then the menu. Wine's menu loop now and
         // then drops an Escape that follows the one before at once, so a key

@@ -25,6 +25,7 @@ namespace {
 constexpr uint32_t tickson_index = 0;
 constexpr uint32_t probe_index = 1;
 constexpr WPARAM volume_up = 0x0580;
+constexpr WPARAM popup_command = 0x0584;
 constexpr uint32_t rate = 44100;
 constexpr size_t window = rate / 200; // 5 ms
 
@@ -336,7 +337,7 @@ TEST_F(tickson, menu_shows_the_settings_and_its_toggles_are_not_saved) {
     start(ini);
     auto open_menu = [&] {
         const size_t before = probe_records(folder_, L"action").size();
-        zuvo_->open_menu();
+        zuvo_->post_command(popup_command);
         EXPECT_TRUE(wait_for_probe_records(folder_, L"action", before + 1));
         settle();
     };

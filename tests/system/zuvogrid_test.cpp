@@ -85,6 +85,7 @@ protected:
         }
         folder_.write_ini(L"zuvo.ini", L"[Control00]\r\nCaption=#\r\n" +
                                            plugin_section({L"probe.dll", L"zuvogrid.dll"}));
+        park_pointer();
         zuvo_ = std::make_unique<zuvo_process>(folder_);
         ASSERT_TRUE(zuvo_->window());
         front_ = std::make_unique<key_target>(kind);
@@ -354,7 +355,7 @@ TEST_F(position_dialog, cancel_reloads_the_file_and_leaving_capture_mode_saves_i
     EXPECT_EQ(read_position(folder_, 0), L"zzz ,0,1,2,3,4") << "Cancel wrote the file";
 
     // Still in capture mode: the menu item is ticked.
-    zuvo_->open_menu();
+    zuvo_->post_command(0x0584);
     ASSERT_TRUE(wait_for_probe_records(folder_, L"popup", 1));
     bool ticked = false;
     for (const auto& item : last_probe_popup(folder_))
