@@ -99,5 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)balance_template(in.texts[0], in.texts[1].empty());
     (void)balance_percent_text(static_cast<int32_t>(in.numbers[1]));
     (void)default_mixer_entry(in.texts[2]);
+    // Session names come from other programs: any text, the file name always kept.
+    if (program_label(in.texts[0], in.texts[1]).find(in.texts[1]) == std::wstring::npos)
+        std::abort();
     return 0;
 }

@@ -216,6 +216,14 @@ void choose_combo(HWND dialog, int id, int index) {
             reinterpret_cast<LPARAM>(control(dialog, id)));
 }
 
+bool choose_combo_text(HWND dialog, int id, const std::wstring& text) {
+    const auto items = combo_items(dialog, id);
+    const auto found = std::find(items.begin(), items.end(), text);
+    if (found == items.end()) return false;
+    choose_combo(dialog, id, static_cast<int>(found - items.begin()));
+    return true;
+}
+
 void choose_list(HWND dialog, int id, int index) {
     send_to(control(dialog, id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     send_to(dialog, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE),

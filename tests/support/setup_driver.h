@@ -97,6 +97,8 @@ void leave_edit(HWND dialog, int id);
 void type_into(HWND dialog, int id, const std::wstring& text);
 // CB_SETCURSEL and then CBN_SELCHANGE to the dialog.
 void choose_combo(HWND dialog, int id, int index);
+// The same for the first entry that reads `text`; false when none does.
+bool choose_combo_text(HWND dialog, int id, const std::wstring& text);
 // LB_SETCURSEL and then LBN_SELCHANGE to the dialog.
 void choose_list(HWND dialog, int id, int index);
 // TBM_SETPOS and the WM_HSCROLL notifications of a drag to there.

@@ -215,10 +215,7 @@ TEST(dpi, a_font_chosen_in_the_editor_shows_in_the_tips_at_the_size_chosen) {
             click_later(page, font_button);
             HWND dialog = editor.wait_for_dialog();
             ASSERT_TRUE(dialog);
-            const auto sizes = combo_items(dialog, font_sizes);
-            const auto size = std::find(sizes.begin(), sizes.end(), L"20");
-            ASSERT_NE(size, sizes.end());
-            choose_combo(dialog, font_sizes, static_cast<int>(size - sizes.begin()));
+            ASSERT_TRUE(choose_combo_text(dialog, font_sizes, L"20"));
             click_later(dialog, IDOK);
             ASSERT_TRUE(wait_for_window_gone(dialog));
             ASSERT_TRUE(editor.sync());

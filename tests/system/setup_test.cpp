@@ -980,18 +980,13 @@ TEST_F(page_wiring, every_window_tips_control_stores_its_own_key) {
               // Offered as it shows on this desktop, in points.
               EXPECT_EQ(text_of(dialog, font_sizes),
                         std::to_wstring(MulDiv(offered_height, 72, dpi)));
-              const auto faces = combo_items(dialog, font_faces);
-              const auto face = std::find(faces.begin(), faces.end(), L"IPAPGothic");
-              ASSERT_NE(face, faces.end()) << "the session has the IPA fonts";
-              choose_combo(dialog, font_faces, static_cast<int>(face - faces.begin()));
+              ASSERT_TRUE(choose_combo_text(dialog, font_faces, L"IPAPGothic"))
+                  << "the session has the IPA fonts";
               const auto styles = combo_items(dialog, font_styles);
               ASSERT_EQ(styles.size(), 4u);
               ASSERT_EQ(styles[3], L"Bold Italic");
               choose_combo(dialog, font_styles, 3);
-              const auto sizes = combo_items(dialog, font_sizes);
-              const auto size = std::find(sizes.begin(), sizes.end(), L"20");
-              ASSERT_NE(size, sizes.end());
-              choose_combo(dialog, font_sizes, static_cast<int>(size - sizes.begin()));
+              ASSERT_TRUE(choose_combo_text(dialog, font_sizes, L"20"));
               click_later(dialog, IDOK);
               ASSERT_TRUE(wait_for_window_gone(dialog));
               ASSERT_TRUE(editor.sync());
