@@ -1,26 +1,17 @@
 #include "plugins/lockvol/lock_entries.h"
 
+#include "mxrctl/session_names.h"
+
 #include <utility>
 
 namespace lockvol {
 
 namespace {
 
-wchar_t fold(wchar_t c) noexcept {
-    return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-bool same_file_name(const std::wstring& a, const std::wstring& b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (fold(a[i]) != fold(b[i])) return false;
-    return true;
-}
-
 // The same line or the same program, whatever the device.
 bool same_target(const lock_entry& a, const lock_entry& b) noexcept {
     if (a.application.empty() != b.application.empty()) return false;
-    if (!a.application.empty()) return same_file_name(a.application, b.application);
+    if (!a.application.empty()) return same_file_name(a.application.c_str(), b.application.c_str());
     return a.destination == b.destination && a.source == b.source;
 }
 
