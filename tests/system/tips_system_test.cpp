@@ -247,7 +247,9 @@ TEST_F(tips_system, clicking_the_state_word_toggles_mute) {
                              r.top + (button.rect.top + button.rect.bottom) / 2));
         EXPECT_TRUE(wait_until(
             [&] { return program ? fake_.session_mute(player) : fake_.mute(speakers_); }, 5s));
-        if (program) EXPECT_FALSE(fake_.mute(speakers_)) << "the device's own mute stays";
+        if (program) {
+            EXPECT_FALSE(fake_.mute(speakers_)) << "the device's own mute stays";
+        }
         fake_.set_mute(speakers_, false);
         EXPECT_EQ(zuvo_->exit(), 0u);
     }
