@@ -1103,26 +1103,29 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     setup_process editor(folder_);
     HWND page = editor.show(setup_page::controls);
     ASSERT_TRUE(page);
+    auto open_selection = [&](int slot) {
+        choose_list(page, control_list, slot);
+        click_later(page, control_select);
+        return editor.wait_for_dialog();
+    };
+    auto accept = [&](HWND dialog) {
+        click_later(dialog, IDOK);
+        return wait_for_window_gone(dialog) && editor.sync();
+    };
 
     // Slot 4, free: a program with audio on the default device, not playing.
-    choose_list(page, control_list, 4);
-    click_later(page, control_select);
-    HWND dialog = editor.wait_for_dialog();
+    HWND dialog = open_selection(4);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(combo_items(dialog, source_list),
               (std::vector<std::wstring>{L"[M] <DefaultMixer>", L"[A] Player (player.exe)"}));
     choose_combo(dialog, source_list, 1);
-    click_later(dialog, IDOK);
-    ASSERT_TRUE(wait_for_window_gone(dialog));
-    ASSERT_TRUE(editor.sync());
+    ASSERT_TRUE(accept(dialog));
     EXPECT_EQ(text_of(page, control_caption), L"Player");
     EXPECT_EQ(text_of(page, control_description),
               L"Mixer : <DefaultMixer>\r\nControl : [A] Player (player.exe)\r\nChannels : 1 ");
 
     // Slot 0, on the default device: the speakers' master volume.
-    choose_list(page, control_list, 0);
-    click_later(page, control_select);
-    dialog = editor.wait_for_dialog();
+    dialog = open_selection(0);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(combo_items(dialog, device_list), fake_devices);
     EXPECT_EQ(combo_selection(dialog, device_list), 0);
@@ -1133,17 +1136,13 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     EXPECT_EQ(sources[0], L"[M] Speakers");
     EXPECT_EQ(sources.back(), L"[A] Player (player.exe)");
     EXPECT_EQ(combo_selection(dialog, source_list), 0);
-    click_later(dialog, IDOK);
-    ASSERT_TRUE(wait_for_window_gone(dialog));
-    ASSERT_TRUE(editor.sync());
+    ASSERT_TRUE(accept(dialog));
     EXPECT_EQ(text_of(page, control_caption), L"Speakers");
     EXPECT_EQ(text_of(page, control_description),
               L"Mixer : Speakers\r\nControl : [M] Speakers\r\nChannels : 1 ");
 
     // Slot 1, stored on the microphone: moved to the speakers' last line.
-    choose_list(page, control_list, 1);
-    click_later(page, control_select);
-    dialog = editor.wait_for_dialog();
+    dialog = open_selection(1);
     ASSERT_TRUE(dialog);
     EXPECT_EQ(combo_selection(dialog, device_list), 2);
     choose_combo(dialog, device_list, 1);
@@ -1154,9 +1153,7 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     ASSERT_EQ(lines[last].rfind(prefix, 0), 0u);
     const std::wstring line_name = lines[last].substr(prefix.size());
     choose_combo(dialog, source_list, last);
-    click_later(dialog, IDOK);
-    ASSERT_TRUE(wait_for_window_gone(dialog));
-    ASSERT_TRUE(editor.sync());
+    ASSERT_TRUE(accept(dialog));
     EXPECT_EQ(text_of(page, control_caption), line_name);
     EXPECT_EQ(list_items(page, control_list).at(1), L"01: " + line_name);
     EXPECT_EQ(text_of(page, control_description), L"Mixer : Speakers\r\nControl : " + prefix +
@@ -1172,15 +1169,11 @@ TEST_F(setup_program, selection_dialog_lists_the_devices_and_returns_the_choice_
     } nameless[] = {{2, L"#Speakers"}, {3, L"Kept"}};
     for (const auto& n : nameless) {
         SCOPED_TRACE(n.slot);
-        choose_list(page, control_list, n.slot);
-        click_later(page, control_select);
-        dialog = editor.wait_for_dialog();
+        dialog = open_selection(n.slot);
         ASSERT_TRUE(dialog);
         choose_combo(dialog, device_list, 1);
         choose_combo(dialog, source_list, 2);
-        click_later(dialog, IDOK);
-        ASSERT_TRUE(wait_for_window_gone(dialog));
-        ASSERT_TRUE(editor.sync());
+        ASSERT_TRUE(accept(dialog));
         EXPECT_EQ(text_of(page, control_caption), n.caption);
     }
 
