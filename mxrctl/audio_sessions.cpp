@@ -2,6 +2,7 @@
 
 #include "mxrctl/session_names.h"
 #include "mxrctl/volume_math.h"
+#include "winui/inert_text.h"
 
 #include <algorithm>
 #include <new>
@@ -17,9 +18,15 @@ std::wstring take_text(LPWSTR text) {
     return s;
 }
 
+// Any program names its own sessions: a line break or a markup opener in
+// the name must not reach the lists, descriptions and tips that show it.
 std::wstring display_name_of(IAudioSessionControl* control) {
     LPWSTR display = nullptr;
-    return SUCCEEDED(control->GetDisplayName(&display)) ? take_text(display) : std::wstring();
+    if (FAILED(control->GetDisplayName(&display))) return {};
+    const std::wstring raw = take_text(display);
+    std::wstring name(raw.size() * 2 + 1, L'\0');
+    name.resize(copy_inert_text(name.data(), name.size(), raw.c_str()));
+    return name;
 }
 
 // Calls `visit(control, file_name)` for each session on the manager's device

@@ -657,13 +657,19 @@ TEST_F(mixer_test, application_control_follows_its_programs_sessions) {
     const int a = w.add_session(speakers, 10, L"C:\\P\\player.exe", L"Player", 0.3f);
     const int b = w.add_session(speakers, 11, L"C:\\P\\Player.EXE", L"", 0.6f);
     const int other = w.add_session(speakers, 12, L"C:\\P\\other.exe", L"", 0.9f);
+    // Another program names its session as it likes.
+    w.add_session(speakers, 14, L"C:\\P\\odd.exe", L"Two\r\nlines&{c 0x504}", 0.9f);
     notify_window window;
     {
         m_mxrctl_ca mixer;
         ASSERT_TRUE(mixer.open(nullptr, window.get()));
         control_ptr app(create_application_control(mixer, L"player.exe"));
         control_ptr idle(create_application_control(mixer, L"late.exe"));
-        ASSERT_TRUE(app && idle);
+        control_ptr odd(create_application_control(mixer, L"odd.exe"));
+        ASSERT_TRUE(app && idle && odd);
+        ASSERT_TRUE(odd->open(false, 0, -1));
+        EXPECT_EQ(std::wstring(odd->name()), L"Two  lines& {c 0x504}");
+        odd->close();
         EXPECT_FALSE(app->is_open());
         ASSERT_TRUE(app->open(false, 0, -1));
         ASSERT_TRUE(idle->open(false, 0, -1));
