@@ -383,6 +383,10 @@ TEST_F(setup_program, a_second_instance_brings_the_first_to_the_front_and_exits_
             click_later(controls, control_select);
             selection = first.wait_for_dialog();
             ASSERT_TRUE(selection);
+            // Its activation comes after the window exists; the cover must
+            // not be sent to the front before it, or the dialog takes the
+            // front back.
+            ASSERT_TRUE(wait_until([&] { return GetForegroundWindow() == selection; }, 5s));
         }
         SetForegroundWindow(cover.get());
         ASSERT_TRUE(wait_until([&] { return GetForegroundWindow() == cover.get(); }, 5s));
